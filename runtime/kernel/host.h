@@ -45,6 +45,8 @@ class Host {
   // "ZR_NAME_YEARCUTOFF", ...). getOption on an unset key fails.
   void setOption(std::u16string_view key, int64_t value);
   void unsetOption(std::u16string_view key);
+  // The value of an option; false when it is not set.
+  bool option(std::u16string_view key, int64_t* value) const;
 
   // Failure injection. failAllocation(1) fails the very next event.
   void failAllocation(uint64_t nth, bool persistent = false);

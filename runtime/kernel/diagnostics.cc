@@ -1,0 +1,116 @@
+// The two diagnostics contexts. Log lines are formatted with the host's wide
+// printf; stderr output is UTF-8.
+#include "runtime/kernel/diagnostics.h"
+
+#include <cstdio>
+
+#include "runtime/kernel/print_wide.h"
+
+namespace kova::runtime {
+namespace {
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string toUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t code = text[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+const char* levelName(int32_t level) {
+  switch (level) {
+    case kLogError: return "error";
+    case kLogWarning: return "warning";
+    case kLogTrace: return "trace";
+    default: return "note";
+  }
+}
+
+}  // namespace
+
+std::string LogLine::utf8() const { return toUtf8(text); }
+
+// ---- RecordingDiagnostics ------------------------------------------------
+
+RecordingDiagnostics::RecordingDiagnostics() {
+  static const KovaDiagnosticsOps kOps = {&RecordingDiagnostics::log,
+                                          &RecordingDiagnostics::reportStatus};
+  abi_.base.ops = &kOps;
+  abi_.self = this;
+}
+
+void RecordingDiagnostics::log(KovaDiagnostics* context, int32_t level, const char16_t* format,
+                               int64_t formatLength, va_list args) {
+  RecordingDiagnostics* self = reinterpret_cast<Abi*>(context)->self;
+  self->lines_.push_back({level, vformatWide(format, formatLength, args)});
+}
+
+void RecordingDiagnostics::reportStatus(KovaDiagnostics* context, int32_t level,
+                                        KovaStatus status) {
+  reinterpret_cast<Abi*>(context)->self->statuses_.push_back({level, status});
+}
+
+bool RecordingDiagnostics::contains(std::string_view utf8, int32_t level) const {
+  for (const LogLine& line : lines_) {
+    if ((level == 0 || line.level == level) && line.utf8().find(utf8) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void RecordingDiagnostics::clear() {
+  lines_.clear();
+  statuses_.clear();
+}
+
+// ---- StderrDiagnostics ---------------------------------------------------
+
+StderrDiagnostics::StderrDiagnostics(int32_t minimumLevel) : minimumLevel_(minimumLevel) {
+  static const KovaDiagnosticsOps kOps = {&StderrDiagnostics::log,
+                                          &StderrDiagnostics::reportStatus};
+  abi_.base.ops = &kOps;
+  abi_.self = this;
+}
+
+void StderrDiagnostics::log(KovaDiagnostics* context, int32_t level, const char16_t* format,
+                            int64_t formatLength, va_list args) {
+  StderrDiagnostics* self = reinterpret_cast<Abi*>(context)->self;
+  if (level < self->minimumLevel_) return;
+  std::string text = toUtf8(vformatWide(format, formatLength, args));
+  std::fprintf(stderr, "kova: %s: %s\n", levelName(level), text.c_str());
+}
+
+void StderrDiagnostics::reportStatus(KovaDiagnostics* context, int32_t level, KovaStatus status) {
+  StderrDiagnostics* self = reinterpret_cast<Abi*>(context)->self;
+  if (level < self->minimumLevel_) return;
+  const char* name = kovaStatusName(status);
+  std::fprintf(stderr, "kova: %s: status 0x%08x (%s)\n", levelName(level),
+               static_cast<unsigned>(status), name ? name : "unknown");
+}
+
+}  // namespace kova::runtime
