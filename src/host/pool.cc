@@ -1,11 +1,9 @@
 #include "src/host/pool.h"
 
-#include "src/host/kernel.h"
-
 namespace kova {
 
-KovaPool* createPool(uint32_t kind, KovaDiagnostics* diagnostics, const char* name) {
-  KovaKernel* k = kernel();
+KovaPool* createPool(KovaKernel* k, uint32_t kind, KovaDiagnostics* diagnostics,
+                     const char* name) {
   if (!k) return nullptr;
   KovaPoolOptions options{};
   options.kind = kind;

@@ -25,7 +25,9 @@ inline void destroyPool(KovaPool* pool) {
   if (pool) pool->ops->destroyPool(pool);
 }
 
-// A pool of the given kind (1 for instances, 0 otherwise), or null.
-KovaPool* createPool(uint32_t kind, KovaDiagnostics* diagnostics, const char* name);
+// A pool of the given kind (1 for instances, 0 otherwise) from the given
+// kernel, or null (also when the kernel is null).
+KovaPool* createPool(KovaKernel* kernel, uint32_t kind, KovaDiagnostics* diagnostics,
+                     const char* name);
 
 }  // namespace kova

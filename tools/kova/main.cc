@@ -1,0 +1,83 @@
+// kova: inspect, rip, convert and benchmark data files through the module and
+// the reference host. `kova --help` lists the commands.
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string_view>
+
+#include "tools/kova/command.h"
+
+namespace kova::tool {
+namespace {
+
+const Command kCommands[] = {
+    {"version", "module and host versions",
+     "usage: kova version\n\nLoads the module and prints its version, the two version triples of\n"
+     "its extension object and its version record.\n",
+     runVersion},
+    {"encodings", "the host's encoding registry",
+     "usage: kova encodings [--json]\n\nLists every encoding the reference host knows: id, name,\n"
+     "maximum bytes per character and description.\n\n  --json   one JSON array for scripts\n",
+     runEncodings},
+    {"check-format", "is a format or informat name known?",
+     "usage: kova check-format NAME [--informat]\n\nAsks the format engine, through the module, "
+     "whether NAME (NAMEw.d, e.g.\nCOMMA10.2 or YYMMDD10.) names a format, or with --informat an "
+     "informat.\nPrints known or unknown; exits 0 when known, 1 when not.\n",
+     runCheckFormat},
+};
+
+void printHelp(FILE* out) {
+  std::fprintf(out,
+               "usage: kova COMMAND [OPTIONS]\n\n"
+               "Inspect, rip and convert Hadoop table files through the kova module.\n\n"
+               "Commands:\n");
+  for (const Command& command : kCommands) {
+    std::fprintf(out, "  %-14s %s\n", command.name, command.summary);
+  }
+  std::fprintf(out,
+               "\nRun `kova COMMAND --help` for a command's options.\n"
+               "The module is libzrekova.so next to this program, or $KOVA_MODULE.\n");
+}
+
+}  // namespace
+
+int usageError(std::string_view command, std::string_view message) {
+  std::fprintf(stderr, "kova %.*s: %.*s\nTry `kova %.*s --help`.\n", int(command.size()),
+               command.data(), int(message.size()), message.data(), int(command.size()),
+               command.data());
+  return kExitUsage;
+}
+
+bool wantsHelp(std::span<char*> args) {
+  for (char* arg : args) {
+    if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace kova::tool
+
+int main(int argc, char** argv) {
+  using namespace kova::tool;
+  if (argc < 2) {
+    printHelp(stderr);
+    return kExitUsage;
+  }
+  std::string_view name = argv[1];
+  if (name == "-h" || name == "--help" || name == "help") {
+    printHelp(stdout);
+    return kExitOk;
+  }
+  for (const Command& command : kCommands) {
+    if (name != command.name) continue;
+    std::span<char*> args(argv + 2, argv + argc);
+    if (wantsHelp(args)) {
+      std::fputs(command.usage, stdout);
+      return kExitOk;
+    }
+    return command.run(args);
+  }
+  std::fprintf(stderr, "kova: unknown command '%s'\n\n", argv[1]);
+  printHelp(stderr);
+  return kExitUsage;
+}
