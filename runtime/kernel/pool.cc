@@ -134,6 +134,4 @@ KovaPool* newPool(Host& host, const char* name) {
   return &pool->base;
 }
 
-uint64_t poolBlockCount(KovaPool* pool) { return self(pool)->blocks.size(); }
-
 }  // namespace kova::runtime

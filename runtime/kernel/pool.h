@@ -13,7 +13,4 @@ class Host;
 // The caller has already counted the allocation event.
 KovaPool* newPool(Host& host, const char* name);
 
-// The number of live blocks in a pool made by newPool (tests).
-uint64_t poolBlockCount(KovaPool* pool);
-
 }  // namespace kova::runtime

@@ -98,23 +98,5 @@ TEST(HostTest, LoadedSiblingsReleaseThroughTheirHandle) {
   EXPECT_TRUE(host.account().empty());
 }
 
-TEST(HostTest, ForceTranscodingIsAPlainSwitch) {
-  Host host;
-  EXPECT_FALSE(host.forceTranscoding());
-  host.setForceTranscoding(true);
-  EXPECT_TRUE(host.forceTranscoding());
-}
-
-TEST(HostTest, ObjectAccountFollowsReportedBirthsAndDeaths) {
-  Host host;
-  host.trackObject(1);
-  host.trackObject(1);
-  EXPECT_EQ(host.account().objects, 2u);
-  EXPECT_FALSE(host.account().empty());
-  host.trackObject(-1);
-  host.trackObject(-1);
-  EXPECT_TRUE(host.account().empty());
-}
-
 }  // namespace
 }  // namespace kova::runtime
