@@ -1,0 +1,257 @@
+// The zrexml streaming parser: expat underneath, callbacks in 16-bit text with
+// lengths in bytes. A parser takes one document in as many pieces as the
+// caller likes; after the document is complete or has failed it keeps
+// answering that outcome.
+#include <expat.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <climits>
+#include <new>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "runtime/kernel/host.h"
+#include "runtime/xml/utf8_to_utf16.h"
+#include "runtime/xml/xml_objects.h"
+
+namespace kova::runtime {
+namespace {
+
+// expat takes an int length; larger inputs go in pieces of this size.
+constexpr int64_t kLargestPiece = int64_t{1} << 26;
+
+void logLine(KovaDiagnostics* diagnostics, int32_t level, const char16_t* format,
+             int64_t formatLength, ...) {
+  if (!diagnostics) return;
+  va_list args;
+  va_start(args, formatLength);
+  diagnostics->ops->log(diagnostics, level, format, formatLength, args);
+  va_end(args);
+}
+
+int clampToInt(uint64_t value) { return static_cast<int>(std::min<uint64_t>(value, INT_MAX)); }
+
+class XmlParser {
+ public:
+  XmlParser(Host& host, KovaDiagnostics* diagnostics, KovaXmlCallbacks* callbacks)
+      : host_(&host), diagnostics_(diagnostics), callbacks_(callbacks) {
+    abi_.ops = &kOps;
+  }
+  ~XmlParser() {
+    if (expat_) XML_ParserFree(expat_);
+  }
+
+  bool start(const char* encoding, std::u16string_view documentName) {
+    expat_ = XML_ParserCreate(encoding);
+    if (!expat_) return false;
+    documentName_ = documentName.empty() ? std::u16string(u"XML document")
+                                         : std::u16string(documentName);
+    XML_SetUserData(expat_, this);
+    if (callbacks_ && callbacks_->characters) XML_SetCharacterDataHandler(expat_, onCharacters);
+    if (callbacks_ && callbacks_->startElement) XML_SetStartElementHandler(expat_, onStart);
+    if (callbacks_ && callbacks_->endElement) XML_SetEndElementHandler(expat_, onEnd);
+    return true;
+  }
+
+  KovaXmlObject* abi() { return &abi_; }
+  // abi_ is the first member: the object's address is the parser's.
+  static XmlParser* of(KovaXmlObject* object) { return reinterpret_cast<XmlParser*>(object); }
+
+ private:
+  enum class State { kOpen, kComplete, kFailed };
+
+  KovaStatus parse(const void* bytes, int64_t length, bool final) {
+    if (state_ == State::kFailed) return failure_;
+    if (state_ == State::kComplete) {
+      if (length == 0) return kStatusDocumentComplete;
+      static constexpr std::u16string_view kAfter = u"%.*s: data after the end of the document";
+      logLine(diagnostics_, kLogError, kAfter.data(), int64_t(kAfter.size()),
+              int(documentName_.size()), documentName_.data());
+      return kStatusNotSupported;
+    }
+    if (length < 0 || (length > 0 && !bytes)) return kStatusNotSupported;
+    const char* at = static_cast<const char*>(bytes);
+    do {
+      int64_t piece = std::min(length, kLargestPiece);
+      bool last = piece == length;
+      // A callback may stop the parse on the document's last event, after
+      // which expat reports success.
+      if (XML_Parse(expat_, at, static_cast<int>(piece), final && last) != XML_STATUS_OK ||
+          callbackStatus_ != kStatusOk) {
+        return fail();
+      }
+      at += piece;
+      length -= piece;
+    } while (length > 0);
+    if (!final) return kStatusOk;
+    state_ = State::kComplete;
+    return kStatusDocumentComplete;
+  }
+
+  // After XML_Parse failed: the callback's status, or expat's error logged.
+  KovaStatus fail() {
+    state_ = State::kFailed;
+    if (callbackStatus_ != kStatusOk) return failure_ = callbackStatus_;
+    XML_Error code = XML_GetErrorCode(expat_);
+    if (code == XML_ERROR_NO_MEMORY) return failure_ = kStatusNoMemory;
+    const XML_LChar* message = XML_ErrorString(code);
+    std::u16string wide;
+    for (const XML_LChar* c = message ? message : "unknown error"; *c; ++c) {
+      wide += static_cast<char16_t>(static_cast<unsigned char>(*c));
+    }
+    static constexpr std::u16string_view kFormat = u"%.*s: line %d, column %d: %.*s";
+    // expat counts columns from 0; people count them from 1.
+    logLine(diagnostics_, kLogError, kFormat.data(), int64_t(kFormat.size()),
+            int(documentName_.size()), documentName_.data(),
+            clampToInt(XML_GetCurrentLineNumber(expat_)),
+            clampToInt(XML_GetCurrentColumnNumber(expat_) + 1), int(wide.size()), wide.data());
+    return failure_ = kStatusNotSupported;
+  }
+
+  // A callback's nonzero status stops the parse; expat may still deliver a
+  // few events on its way out, which are dropped.
+  void settle(KovaStatus status) {
+    if (status == kStatusOk) return;
+    callbackStatus_ = status;
+    XML_StopParser(expat_, XML_FALSE);
+  }
+
+  // Converts into the scratch text at offset; returns the units written.
+  size_t convert(const char* utf8, size_t bytes, std::u16string& into, size_t offset) {
+    size_t need = offset + utf16Capacity(bytes);
+    if (into.size() < need) into.resize(std::max(need, into.size() * 2));
+    return utf8ToUtf16(utf8, bytes, into.data() + offset);
+  }
+
+  static int32_t bytesOf(size_t units) { return static_cast<int32_t>(units * 2); }
+
+  static void onCharacters(void* data, const XML_Char* text, int length) {
+    auto* self = static_cast<XmlParser*>(data);
+    if (self->callbackStatus_ != kStatusOk || length <= 0) return;
+    size_t units = self->convert(text, static_cast<size_t>(length), self->text_, 0);
+    self->settle(
+        self->callbacks_->characters(self->callbacks_, self->text_.data(), bytesOf(units)));
+  }
+
+  static void onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+    auto* self = static_cast<XmlParser*>(data);
+    if (self->callbackStatus_ != kStatusOk) return;
+    // Every text goes into one scratch buffer first; pointers are taken once
+    // it has stopped growing.
+    std::vector<size_t>& spans = self->spans_;
+    spans.clear();
+    size_t used = 0;
+    auto add = [&](const XML_Char* s) {
+      size_t units = self->convert(s, std::char_traits<char>::length(s), self->names_, used);
+      spans.push_back(used);
+      spans.push_back(units);
+      used += units;
+    };
+    add(name);
+    for (const XML_Char** a = attributes; a && a[0]; a += 2) {
+      add(a[0]);
+      add(a[1]);
+    }
+    const char16_t* base = self->names_.data();
+    std::vector<KovaXmlAttribute>& list = self->attributes_;
+    list.clear();
+    for (size_t i = 2; i + 4 <= spans.size(); i += 4) {
+      list.push_back({base + spans[i], bytesOf(spans[i + 1]), base + spans[i + 2],
+                      bytesOf(spans[i + 3])});
+    }
+    self->settle(self->callbacks_->startElement(self->callbacks_, base + spans[0],
+                                                bytesOf(spans[1]),
+                                                static_cast<int32_t>(list.size()),
+                                                list.empty() ? nullptr : list.data()));
+  }
+
+  static void onEnd(void* data, const XML_Char* name) {
+    auto* self = static_cast<XmlParser*>(data);
+    if (self->callbackStatus_ != kStatusOk) return;
+    size_t units = self->convert(name, std::char_traits<char>::length(name), self->names_, 0);
+    self->settle(
+        self->callbacks_->endElement(self->callbacks_, self->names_.data(), bytesOf(units)));
+  }
+
+  static void destroyObject(KovaXmlObject* object) {
+    if (!object) return;
+    XmlParser* self = of(object);
+    self->host_->trackObject(-1);
+    delete self;
+  }
+  static KovaStatus escape(KovaXmlObject*, int32_t, const char16_t*, int64_t,
+                           const char16_t** out, int64_t* outBytes) {
+    if (out) *out = nullptr;
+    if (outBytes) *outBytes = 0;
+    return kStatusNotSupported;
+  }
+  static KovaStatus parseOp(KovaXmlObject* object, const void* bytes, int64_t length,
+                            int32_t final) {
+    if (!object) return kStatusNotSupported;
+    try {
+      return of(object)->parse(bytes, length, final != 0);
+    } catch (const std::bad_alloc&) {
+      // Our scratch buffers could not grow inside a callback; the parser
+      // cannot go on from there.
+      XmlParser* self = of(object);
+      self->state_ = State::kFailed;
+      return self->failure_ = kStatusNoMemory;
+    }
+  }
+  static constexpr KovaXmlObjectOps kOps = {destroyObject, escape, parseOp};
+
+  KovaXmlObject abi_;
+  Host* host_;
+  KovaDiagnostics* diagnostics_;
+  KovaXmlCallbacks* callbacks_;
+  XML_Parser expat_ = nullptr;
+  std::u16string documentName_;
+  State state_ = State::kOpen;
+  KovaStatus failure_ = kStatusOk;
+  KovaStatus callbackStatus_ = kStatusOk;
+  std::u16string text_;   // character data
+  std::u16string names_;  // element name and attributes of one event
+  std::vector<size_t> spans_;
+  std::vector<KovaXmlAttribute> attributes_;
+};
+
+static_assert(std::is_standard_layout_v<XmlParser>);
+
+}  // namespace
+
+KovaXmlObject* createXmlParser(Host& host, const KovaXmlConfig& config,
+                               KovaDiagnostics* diagnostics) {
+  const char* encoding;
+  if (config.inputEncoding == kEncodingUtf8) {
+    encoding = "UTF-8";
+  } else if (config.inputEncoding == 0) {
+    encoding = nullptr;
+  } else {
+    return nullptr;
+  }
+  if (config.callbackEncoding != kEncodingWide && config.callbackEncoding != 0) return nullptr;
+  std::u16string_view name;
+  if (config.documentName && config.documentNameLength > 0) {
+    name = std::u16string_view(config.documentName, size_t(config.documentNameLength));
+  }
+  auto* parser = new (std::nothrow) XmlParser(
+      host, config.diagnostics ? config.diagnostics : diagnostics,
+      static_cast<KovaXmlCallbacks*>(config.callbacks));
+  if (!parser) return nullptr;
+  bool started = false;
+  try {
+    started = parser->start(encoding, name);
+  } catch (const std::bad_alloc&) {
+  }
+  if (!started) {
+    delete parser;
+    return nullptr;
+  }
+  host.trackObject(+1);
+  return parser->abi();
+}
+
+}  // namespace kova::runtime
