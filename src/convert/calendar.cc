@@ -18,7 +18,7 @@ constexpr int32_t kPresetYearCutoff = 1950;  // the option's value before the ho
 constexpr int64_t kLastYearDay = static_cast<int64_t>(kLastYear) * 1000 + 365;  // 20000-12-31
 
 constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};  // common year
 
 bool inDatetimeSpan(double x) { return x >= kFirstDatetime && x < kEndDatetime; }
 
@@ -127,7 +127,8 @@ double ymdToJulian(double year, double month, double day) {
   }
   if (y < kFirstYear) return kMissing;
   if (d > monthLength(m, y)) return kMissing;
-  return static_cast<double>(y * 1000 + kDaysBeforeMonth[m - 1] + d);
+  const int leapDay = m > 2 && isLeapYear(y) ? 1 : 0;
+  return static_cast<double>(y * 1000 + kDaysBeforeMonth[m - 1] + leapDay + d);
 }
 
 }  // namespace kova
