@@ -31,7 +31,7 @@ class Sink {
   int64_t needed_ = 0;
 };
 
-struct Spec {
+struct Directive {
   bool leftAlign = false;
   bool zeroPad = false;
   int64_t width = 0;
@@ -51,40 +51,40 @@ bool readCount(const char16_t* format, int64_t end, int64_t* pos, int64_t* value
   return true;
 }
 
-// Writes text padded to the spec's width.
-void emitPadded(Sink& sink, const Spec& spec, const char16_t* text, int64_t length) {
-  int64_t pad = spec.width > length ? spec.width - length : 0;
-  if (!spec.leftAlign) sink.repeat(u' ', pad);
+// Writes text padded to the directive's width.
+void emitPadded(Sink& sink, const Directive& directive, const char16_t* text, int64_t length) {
+  int64_t pad = directive.width > length ? directive.width - length : 0;
+  if (!directive.leftAlign) sink.repeat(u' ', pad);
   for (int64_t i = 0; i < length; ++i) sink.put(text[i]);
-  if (spec.leftAlign) sink.repeat(u' ', pad);
+  if (directive.leftAlign) sink.repeat(u' ', pad);
 }
 
 // Writes an integer: sign, precision zeros, digits, padded to width.
-void emitInteger(Sink& sink, const Spec& spec, bool negative, unsigned long long magnitude,
+void emitInteger(Sink& sink, const Directive& directive, bool negative, unsigned long long magnitude,
                  unsigned base, bool upper) {
   const char* digitSet = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   char16_t digits[64];
   int count = 0;
   // A precision of 0 prints no digits for the value 0.
-  if (!(magnitude == 0 && spec.precision == 0)) {
+  if (!(magnitude == 0 && directive.precision == 0)) {
     do {
       digits[count++] = static_cast<char16_t>(digitSet[magnitude % base]);
       magnitude /= base;
     } while (magnitude != 0);
   }
-  int64_t zeros = spec.precision > count ? spec.precision - count : 0;
+  int64_t zeros = directive.precision > count ? directive.precision - count : 0;
   int64_t body = (negative ? 1 : 0) + zeros + count;
-  int64_t pad = spec.width > body ? spec.width - body : 0;
-  bool padWithZeros = spec.zeroPad && !spec.leftAlign && spec.precision < 0;
+  int64_t pad = directive.width > body ? directive.width - body : 0;
+  bool padWithZeros = directive.zeroPad && !directive.leftAlign && directive.precision < 0;
   if (padWithZeros) {
     zeros += pad;
     pad = 0;
   }
-  if (!spec.leftAlign) sink.repeat(u' ', pad);
+  if (!directive.leftAlign) sink.repeat(u' ', pad);
   if (negative) sink.put(u'-');
   sink.repeat(u'0', zeros);
   while (count > 0) sink.put(digits[--count]);
-  if (spec.leftAlign) sink.repeat(u' ', pad);
+  if (directive.leftAlign) sink.repeat(u' ', pad);
 }
 
 }  // namespace
@@ -108,13 +108,13 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
       sink.put(c);
       continue;
     }
-    Spec spec;
+    Directive directive;
     // Flags.
     for (; pos < formatLength; ++pos) {
       if (format[pos] == u'-') {
-        spec.leftAlign = true;
+        directive.leftAlign = true;
       } else if (format[pos] == u'0') {
-        spec.zeroPad = true;
+        directive.zeroPad = true;
       } else {
         break;
       }
@@ -124,12 +124,12 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
       ++pos;
       int width = va_arg(ap, int);
       if (width < 0) {  // a negative width argument means left alignment
-        spec.leftAlign = true;
-        spec.width = -static_cast<int64_t>(width);
+        directive.leftAlign = true;
+        directive.width = -static_cast<int64_t>(width);
       } else {
-        spec.width = width;
+        directive.width = width;
       }
-    } else if (!readCount(format, formatLength, &pos, &spec.width)) {
+    } else if (!readCount(format, formatLength, &pos, &directive.width)) {
       status = kStatusNotSupported;
       break;
     }
@@ -139,15 +139,15 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
       if (pos < formatLength && format[pos] == u'*') {
         ++pos;
         int precision = va_arg(ap, int);
-        spec.precision = precision < 0 ? -1 : precision;
-      } else if (!readCount(format, formatLength, &pos, &spec.precision)) {
+        directive.precision = precision < 0 ? -1 : precision;
+      } else if (!readCount(format, formatLength, &pos, &directive.precision)) {
         status = kStatusNotSupported;
         break;
       }
     }
     // Length modifiers.
-    while (pos < formatLength && format[pos] == u'l' && spec.longs < 2) {
-      ++spec.longs;
+    while (pos < formatLength && format[pos] == u'l' && directive.longs < 2) {
+      ++directive.longs;
       ++pos;
     }
     if (pos >= formatLength) {
@@ -158,25 +158,25 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
     switch (conversion) {
       case u'd':
       case u'i': {
-        long long value = spec.longs == 0   ? va_arg(ap, int)
-                          : spec.longs == 1 ? va_arg(ap, long)
+        long long value = directive.longs == 0   ? va_arg(ap, int)
+                          : directive.longs == 1 ? va_arg(ap, long)
                                             : va_arg(ap, long long);
         unsigned long long magnitude =
             value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-        emitInteger(sink, spec, value < 0, magnitude, 10, false);
+        emitInteger(sink, directive, value < 0, magnitude, 10, false);
         break;
       }
       case u'u':
       case u'x':
       case u'X': {
-        unsigned long long value = spec.longs == 0   ? va_arg(ap, unsigned int)
-                                   : spec.longs == 1 ? va_arg(ap, unsigned long)
+        unsigned long long value = directive.longs == 0   ? va_arg(ap, unsigned int)
+                                   : directive.longs == 1 ? va_arg(ap, unsigned long)
                                                      : va_arg(ap, unsigned long long);
-        emitInteger(sink, spec, false, value, conversion == u'u' ? 10 : 16, conversion == u'X');
+        emitInteger(sink, directive, false, value, conversion == u'u' ? 10 : 16, conversion == u'X');
         break;
       }
       case u's': {
-        if (spec.longs != 0) {
+        if (directive.longs != 0) {
           status = kStatusNotSupported;
           break;
         }
@@ -185,14 +185,14 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
         if (!text) text = kNull;
         // With a precision the text need not be terminated: never read past it.
         int64_t textLength = 0;
-        while ((spec.precision < 0 || textLength < spec.precision) && text[textLength] != 0) {
+        while ((directive.precision < 0 || textLength < directive.precision) && text[textLength] != 0) {
           ++textLength;
         }
-        emitPadded(sink, spec, text, textLength);
+        emitPadded(sink, directive, text, textLength);
         break;
       }
       case u'c': {
-        if (spec.longs != 0) {
+        if (directive.longs != 0) {
           status = kStatusNotSupported;
           break;
         }
@@ -209,14 +209,14 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
         } else {
           units[0] = static_cast<char16_t>(code);
         }
-        Spec plain = spec;
+        Directive plain = directive;
         plain.precision = -1;
         emitPadded(sink, plain, units, count);
         break;
       }
       case u'%':
-        if (spec.leftAlign || spec.zeroPad || spec.width != 0 || spec.precision >= 0 ||
-            spec.longs != 0) {
+        if (directive.leftAlign || directive.zeroPad || directive.width != 0 || directive.precision >= 0 ||
+            directive.longs != 0) {
           status = kStatusNotSupported;
           break;
         }
