@@ -139,28 +139,6 @@ TEST_F(FormatEngineTest, FormatObjectsOutliveTheirEngine) {
   object->release(object);
 }
 
-TEST(FormatEngineAllocation, EveryFailedCreationAnswersNullAndLeavesNothingAlive) {
-  Host host;
-  for (uint64_t nth = 1;; ++nth) {
-    host.failAllocation(nth);
-    KovaExtensionHandle* handle = loadSibling(host, u"zrefmt");
-    KovaFormatEngine* engine = handle ? handle->ops->createEngine(handle) : nullptr;
-    KovaFormatObject* object =
-        engine ? engine->ops->lookup(engine, u"BEST", 4, nullptr, kFormatLookupFormat, 0)
-               : nullptr;
-    bool complete = object != nullptr;
-    if (object) object->release(object);
-    if (engine) handle->ops->destroyEngine(engine);
-    if (handle) handle->ops->releaseExtension(handle);
-    bool fired = host.failureFired();
-    host.clearFailure();
-    EXPECT_TRUE(host.account().empty()) << "failing event " << nth;
-    EXPECT_NE(complete, fired) << "failing event " << nth;
-    if (!fired) break;
-    ASSERT_LT(nth, 10u);
-  }
-}
-
 TEST(FormatNames, ListIsSortedUniqueAndDescribed) {
   auto entries = formatEntries();
   ASSERT_EQ(entries.size(), 17u);
