@@ -22,6 +22,7 @@ struct Command {
 int runVersion(std::span<char*> args);
 int runEncodings(std::span<char*> args);
 int runCheckFormat(std::span<char*> args);
+int runMeta(std::span<char*> args);
 
 // Prints "kova NAME: message" and the usage hint to stderr; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

@@ -24,6 +24,15 @@ const Command kCommands[] = {
      "whether NAME (NAMEw.d, e.g.\nCOMMA10.2 or YYMMDD10.) names a format, or with --informat an "
      "informat.\nPrints known or unknown; exits 0 when known, 1 when not.\n",
      runCheckFormat},
+    {"meta", "read a metadata document: fmt (canonical form) or show",
+     "usage: kova meta fmt DOC\n       kova meta show DOC [--json]\n\n"
+     "fmt   reads DOC (a metadata document; - for stdin) and writes it back to\n"
+     "      stdout in canonical form: byte for byte what the module writes.\n"
+     "show  prints the table's fields and columns; with --json one object with\n"
+     "      every field of the table and its columns by name, codes also by keyword.\n\n"
+     "Exits 1 when DOC cannot be read or is not a metadata document (its root\n"
+     "element must be <kova>).\n",
+     runMeta},
 };
 
 void printHelp(FILE* out) {

@@ -25,12 +25,47 @@ bool readFile(const std::string& path, std::string* bytes, std::string* error) {
   return true;
 }
 
-KovaObject* loadTable(Session& session, const std::string& path, std::string* error) {
+std::string rootElementName(std::string_view xml) {
+  size_t i = xml.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  auto skipPast = [&](std::string_view end) {
+    size_t at = xml.find(end, i);
+    i = at == std::string_view::npos ? xml.size() : at + end.size();
+  };
+  while (i < xml.size()) {
+    char c = xml[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+    } else if (xml.substr(i).starts_with("<?")) {
+      skipPast("?>");
+    } else if (xml.substr(i).starts_with("<!--")) {
+      skipPast("-->");
+    } else if (xml.substr(i).starts_with("<!")) {
+      // A document type, perhaps with an internal subset in brackets.
+      int depth = 0;
+      for (; i < xml.size(); ++i) {
+        if (xml[i] == '[') ++depth;
+        if (xml[i] == ']') --depth;
+        if (xml[i] == '>' && depth <= 0) break;
+      }
+      ++i;
+    } else if (c == '<') {
+      size_t end = xml.find_first_of(" \t\r\n/>", i + 1);
+      if (end == std::string_view::npos) end = xml.size();
+      return std::string(xml.substr(i + 1, end - i - 1));
+    } else {
+      return "";
+    }
+  }
+  return "";
+}
+
+KovaObject* loadTable(Session& session, const std::string& path, std::string* error,
+                      uint32_t flags) {
   std::string bytes;
   if (!readFile(path, &bytes, error)) return nullptr;
   KovaExtensionObject* extension = session.extension();
   KovaObject* object =
-      extension->createInstance(extension, nullptr, session.diagnostics(), "kova table");
+      extension->createInstance(extension, &flags, session.diagnostics(), "kova table");
   if (!object) {
     *error = "cannot create a table instance";
     return nullptr;
@@ -47,6 +82,13 @@ KovaObject* loadTable(Session& session, const std::string& path, std::string* er
   } while (status == kStatusOk && offset < bytes.size());
   if (status != kStatusOk) {
     *error = "not a metadata document: " + path + " (" + statusText(status) + ")";
+    object->destroy(object);
+    return nullptr;
+  }
+  std::string root = rootElementName(bytes);
+  if (root != "kova") {
+    *error = "not a metadata document: " + path + " (its root element is <" + root +
+             ">, not <kova>)";
     object->destroy(object);
     return nullptr;
   }

@@ -2,7 +2,9 @@
 // commands. Large documents are fed to readXmlChunk in pieces.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "kova/extension.h"
 #include "tools/kova/session.h"
@@ -12,10 +14,18 @@ namespace kova::tool {
 // Bytes per readXmlChunk piece.
 inline constexpr size_t kDocumentPiece = 64 * 1024;
 
-// A new instance filled from the document at path ("-" reads stdin), or null
-// with *error set ("cannot open ...", "not a metadata document: ...").
-// The caller destroys the instance.
-KovaObject* loadTable(Session& session, const std::string& path, std::string* error);
+// A new instance (created with flags) filled from the document at path ("-"
+// reads stdin), or null with *error set ("cannot open ...", "not a metadata
+// document: ..."). A well-formed document whose root element is not "kova" is
+// refused too: the module's reader would take it silently. The caller
+// destroys the instance.
+KovaObject* loadTable(Session& session, const std::string& path, std::string* error,
+                      uint32_t flags = 0);
+
+// The name of the root element of an XML text (after any byte order mark,
+// declaration, comments, processing instructions and document type), or ""
+// when there is none.
+std::string rootElementName(std::string_view xml);
 
 // The whole file ("-": stdin); false and *error when it cannot be read.
 bool readFile(const std::string& path, std::string* bytes, std::string* error);
