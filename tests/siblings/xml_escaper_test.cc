@@ -46,8 +46,8 @@ class XmlEscaperTest : public ::testing::Test {
   // The document that carries text escaped in mode, as UTF-8.
   std::string documentFor(std::u16string_view text, int32_t mode) {
     std::u16string escaped;
-    EXPECT_EQ(escape(text, mode, &escaped), kStatusOk) << utf8Of(text);
-    std::string body = utf8Of(escaped);
+    EXPECT_EQ(escape(text, mode, &escaped), kStatusOk) << u8(text);
+    std::string body = u8(escaped);
     if (mode == kXmlEscapeCdata) body = "<![CDATA[" + body + "]]>";
     return "<r>" + body + "</r>";
   }
@@ -73,7 +73,7 @@ class XmlEscaperTest : public ::testing::Test {
 
   static std::vector<std::string> expectedFor(std::u16string_view text) {
     if (text.empty()) return {"start r", "end r"};
-    return {"start r", "text " + utf8Of(text), "end r"};
+    return {"start r", "text " + u8(text), "end r"};
   }
 
   Host host_;
@@ -90,7 +90,7 @@ const std::vector<std::u16string> kTexts = {
 TEST_F(XmlEscaperTest, EscapedTextReadsBackUnchangedInBothModesAtEverySplit) {
   for (const std::u16string& text : kTexts) {
     for (int32_t mode : {kXmlEscapeContent, kXmlEscapeCdata}) {
-      SCOPED_TRACE(utf8Of(text) + (mode ? " (CDATA)" : " (content)"));
+      SCOPED_TRACE(u8(text) + (mode ? " (CDATA)" : " (content)"));
       std::string document = documentFor(text, mode);
       EXPECT_EQ(parsePieces(document, {}), expectedFor(text)) << document;
       for (size_t cut = 1; cut < document.size(); ++cut) {
@@ -115,7 +115,7 @@ TEST_F(XmlEscaperTest, EveryShortMixOfMarkupCharactersReadsBack) {
   for (const std::u16string& text : texts) {
     for (int32_t mode : {kXmlEscapeContent, kXmlEscapeCdata}) {
       ASSERT_EQ(parsePieces(documentFor(text, mode), {}), expectedFor(text))
-          << utf8Of(text) << " mode " << mode;
+          << u8(text) << " mode " << mode;
     }
   }
 }

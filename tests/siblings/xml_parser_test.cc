@@ -87,7 +87,7 @@ TEST_F(XmlParserTest, CallbacksCarrySixteenBitTextWithSurrogatePairs) {
   ASSERT_EQ(parser->ops->parse(parser, document.data(), int64_t(document.size()), 1),
             kStatusDocumentComplete);
   parser->ops->destroyObject(parser);
-  EXPECT_EQ(utf16Of(recorder.events.at(1).substr(5)), u"\xD83D\xDE00");
+  EXPECT_EQ(u16(recorder.events.at(1).substr(5)), u"\xD83D\xDE00");
 }
 
 TEST_F(XmlParserTest, EverySplitPointGivesTheSameCallbacks) {
@@ -108,7 +108,7 @@ TEST_F(XmlParserTest, DetectedSixteenBitInputGivesTheSameCallbacksAtEverySplit) 
   // saying so, read with input encoding 0.
   std::string body = kDocument.substr(3);
   body.replace(body.find("UTF-8"), 5, "UTF-16");
-  std::u16string wide = u"\uFEFF" + utf16Of(body);
+  std::u16string wide = u"\uFEFF" + u16(body);
   std::string bytes;
   for (char16_t c : wide) {
     bytes += char(c & 0xFF);

@@ -28,7 +28,7 @@ std::u16string textOf(const char16_t* text, int32_t bytes) {
 KovaStatus onCharacters(KovaXmlCallbacks* table, const char16_t* text, int32_t bytes) {
   XmlRecorder& r = recorderOf(table);
   if (bytes % 2 != 0 || bytes <= 0) ADD_FAILURE() << "character data of " << bytes << " bytes";
-  r.events.push_back("text " + utf8Of(textOf(text, bytes)));
+  r.events.push_back("text " + u8(textOf(text, bytes)));
   return r.verdict();
 }
 
@@ -36,10 +36,10 @@ KovaStatus onStart(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBy
                    int32_t count, const KovaXmlAttribute* attributes) {
   XmlRecorder& r = recorderOf(table);
   std::u16string element = textOf(name, nameBytes);
-  std::string line = "start " + utf8Of(element);
+  std::string line = "start " + u8(element);
   for (int32_t i = 0; i < count; ++i) {
-    line += " " + utf8Of(textOf(attributes[i].name, attributes[i].nameLength)) + "=[" +
-            utf8Of(textOf(attributes[i].value, attributes[i].valueLength)) + "]";
+    line += " " + u8(textOf(attributes[i].name, attributes[i].nameLength)) + "=[" +
+            u8(textOf(attributes[i].value, attributes[i].valueLength)) + "]";
   }
   r.events.push_back(line);
   return r.verdict();
@@ -48,67 +48,11 @@ KovaStatus onStart(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBy
 KovaStatus onEnd(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes) {
   XmlRecorder& r = recorderOf(table);
   std::u16string element = textOf(name, nameBytes);
-  r.events.push_back("end " + utf8Of(element));
+  r.events.push_back("end " + u8(element));
   return r.verdict();
 }
 
 }  // namespace
-
-std::string utf8Of(std::u16string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::u16string utf16Of(std::string_view utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    auto b = static_cast<unsigned char>(utf8[i]);
-    uint32_t c;
-    size_t n;
-    if (b < 0x80) {
-      c = b, n = 1;
-    } else if (b < 0xE0) {
-      c = b & 0x1F, n = 2;
-    } else if (b < 0xF0) {
-      c = b & 0x0F, n = 3;
-    } else {
-      c = b & 0x07, n = 4;
-    }
-    for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += n;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += char16_t(0xD800 + (c >> 10));
-      out += char16_t(0xDC00 + (c & 0x3FF));
-    } else {
-      out += char16_t(c);
-    }
-  }
-  return out;
-}
 
 XmlRecorder::XmlRecorder() {
   table.characters = onCharacters;

@@ -11,11 +11,12 @@
 #include "kova/siblings.h"
 #include "runtime/kernel/host.h"
 #include "tests/siblings/sibling_test_util.h"
+#include "tests/support/module_fixture.h"
 
 namespace kova::runtime {
 
-std::string utf8Of(std::u16string_view text);
-std::u16string utf16Of(std::string_view utf8);
+using kova::testing::u16;
+using kova::testing::u8;
 
 struct XmlRecorder {
   KovaXmlCallbacks table{};  // first: the parser hands back its address
