@@ -1,0 +1,88 @@
+// The record formats' operations that bind installs: block parsers
+// (ripBlock), record converters (convertRecord), the field converter, the
+// JSON and XML parser callbacks and the burners' row writers. Each lives in
+// a file of its own (named in the comments); one that is not written yet
+// answers kStatusNotSupported and does nothing else. Also the stubs that fill
+// slots 4 to 7 until bind.
+#pragma once
+
+#include <cstdint>
+
+#include "kova/ripper.h"
+
+namespace kova {
+
+// ---- Slots before bind (create.cc) ----------------------------------------
+KovaStatus convertRecordUnbound(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                                uint8_t* row);
+KovaStatus unusedSlotUnbound(KovaRipper* ripper);
+KovaStatus ripBlockUnbound(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                           uint8_t** rows, int32_t* rowCount);
+KovaStatus writeRowsUnbound(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
+                            const uint8_t** data, uint64_t* dataLength);
+
+// ---- DELIMITED and NATIVE text (delimited_block.cc) ------------------------
+KovaStatus qualifiedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                             uint8_t** rows, int32_t* rowCount);
+KovaStatus delimitedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                             uint8_t** rows, int32_t* rowCount);
+KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
+
+// ---- CLF lines and transcoded blocks (newline_block.cc) --------------------
+KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                           uint8_t** rows, int32_t* rowCount);
+KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                               uint8_t** rows, int32_t* rowCount);
+KovaStatus splitClfLine(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
+
+// ---- FIXED records (fixed_block.cc, fixed_record.cc) -----------------------
+KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                         uint8_t** rows, int32_t* rowCount);
+KovaStatus fixedImageRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                            uint8_t* row);
+KovaStatus fixedTypedRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                            uint8_t* row);
+
+// ---- VARBIN records (varbin_block.cc) --------------------------------------
+KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                             uint8_t** rows, int32_t* rowCount);
+
+// ---- JSON records (json_block.cc) ------------------------------------------
+KovaStatus jsonRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                        uint8_t** rows, int32_t* rowCount);
+KovaStatus jsonStartObject(KovaJsonCallbacks* table);
+KovaStatus jsonEndObject(KovaJsonCallbacks* table);
+KovaStatus jsonNullValue(KovaJsonCallbacks* table);
+KovaStatus jsonBooleanValue(KovaJsonCallbacks* table, uint8_t value);
+KovaStatus jsonNumberValue(KovaJsonCallbacks* table, const char16_t* text, int32_t lengthBytes);
+KovaStatus jsonStringValue(KovaJsonCallbacks* table, const char16_t* text, int32_t lengthBytes,
+                           uint32_t flags);
+
+// ---- XML records (xml_block.cc) --------------------------------------------
+KovaStatus xmlRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                       int32_t* rowCount);
+KovaStatus xmlCharacters(KovaXmlCallbacks* table, const char16_t* text, int32_t lengthBytes);
+KovaStatus xmlStartElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes,
+                           int32_t attributeCount, const KovaXmlAttribute* attributes);
+KovaStatus xmlEndElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes);
+
+// ---- Field conversion (convert_field.cc) -----------------------------------
+// One field of text into column fieldNumber of row. Callers ignore the result.
+KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
+                        const uint8_t* bytes, uint32_t length);
+
+// ---- Burner row writers (delimited_writer.cc, image_writer.cc,
+//      fixed_writer.cc, varbin_writer.cc) -------------------------------------
+KovaStatus delimitedWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
+                              const uint8_t** data, uint64_t* dataLength);
+KovaStatus imageWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
+                          const uint8_t** data, uint64_t* dataLength);
+KovaStatus fixedWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
+                          const uint8_t** data, uint64_t* dataLength);
+KovaStatus varbinWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
+                           const uint8_t** data, uint64_t* dataLength);
+KovaStatus varbinWriteRowsInto(KovaRipper* burner, const uint8_t* rows, uint64_t ignored0,
+                               uint32_t rowCount, uint8_t* destination, uint64_t ignored1,
+                               uint64_t* dataLength);
+
+}  // namespace kova

@@ -1,0 +1,139 @@
+#include "src/ripper/row_block.h"
+
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "src/host/log.h"
+#include "src/host/pool.h"
+#include "src/ripper/operations.h"
+
+namespace kova {
+namespace {
+
+// The host's missing value as it lies in memory (0xFFFFD10000000000).
+constexpr uint8_t kMissingBytes[8] = {0, 0, 0, 0, 0, 0xD1, 0xFF, 0xFF};
+
+// What a failed or impossible block size logs as the size asked for.
+int64_t loggedSize(uint64_t size) {
+  return size > uint64_t(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
+                                                              : int64_t(size);
+}
+
+}  // namespace
+
+int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* entry) {
+  return (ripper->nullAsMissing && entry->sqlType == kSqlDouble) ? kIndicatorNullDouble
+                                                                  : kIndicatorNull;
+}
+
+void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value) {
+  uint8_t* at = row + entry->indicatorOffset;
+  switch (entry->indicatorWidth & kIndicatorWidthMask) {
+    case kIndicatorWidth8: {
+      std::memcpy(at, &value, 8);
+      break;
+    }
+    case kIndicatorWidth1: {
+      auto narrow = static_cast<int8_t>(value);
+      std::memcpy(at, &narrow, 1);
+      break;
+    }
+    case kIndicatorWidth2: {
+      auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      break;
+    }
+    case kIndicatorWidth4: {
+      auto narrow = static_cast<int32_t>(value);
+      std::memcpy(at, &narrow, 4);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void clearRow(const KovaRipper* ripper, uint8_t* row) {
+  if (ripper->rowImage) {
+    std::memset(row, ' ', ripper->rowLength);
+    for (uint32_t i = 0; i < ripper->layoutCount; ++i) {
+      const KovaRowImageEntry& entry = ripper->imageLayout[i];
+      if (entry.length < 0 && entry.offset >= 0 &&
+          uint64_t(entry.offset) + 8 <= ripper->rowLength) {
+        std::memcpy(row + entry.offset, kMissingBytes, 8);
+      }
+    }
+    return;
+  }
+  for (uint32_t i = 0; i < ripper->layoutCount; ++i) {
+    const KovaLayoutEntry* entry = &ripper->typedLayout[i];
+    writeIndicator(row, entry, nullIndicator(ripper, entry));
+  }
+}
+
+uint8_t* initBlock(KovaRipper* ripper, int64_t n) {
+  ripper->rowsInBlock = 0;
+  if (n < 1) n = 1;
+  if (n <= ripper->blockCapacity) {
+    uint8_t* first = ripper->rowBlock;
+    if (ripper->carriedRow) {
+      std::memmove(first, ripper->carriedRow, ripper->rowLength);
+      ripper->carriedRow = nullptr;
+    } else {
+      clearRow(ripper, first);
+    }
+    return first;
+  }
+  const bool carried = ripper->carriedRow != nullptr;
+  const std::u16string_view label = carried ? u"initBlock[1]" : u"initBlock[2]";
+  uint64_t size = 0;
+  if (n > std::numeric_limits<int32_t>::max() ||
+      __builtin_mul_overflow(uint64_t(n), ripper->rowLength, &size)) {
+    logAllocationFailure(ripper->diagnostics, label, loggedSize(UINT64_MAX));
+    return nullptr;
+  }
+  uint8_t* block;
+  if (carried) {
+    block = static_cast<uint8_t*>(poolAllocate(ripper->pool, size));
+    if (block) {
+      std::memcpy(block, ripper->carriedRow, ripper->rowLength);
+      if (ripper->rowBlock) poolFree(ripper->pool, ripper->rowBlock);
+      ripper->carriedRow = nullptr;
+    }
+  } else {
+    block = static_cast<uint8_t*>(poolResize(ripper->pool, ripper->rowBlock, size, true));
+    if (block) clearRow(ripper, block);
+  }
+  if (!block) {
+    logAllocationFailure(ripper->diagnostics, label, loggedSize(size));
+    return nullptr;
+  }
+  ripper->rowBlock = block;
+  ripper->blockCapacity = static_cast<int32_t>(n);
+  return block;
+}
+
+KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
+  if (rowCount) *rowCount = 0;
+  if (rows) *rows = ripper->rowBlock;
+  if (ripper->table->recfm != kRecfmDelimited ||
+      (ripper->fragmentLength == 0 && ripper->fieldIndex < 1)) {
+    return kStatusOk;
+  }
+  uint8_t* row = initBlock(ripper, 1);
+  if (!row) return kStatusNoMemory;
+  if (ripper->fragmentLength > 0) {
+    (void)convertField(ripper, row, ripper->fieldIndex, ripper->fragment,
+                       static_cast<uint32_t>(ripper->fragmentLength));
+  }
+  // The pending record has become this row; a second call has nothing left.
+  ripper->fragmentLength = 0;
+  ripper->fieldIndex = 0;
+  ripper->rowsInBlock = 1;
+  if (rows) *rows = row;
+  if (rowCount) *rowCount = 1;
+  return kStatusOk;
+}
+
+}  // namespace kova

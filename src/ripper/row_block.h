@@ -1,0 +1,36 @@
+// The ripper's row block: initBlock prepares it for n rows and continues a
+// carried row; clearRow and writeIndicator give a row its "nothing read yet"
+// state. Used by every block parser. flushPending ends a DELIMITED input.
+#pragma once
+
+#include <cstdint>
+
+#include "kova/ripper.h"
+
+namespace kova {
+
+// Prepares rowBlock for at least n rows (n below 1 counts as 1) and returns
+// the first row, which continues carriedRow when one was saved and is
+// cleared otherwise. rowsInBlock becomes 0. Null when the block cannot be had
+// (also when n rows would overflow the block size); the level-4 allocation
+// line names "initBlock[1]" (a carried row) or "initBlock[2]".
+uint8_t* initBlock(KovaRipper* ripper, int64_t n);
+
+// Row-image mode: every byte a blank and every number slot the missing
+// value. Typed mode: every indicator null (-1, or -88 for a DOUBLE with
+// nullAsMissing); the value bytes are left as they are.
+void clearRow(const KovaRipper* ripper, uint8_t* row);
+
+// The null indicator value of entry: -88 for a DOUBLE with nullAsMissing,
+// else -1.
+int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* entry);
+
+// Writes value as a signed integer of the entry's indicator width (code 0:
+// 8 bytes; 1, 2, 4: that many); any other code writes nothing.
+void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value);
+
+// Slot 9: for DELIMITED tables, a record left without its terminator becomes
+// one last row. kStatusNoMemory when the row cannot be had.
+KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount);
+
+}  // namespace kova
