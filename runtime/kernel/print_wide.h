@@ -13,7 +13,8 @@
 
 namespace kova::runtime {
 
-// Formats into target. On success: 0 and *length = code units written.
+// Formats into target; a negative formatLength means the format is
+// NUL-terminated. On success: 0 and *length = code units written.
 // When capacity is too small: kStatusBufferTooSmall and *length = the units
 // needed (target holds a partial result). kStatusNotSupported for a format
 // the subset does not know.
