@@ -19,6 +19,7 @@ constexpr int kValues = 4096;
 struct Texts {
   std::vector<std::string> decimals;  // "-123456.789012", "987654321.098", ...
   std::vector<std::string> integers;  // the same twelve digits: "123456789012"
+  std::vector<std::string> uniform;   // one shape only: "123456.789012"
 };
 
 const Texts& texts() {
@@ -38,6 +39,7 @@ const Texts& texts() {
       if (fraction) decimal += "." + digits.substr(12 - fraction);
       t.decimals.push_back(decimal);
       t.integers.push_back(digits);
+      t.uniform.push_back(digits.substr(0, 6) + "." + digits.substr(6));
     }
     return t;
   }();
@@ -57,6 +59,22 @@ void parseDecimal12(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(parseDecimal12);
+
+// The same with every text of one shape (sign, point position): the part of
+// the cost above that comes from the shapes varying.
+void parseDecimal12Uniform(benchmark::State& state) {
+  const Texts& t = texts();
+  DecimalValue value;
+  size_t i = 0;
+  for (auto _ : state) {
+    const std::string& s = t.uniform[i++ & (kValues - 1)];
+    KovaStatus status = kova::parseDecimal(s.data(), static_cast<int64_t>(s.size()), false, 18, 6, &value);
+    if (status != kStatusOk) std::abort();
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(parseDecimal12Uniform);
 
 void fromChars12(benchmark::State& state) {
   const Texts& t = texts();

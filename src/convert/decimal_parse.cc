@@ -2,6 +2,7 @@
 // the digits straight into a 128-bit magnitude; digit counts are bounded so
 // the magnitude never wraps. The exponent form is written out in plain
 // notation into a fixed scratch and read like any other text.
+#include <bit>
 #include <cstring>
 
 #include "src/convert/decimal.h"
@@ -29,16 +30,41 @@ struct Pow10Table {
 };
 constexpr Pow10Table kPow10;
 
+constexpr uint64_t kPow10Small[20] = {1ull,
+                                      10ull,
+                                      100ull,
+                                      1000ull,
+                                      10000ull,
+                                      100000ull,
+                                      1000000ull,
+                                      10000000ull,
+                                      100000000ull,
+                                      1000000000ull,
+                                      10000000000ull,
+                                      100000000000ull,
+                                      1000000000000ull,
+                                      10000000000000ull,
+                                      100000000000000ull,
+                                      1000000000000000ull,
+                                      10000000000000000ull,
+                                      100000000000000000ull,
+                                      1000000000000000000ull,
+                                      10000000000000000000ull};
+constexpr int kHeadDigits = 19;  // digits that always fit 64 bits
+
 // A checked and trimmed number: [digits, end) holds digits and at most one
 // point, without the integer part's leading zeros and, when there is a point,
-// without the fraction's trailing zeros.
+// without the fraction's trailing zeros. head is the value of its digits
+// (point ignored) when there are at most 19 of them.
 struct Number {
   const char* digits;
   const char* end;
   const char* point;  // null without a point
   bool negative;
   bool zeroSeen;
-  bool empty() const { return digits == end || (point && end - digits == 1); }
+  int64_t digitCount;
+  uint64_t head;
+  bool empty() const { return digitCount == 0; }
 };
 
 // Checks [p, end) as a plain number. Trailing blanks are dropped before the
@@ -53,25 +79,46 @@ KovaStatus scanNumber(const char* p, const char* end, Number* out) {
     zero = true;
     ++p;
   }
+  // One sweep checks the bytes and accumulates the digits; past 19 digits
+  // the head wraps and is not used.
   const char* point = nullptr;
-  const char* q = p;
-  while (q < end && isDigit(*q)) ++q;
-  if (q < end && *q == '.') {
-    point = q++;
-    while (q < end && isDigit(*q)) ++q;
+  uint64_t head = 0;
+  for (const char* q = p; q < end; ++q) {
+    const unsigned digit = static_cast<unsigned>(*q - '0');
+    if (digit < 10) {
+      head = head * 10 + digit;
+    } else if (*q == '.' && !point) {
+      point = q;
+    } else {
+      return kStatusNotANumber;  // a blank, sign, second point or other byte inside
+    }
   }
-  if (q != end) return kStatusNotANumber;  // a blank, sign, second point or other byte inside
+  int64_t count = (end - p) - (point ? 1 : 0);
   if (point) {
-    while (end > point + 1 && end[-1] == '0') {
-      --end;
+    const char* trimmed = end;
+    while (trimmed > point + 1 && trimmed[-1] == '0') --trimmed;
+    if (trimmed != end) {
       zero = true;
+      const int64_t dropped = end - trimmed;
+      if (count <= kHeadDigits) {
+        head /= kPow10Small[dropped];
+      } else if (count - dropped <= kHeadDigits) {
+        head = 0;  // the head wrapped: read the kept digits again
+        for (const char* q = p; q < trimmed; ++q) {
+          if (q != point) head = head * 10 + static_cast<unsigned>(*q - '0');
+        }
+      }
+      count -= dropped;
+      end = trimmed;
     }
   }
   out->digits = p;
   out->end = end;
   out->point = point;
   out->zeroSeen = zero;
-  if (out->empty() && !zero) return kStatusNotANumber;  // blank, lone sign, lone point
+  out->digitCount = count;
+  out->head = head;
+  if (!count && !zero) return kStatusNotANumber;  // blank, lone sign, lone point
   return kStatusOk;
 }
 
@@ -88,34 +135,66 @@ void storeValue(U128 magnitude, int precision, int scale, bool negative, Decimal
   result->precision = static_cast<uint8_t>(precision);
   result->scale = static_cast<int8_t>(scale);
   result->sign = negative ? 0 : 1;
-  for (int i = 0; i < 16; ++i) result->val[i] = static_cast<uint8_t>(magnitude >> (8 * i));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(result->val, &magnitude, sizeof result->val);
+  } else {
+    for (int i = 0; i < 16; ++i) result->val[i] = static_cast<uint8_t>(magnitude >> (8 * i));
+  }
 }
 
 // Collects the digits of a non-empty number and stores the value.
+// The value of the digits of [a, aEnd) followed by those of [b, bEnd), at
+// most 38 in all.
+U128 digitsValue(const char* a, const char* aEnd, const char* b, const char* bEnd) {
+  if ((aEnd - a) + (bEnd - b) <= 19) {
+    uint64_t v = 0;
+    for (; a < aEnd; ++a) v = v * 10 + static_cast<unsigned>(*a - '0');
+    for (; b < bEnd; ++b) v = v * 10 + static_cast<unsigned>(*b - '0');
+    return v;
+  }
+  U128 v = 0;
+  for (; a < aEnd; ++a) v = v * 10 + static_cast<unsigned>(*a - '0');
+  for (; b < bEnd; ++b) v = v * 10 + static_cast<unsigned>(*b - '0');
+  return v;
+}
+
 KovaStatus collect(const Number& n, bool truncate, int32_t precision, int32_t scale,
                    DecimalValue* result) {
   const int maxSignificant = precision ? precision : kMaxDigits;
   const int maxFraction = precision ? scale : kMaxFractionDigits;
   const char* integerEnd = n.point ? n.point : n.end;
+  const char* fractionBegin = n.point ? n.point + 1 : n.end;
 
   U128 magnitude = 0;
   int significant = 0;  // digits in magnitude, from its first non-zero one
   int fraction = 0;     // fraction digits taken, leading zeros included
   int shift = 0;        // integer digits past the precision: each lowers the scale by one
 
-  for (const char* p = n.digits; p < integerEnd; ++p) {
-    unsigned digit = static_cast<unsigned>(*p - '0');
-    if (significant < maxSignificant) {
-      magnitude = magnitude * 10 + digit;
-      ++significant;
-      continue;
+  const int64_t integerDigits = integerEnd - n.digits;
+  const int64_t fractionDigits = n.end - fractionBegin;
+  if (integerDigits + fractionDigits <= maxSignificant &&
+      fractionDigits <= (maxFraction < 0 ? 0 : maxFraction)) {
+    // Every digit is taken: the common case, in one sweep.
+    magnitude = n.digitCount <= kHeadDigits ? n.head
+                                            : digitsValue(n.digits, integerEnd, fractionBegin, n.end);
+    fraction = static_cast<int>(fractionDigits);
+    significant = static_cast<int>(integerDigits + fractionDigits);
+    if (!integerDigits) {
+      for (const char* p = fractionBegin; p < n.end && *p == '0'; ++p) --significant;
     }
-    ++shift;
-    if (precision ? -shift < scale : shift > -kDecimalMinScale) return kStatusDecimalOverflow;
-    if (digit && !truncate) return kStatusDecimalOverflow;
-  }
-  if (n.point) {
-    for (const char* p = n.point + 1; p < n.end; ++p) {
+  } else {
+    for (const char* p = n.digits; p < integerEnd; ++p) {
+      unsigned digit = static_cast<unsigned>(*p - '0');
+      if (significant < maxSignificant) {
+        magnitude = magnitude * 10 + digit;
+        ++significant;
+        continue;
+      }
+      ++shift;
+      if (precision ? -shift < scale : shift > -kDecimalMinScale) return kStatusDecimalOverflow;
+      if (digit && !truncate) return kStatusDecimalOverflow;
+    }
+    for (const char* p = fractionBegin; p < n.end; ++p) {
       unsigned digit = static_cast<unsigned>(*p - '0');
       if (significant < maxSignificant && fraction < maxFraction) {
         ++fraction;
