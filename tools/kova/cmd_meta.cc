@@ -255,6 +255,7 @@ void printShow(Session& session, const std::string& path, const KovaObject* o) {
       line += ' ' + row[k];
       if (k + 1 < row.size()) line += std::string(widths[k] - row[k].size(), ' ');
     }
+    line.erase(line.find_last_not_of(' ') + 1);
     std::printf("%s\n", line.c_str());
   }
 }
