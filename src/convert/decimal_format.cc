@@ -5,14 +5,13 @@
 #include <cstring>
 
 #include "src/convert/decimal.h"
+#include "src/convert/uint128.h"
 
 namespace kova {
 namespace {
 
-using U128 = unsigned __int128;
-
 constexpr int kMaxMagnitudeDigits = 39;  // 2^128 - 1 has 39 digits
-constexpr uint64_t kTen19 = 10000000000000000000ull;
+constexpr uint32_t kTen9 = 1000000000u;
 
 struct DigitPairs {
   char text[200];
@@ -42,9 +41,8 @@ int magnitudeDigits(U128 v, char* digits) {
   char* end = buffer + kMaxMagnitudeDigits;
   char* p = end;
   while (v >> 64) {
-    uint64_t chunk = static_cast<uint64_t>(v % kTen19);
-    v /= kTen19;
-    for (int i = 0; i < 19; ++i, chunk /= 10) *--p = static_cast<char>('0' + chunk % 10);
+    uint32_t chunk = divideSmall(v, kTen9);
+    for (int i = 0; i < 9; ++i, chunk /= 10) *--p = static_cast<char>('0' + chunk % 10);
   }
   uint64_t low = static_cast<uint64_t>(v);
   while (low >= 100) {

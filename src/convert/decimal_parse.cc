@@ -6,11 +6,10 @@
 #include <cstring>
 
 #include "src/convert/decimal.h"
+#include "src/convert/uint128.h"
 
 namespace kova {
 namespace {
-
-using U128 = unsigned __int128;
 
 constexpr int kMaxDigits = kDecimalMaxPrecision;  // 10^38 - 1 < 2^128
 constexpr int kMaxScale = 127;
@@ -227,11 +226,12 @@ KovaStatus collect(const Number& n, bool truncate, int32_t precision, int32_t sc
   // shift) digits must be zero too, or are cut when truncating.
   int drop = -scale - shift;
   if (drop > 0) {
-    U128 lost = magnitude;
+    uint32_t lost = 0;
     if (drop <= significant) {
-      lost = magnitude % kPow10.p[drop];
-      magnitude /= kPow10.p[drop];
+      for (; drop > 9; drop -= 9) lost |= divideSmall(magnitude, 1000000000u);
+      lost |= divideSmall(magnitude, static_cast<uint32_t>(kPow10Small[drop]));
     } else {
+      lost = magnitude != 0;
       magnitude = 0;
     }
     if (lost && !truncate) return kStatusDecimalOverflow;

@@ -131,6 +131,12 @@ TEST(ParseDecimal, NegativeScaleHoldsMultiplesOfAPowerOfTen) {
   check({"120", 2, -2, true, kStatusOk, 2, -2, 1, "1"});
   check({"1200.5", 4, -2, false, kStatusDecimalOverflow});
   check({"1200.5", 4, -2, true, kStatusOk, 4, -2, 1, "12"});
+  // Wide magnitudes: twenty zero digits come off a 38-digit string.
+  const std::string wide = "123456789012345678" + std::string(20, '0');
+  check({wide.c_str(), 38, -20, false, kStatusOk, 38, -20, 1, "123456789012345678"});
+  const std::string lostInside = "123456789012345678" + std::string(9, '0') + "5" + std::string(10, '0');
+  check({lostInside.c_str(), 38, -20, false, kStatusDecimalOverflow});
+  check({lostInside.c_str(), 38, -20, true, kStatusOk, 38, -20, 1, "123456789012345678"});
   // Fewer digits than the scale: cut to zero, or refused.
   check({"50", 2, -2, false, kStatusDecimalOverflow});
   check({"50", 2, -2, true, kStatusOk, 2, -2, 1, "0"});
