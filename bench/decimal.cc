@@ -1,6 +1,8 @@
 // parseDecimal on 12-digit values against std::from_chars reading the same
 // twelve digits as one integer: what exactness, blanks, sign and scale
 // handling cost over the plainest possible integer read.
+#include "src/convert/decimal.h"
+
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -9,8 +11,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "src/convert/decimal.h"
 
 namespace {
 
@@ -52,7 +52,8 @@ void parseDecimal12(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     const std::string& s = t.decimals[i++ & (kValues - 1)];
-    KovaStatus status = kova::parseDecimal(s.data(), static_cast<int64_t>(s.size()), false, 18, 6, &value);
+    KovaStatus status =
+        kova::parseDecimal(s.data(), static_cast<int64_t>(s.size()), false, 18, 6, &value);
     if (status != kStatusOk) std::abort();
     benchmark::DoNotOptimize(value);
   }
@@ -68,7 +69,8 @@ void parseDecimal12Uniform(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     const std::string& s = t.uniform[i++ & (kValues - 1)];
-    KovaStatus status = kova::parseDecimal(s.data(), static_cast<int64_t>(s.size()), false, 18, 6, &value);
+    KovaStatus status =
+        kova::parseDecimal(s.data(), static_cast<int64_t>(s.size()), false, 18, 6, &value);
     if (status != kStatusOk) std::abort();
     benchmark::DoNotOptimize(value);
   }

@@ -24,7 +24,7 @@ typedef struct DecimalValue {
 } DecimalValue;
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 
 static_assert(sizeof(DecimalValue) == kDecimalSize, "DecimalValue is 19 bytes");
 static_assert(alignof(DecimalValue) == 1, "DecimalValue has no alignment");

@@ -18,7 +18,8 @@ constexpr int32_t kPresetYearCutoff = 1950;  // the option's value before the ho
 constexpr int64_t kLastYearDay = static_cast<int64_t>(kLastYear) * 1000 + 365;  // 20000-12-31
 
 constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-constexpr int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};  // common year
+constexpr int kDaysBeforeMonth[12] = {0,   31,  59,  90,  120, 151,
+                                      181, 212, 243, 273, 304, 334};  // common year
 
 bool inDatetimeSpan(double x) { return x >= kFirstDatetime && x < kEndDatetime; }
 

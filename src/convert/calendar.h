@@ -11,13 +11,13 @@
 namespace kova {
 
 // The supported span: 1582-01-01 to 20000-12-31.
-inline constexpr int64_t kFirstDate = -138061;           // 1582-01-01
-inline constexpr int64_t kEndDate = 6589336;             // 20001-01-01, first date outside
+inline constexpr int64_t kFirstDate = -138061;            // 1582-01-01
+inline constexpr int64_t kEndDate = 6589336;              // 20001-01-01, first date outside
 inline constexpr double kFirstDatetime = -11928470400.0;  // 1582-01-01 00:00:00
 inline constexpr double kEndDatetime = 569318630400.0;    // 20001-01-01 00:00:00
 inline constexpr int kFirstYear = 1582;
 inline constexpr int kLastYear = 20000;
-inline constexpr int32_t kDefaultYearCutoff = 1926;       // when the host has no answer
+inline constexpr int32_t kDefaultYearCutoff = 1926;  // when the host has no answer
 
 // Gregorian, except that years divisible by 4000 are not leap years.
 constexpr bool isLeapYear(int64_t year) {

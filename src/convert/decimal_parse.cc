@@ -1,7 +1,9 @@
-// Text to DecimalValue. One pass checks and trims the text, a second collects
-// the digits straight into a 128-bit magnitude; digit counts are bounded so
-// the magnitude never wraps. The exponent form is written out in plain
-// notation into a fixed scratch and read like any other text.
+// Text to DecimalValue. One sweep checks the text and accumulates its first
+// 19 digits; when every digit fits the column as it stands that is the value,
+// otherwise the digits are taken one by one under the precision and scale.
+// Digit counts are bounded so the 128-bit magnitude never wraps. The exponent
+// form is written out in plain notation into a fixed scratch and read like
+// any other text.
 #include <bit>
 #include <cstring>
 
@@ -13,42 +15,24 @@ namespace {
 
 constexpr int kMaxDigits = kDecimalMaxPrecision;  // 10^38 - 1 < 2^128
 constexpr int kMaxScale = 127;
-constexpr int kMaxFractionDigits = 127;           // precision 0: fraction digits kept
-constexpr int kExponentLimit = 168;               // exponents of this magnitude never fit
-constexpr int kPlainTextMax = 167;                // the exponent form written out
+constexpr int kMaxFractionDigits = 127;  // precision 0: fraction digits kept
+constexpr int kExponentLimit = 168;      // exponents of this magnitude never fit
+constexpr int kPlainTextMax = 167;       // the exponent form written out
 
 constexpr bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 constexpr bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
+template <typename T, int N>
 struct Pow10Table {
-  U128 p[kMaxDigits + 1];
+  T p[N + 1];
   constexpr Pow10Table() : p() {
     p[0] = 1;
-    for (int i = 1; i <= kMaxDigits; ++i) p[i] = p[i - 1] * 10;
+    for (int i = 1; i <= N; ++i) p[i] = p[i - 1] * 10;
   }
+  constexpr T operator[](int i) const { return p[i]; }
 };
-constexpr Pow10Table kPow10;
-
-constexpr uint64_t kPow10Small[20] = {1ull,
-                                      10ull,
-                                      100ull,
-                                      1000ull,
-                                      10000ull,
-                                      100000ull,
-                                      1000000ull,
-                                      10000000ull,
-                                      100000000ull,
-                                      1000000000ull,
-                                      10000000000ull,
-                                      100000000000ull,
-                                      1000000000000ull,
-                                      10000000000000ull,
-                                      100000000000000ull,
-                                      1000000000000000ull,
-                                      10000000000000000ull,
-                                      100000000000000000ull,
-                                      1000000000000000000ull,
-                                      10000000000000000000ull};
+constexpr Pow10Table<U128, kMaxDigits> kPow10;
+constexpr Pow10Table<uint64_t, 19> kPow10Small;
 constexpr int kHeadDigits = 19;  // digits that always fit 64 bits
 
 // A checked and trimmed number: [digits, end) holds digits and at most one
@@ -60,7 +44,6 @@ struct Number {
   const char* end;
   const char* point;  // null without a point
   bool negative;
-  bool zeroSeen;
   int64_t digitCount;
   uint64_t head;
   bool empty() const { return digitCount == 0; }
@@ -114,7 +97,6 @@ KovaStatus scanNumber(const char* p, const char* end, Number* out) {
   out->digits = p;
   out->end = end;
   out->point = point;
-  out->zeroSeen = zero;
   out->digitCount = count;
   out->head = head;
   if (!count && !zero) return kStatusNotANumber;  // blank, lone sign, lone point
@@ -141,22 +123,16 @@ void storeValue(U128 magnitude, int precision, int scale, bool negative, Decimal
   }
 }
 
-// Collects the digits of a non-empty number and stores the value.
 // The value of the digits of [a, aEnd) followed by those of [b, bEnd), at
 // most 38 in all.
 U128 digitsValue(const char* a, const char* aEnd, const char* b, const char* bEnd) {
-  if ((aEnd - a) + (bEnd - b) <= 19) {
-    uint64_t v = 0;
-    for (; a < aEnd; ++a) v = v * 10 + static_cast<unsigned>(*a - '0');
-    for (; b < bEnd; ++b) v = v * 10 + static_cast<unsigned>(*b - '0');
-    return v;
-  }
   U128 v = 0;
   for (; a < aEnd; ++a) v = v * 10 + static_cast<unsigned>(*a - '0');
   for (; b < bEnd; ++b) v = v * 10 + static_cast<unsigned>(*b - '0');
   return v;
 }
 
+// Collects the digits of a non-empty number and stores the value.
 KovaStatus collect(const Number& n, bool truncate, int32_t precision, int32_t scale,
                    DecimalValue* result) {
   const int maxSignificant = precision ? precision : kMaxDigits;
@@ -174,8 +150,9 @@ KovaStatus collect(const Number& n, bool truncate, int32_t precision, int32_t sc
   if (integerDigits + fractionDigits <= maxSignificant &&
       fractionDigits <= (maxFraction < 0 ? 0 : maxFraction)) {
     // Every digit is taken: the common case, in one sweep.
-    magnitude = n.digitCount <= kHeadDigits ? n.head
-                                            : digitsValue(n.digits, integerEnd, fractionBegin, n.end);
+    magnitude = n.digitCount <= kHeadDigits
+                    ? n.head
+                    : digitsValue(n.digits, integerEnd, fractionBegin, n.end);
     fraction = static_cast<int>(fractionDigits);
     significant = static_cast<int>(integerDigits + fractionDigits);
     if (!integerDigits) {
@@ -218,7 +195,7 @@ KovaStatus collect(const Number& n, bool truncate, int32_t precision, int32_t sc
     if (!magnitude) return storeZero(precision, scale, result);
     int pad = scale - fraction;
     if (significant + pad > kMaxDigits) return kStatusDecimalOverflow;
-    storeValue(magnitude * kPow10.p[pad], precision, scale, n.negative, result);
+    storeValue(magnitude * kPow10[pad], precision, scale, n.negative, result);
     return kStatusOk;
   }
   // A negative scale: the value is held in units of 10^-scale. The shifted
@@ -287,7 +264,9 @@ KovaStatus parseExponentForm(const char* text, const char* letter, const char* e
 
   char plain[kPlainTextMax];
   int64_t used = 0;
-  auto digitAt = [&](int64_t i) { return i < integerDigits ? mantissa.digits[i] : fraction[i - integerDigits]; };
+  auto digitAt = [&](int64_t i) {
+    return i < integerDigits ? mantissa.digits[i] : fraction[i - integerDigits];
+  };
   auto put = [&](char c) {
     if (used == kPlainTextMax) return false;
     plain[used++] = c;
@@ -306,7 +285,8 @@ KovaStatus parseExponentForm(const char* text, const char* letter, const char* e
   if (!fits) return kStatusDecimalOverflow;
 
   Number number;
-  if (KovaStatus status = scanNumber(plain, plain + used, &number); status != kStatusOk) return status;
+  if (KovaStatus status = scanNumber(plain, plain + used, &number); status != kStatusOk)
+    return status;
   if (number.empty()) return storeZero(precision, scale, result);
   return collect(number, truncate, precision, scale, result);
 }
@@ -329,7 +309,9 @@ KovaStatus parseDecimal(const char* text, int64_t length, bool truncate, int32_t
   if (status == kStatusNotANumber) {
     // A text with an exponent letter never scans as a plain number.
     for (const char* p = text; p < end; ++p) {
-      if ((*p | 0x20) == 'e') return parseExponentForm(text, p, end, truncate, precision, scale, result);
+      if ((*p | 0x20) == 'e') {
+        return parseExponentForm(text, p, end, truncate, precision, scale, result);
+      }
     }
   }
   if (status != kStatusOk) return status;

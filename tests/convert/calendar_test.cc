@@ -1,3 +1,5 @@
+#include "src/convert/calendar.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -6,7 +8,6 @@
 #include <limits>
 #include <string>
 
-#include "src/convert/calendar.h"
 #include "src/convert/missing.h"
 #include "src/host/kernel.h"
 
@@ -182,10 +183,10 @@ Ymd split(double yearDay) {
 bool allMissing(const Ymd& r) {
   return isStandardMissing(r.year) && isStandardMissing(r.month) && isStandardMissing(r.day);
 }
-#define EXPECT_YMD(value, y, m, d)                                        \
-  do {                                                                    \
-    const Ymd r_ = split(value);                                          \
-    EXPECT_TRUE(r_.year == (y) && r_.month == (m) && r_.day == (d))       \
+#define EXPECT_YMD(value, y, m, d)                                             \
+  do {                                                                         \
+    const Ymd r_ = split(value);                                               \
+    EXPECT_TRUE(r_.year == (y) && r_.month == (m) && r_.day == (d))            \
         << (value) << " gave " << r_.year << "-" << r_.month << "-" << r_.day; \
   } while (0)
 
@@ -206,9 +207,9 @@ TEST_F(JulianToYmd, SplitsYearAndDay) {
 }
 
 TEST_F(JulianToYmd, DaysThatDoNotExistAreMissing) {
-  for (double bad : {1500001.0, 2021366.0, 1960000.0, 4000366.0, 2000367.0, 0.0, 0.5, -1.0,
-                     20000366.0, 20001001.0, 25000.0, 99999.0, 100001.0, 1581365.0, kPlainNan,
-                     kMissing, kMissingA}) {
+  for (double bad :
+       {1500001.0, 2021366.0, 1960000.0, 4000366.0, 2000367.0, 0.0, 0.5, -1.0, 20000366.0,
+        20001001.0, 25000.0, 99999.0, 100001.0, 1581365.0, kPlainNan, kMissing, kMissingA}) {
     EXPECT_TRUE(allMissing(split(bad))) << bad;
   }
 }
@@ -234,10 +235,10 @@ TEST(YmdToJulian, BuildsYearAndDay) {
 }
 
 TEST(YmdToJulian, RefusesWhatNamesNoDay) {
-  const double refused[][3] = {{2000, 0, 1},   {2000, 13, 1},   {2000, 1, 0},  {2000, 1, 32},
-                               {-1, 1, 1},     {1581, 12, 31},  {100, 1, 1},   {20001, 1, 1},
-                               {1900, 2, 29},  {4000, 2, 29},   {2001, 4, 31}, {kMissing, 1, 1},
-                               {2000, kPlainNan, 1}, {2000, 1, kMissingA}};
+  const double refused[][3] = {
+      {2000, 0, 1},   {2000, 13, 1},    {2000, 1, 0},         {2000, 1, 32},       {-1, 1, 1},
+      {1581, 12, 31}, {100, 1, 1},      {20001, 1, 1},        {1900, 2, 29},       {4000, 2, 29},
+      {2001, 4, 31},  {kMissing, 1, 1}, {2000, kPlainNan, 1}, {2000, 1, kMissingA}};
   for (const auto& r : refused) {
     EXPECT_TRUE(isStandardMissing(ymdToJulian(r[0], r[1], r[2])))
         << r[0] << "-" << r[1] << "-" << r[2];

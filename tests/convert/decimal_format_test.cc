@@ -53,7 +53,8 @@ TEST(DecimalToText, ShortCapacityWritesTheLongestPrefix) {
       int64_t length = -1;
       ASSERT_EQ(decimalToText(&v, out, capacity, &length), kStatusDecimalNoRoom) << full;
       EXPECT_EQ(length, capacity);
-      EXPECT_EQ(std::string(out, static_cast<size_t>(length)), full.substr(0, static_cast<size_t>(capacity)));
+      EXPECT_EQ(std::string(out, static_cast<size_t>(length)),
+                full.substr(0, static_cast<size_t>(capacity)));
       EXPECT_EQ(out[capacity], '#');
     }
     char exact[kDecimalTextMax];
@@ -126,14 +127,17 @@ TEST(DecimalRoundTrip, TextToValueAndBack) {
     const bool negative = next() % 2;
     std::string number = integerPart + (fractionLength || next() % 2 ? "." : "") + fractionPart;
     if (integerPart.empty() && fractionPart.empty()) number += "0";
-    const std::string input = std::string(next() % 3, ' ') + (negative ? "-" : (next() % 2 ? "+" : "")) +
-                              number + std::string(next() % 3, '\t');
+    const std::string input = std::string(next() % 3, ' ') +
+                              (negative ? "-" : (next() % 2 ? "+" : "")) + number +
+                              std::string(next() % 3, '\t');
 
-    std::string whole = integerPart.substr(std::min(integerPart.find_first_not_of('0'), integerPart.size()));
+    std::string whole =
+        integerPart.substr(std::min(integerPart.find_first_not_of('0'), integerPart.size()));
     std::string fraction = fractionPart.substr(0, fractionPart.find_last_not_of('0') + 1);
     if (fractionPart.find_last_not_of('0') == std::string::npos) fraction.clear();
     const bool zero = whole.empty() && fraction.empty();
-    std::string expected = (negative && !zero ? "-" : "") + (whole.empty() ? "0" : whole) + "." + fraction;
+    std::string expected =
+        (negative && !zero ? "-" : "") + (whole.empty() ? "0" : whole) + "." + fraction;
 
     DecimalValue v;
     ASSERT_EQ(parse(input, 0, 0, &v), kStatusOk) << "[" << input << "]";

@@ -104,8 +104,9 @@ TEST(ParseDecimal, IntegerDigitsBeyondThePrecisionOverflow) {
 }
 
 TEST(ParseDecimal, NotANumber) {
-  for (const char* bad : {"abc", "", " ", "-", "+", ".", " - ", "-.", "1 2", "0 1", "- 5", "1.2.3",
-                          "--1", "+-1", "0-1", "1-", "12a", "0x10", "1,5", "\xff"}) {
+  for (const char* bad :
+       {"abc", "",      " ",   "-",   "+",   ".",  " - ", "-.",   "1 2", "0 1",
+        "- 5", "1.2.3", "--1", "+-1", "0-1", "1-", "12a", "0x10", "1,5", "\xff"}) {
     check({bad, 5, 2, false, kStatusNotANumber});
   }
   check({"", 0, 0, false, kStatusNotANumber});
@@ -134,7 +135,8 @@ TEST(ParseDecimal, NegativeScaleHoldsMultiplesOfAPowerOfTen) {
   // Wide magnitudes: twenty zero digits come off a 38-digit string.
   const std::string wide = "123456789012345678" + std::string(20, '0');
   check({wide.c_str(), 38, -20, false, kStatusOk, 38, -20, 1, "123456789012345678"});
-  const std::string lostInside = "123456789012345678" + std::string(9, '0') + "5" + std::string(10, '0');
+  const std::string lostInside =
+      "123456789012345678" + std::string(9, '0') + "5" + std::string(10, '0');
   check({lostInside.c_str(), 38, -20, false, kStatusDecimalOverflow});
   check({lostInside.c_str(), 38, -20, true, kStatusOk, 38, -20, 1, "123456789012345678"});
   // Fewer digits than the scale: cut to zero, or refused.
@@ -154,10 +156,12 @@ TEST(ParseDecimal, WithoutPrecisionTheTextGivesPrecisionAndScale) {
   check({tenTo39.c_str(), 0, 0, false, kStatusOk, 38, -2, 1, ("1" + std::string(37, '0')).c_str()});
   const std::string nines39(39, '9');
   check({nines39.c_str(), 0, 0, false, kStatusDecimalOverflow});
-  check({nines39.c_str(), 0, 0, true, kStatusOk, 38, -1, 1, "99999999999999999999999999999999999999"});
+  check({nines39.c_str(), 0, 0, true, kStatusOk, 38, -1, 1,
+         "99999999999999999999999999999999999999"});
   const std::string fraction40 = "0." + std::string(40, '1');
   check({fraction40.c_str(), 0, 0, false, kStatusDecimalOverflow});
-  check({fraction40.c_str(), 0, 0, true, kStatusOk, 38, 38, 1, "11111111111111111111111111111111111111"});
+  check({fraction40.c_str(), 0, 0, true, kStatusOk, 38, 38, 1,
+         "11111111111111111111111111111111111111"});
 }
 
 TEST(ParseDecimal, PrecisionAndScaleLimits) {
@@ -191,10 +195,12 @@ TEST(ParseDecimal, DigitStringsBeyond38DigitsAreRefusedWithoutOverrun) {
     bool truncate;
   };
   const Case refused[] = {
-      {digits38, 38, 10, false},     {digits38, 38, 1, true},        {digits37 + ".5", 38, 2, false},
-      {"1", 1, 38, false},           {"1e38", 38, 0, false},         {max128, 0, 0, false},
-      {over128, 38, 0, true},        {max128, 38, -1, false},        {nines38 + "9", 38, -1, false},
-      {digits38 + "e1", 38, 0, true}, {digits37, 37, 2, false},
+      {digits38, 38, 10, false},       {digits38, 38, 1, true},
+      {digits37 + ".5", 38, 2, false}, {"1", 1, 38, false},
+      {"1e38", 38, 0, false},          {max128, 0, 0, false},
+      {over128, 38, 0, true},          {max128, 38, -1, false},
+      {nines38 + "9", 38, -1, false},  {digits38 + "e1", 38, 0, true},
+      {digits37, 37, 2, false},
   };
   for (const Case& c : refused) {
     SCOPED_TRACE(c.text + " p=" + std::to_string(c.precision) + " s=" + std::to_string(c.scale));
@@ -240,7 +246,8 @@ TEST(ParseDecimal, MagnitudeBytesMatchLongDivision) {
     for (int round = 0; round < 50; ++round) {
       std::string digits;
       digits += static_cast<char>('1' + next() % 9);
-      while (static_cast<int>(digits.size()) < length) digits += static_cast<char>('0' + next() % 10);
+      while (static_cast<int>(digits.size()) < length)
+        digits += static_cast<char>('0' + next() % 10);
       DecimalValue v;
       ASSERT_EQ(parse(digits, 0, 0, &v), kStatusOk) << digits;
       EXPECT_EQ(valBytes(v), bytesOfDigits(digits)) << digits;

@@ -47,7 +47,8 @@ inline std::string bytesOfDigits(std::string digits) {
     unsigned remainder = 0;
     for (char c : digits) {
       remainder = remainder * 10 + static_cast<unsigned>(c - '0');
-      if (!quotient.empty() || remainder >= 256) quotient += static_cast<char>('0' + remainder / 256);
+      if (!quotient.empty() || remainder >= 256)
+        quotient += static_cast<char>('0' + remainder / 256);
       remainder %= 256;
     }
     bytes += static_cast<char>(remainder);
