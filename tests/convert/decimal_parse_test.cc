@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -254,6 +256,110 @@ TEST(ParseDecimal, MagnitudeBytesMatchLongDivision) {
       EXPECT_EQ(v.precision, length);
     }
   }
+}
+
+}  // namespace
+}  // namespace kova
+
+namespace kova {
+namespace {
+
+// The exact value of a well-formed text as (digits without leading or
+// trailing zeros, power of ten), worked out with strings.
+struct Exact {
+  bool negative = false;
+  std::string digits;  // empty for zero
+  int64_t power = 0;
+};
+
+Exact exactValue(const std::string& text) {
+  Exact e;
+  size_t i = text.find_first_not_of(" \t");
+  if (text[i] == '-' || text[i] == '+') e.negative = text[i++] == '-';
+  int64_t pointShift = 0;
+  bool afterPoint = false;
+  for (; i < text.size() && (isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i) {
+    if (text[i] == '.') {
+      afterPoint = true;
+    } else {
+      e.digits += text[i];
+      if (afterPoint) --pointShift;
+    }
+  }
+  size_t letter = text.find_first_of("eE");
+  if (letter != std::string::npos) pointShift += std::stoll(text.substr(letter + 1));
+  e.power = pointShift;
+  e.digits.erase(0, std::min(e.digits.find_first_not_of('0'), e.digits.size()));
+  while (!e.digits.empty() && e.digits.back() == '0') {
+    e.digits.pop_back();
+    ++e.power;
+  }
+  if (e.digits.empty()) e = Exact{};
+  return e;
+}
+
+Exact exactValue(const DecimalValue& v) {
+  Exact e;
+  e.digits = testing::toString(magnitude(v));
+  e.power = -v.scale;
+  e.negative = v.sign == 0;
+  while (!e.digits.empty() && e.digits.back() == '0') {
+    e.digits.pop_back();
+    ++e.power;
+  }
+  if (e.digits.empty()) e = Exact{};
+  return e;
+}
+
+// Random well-formed texts against every kind of column: each is a number,
+// an accepted one holds exactly the text's value, and cutting changes
+// nothing for a value that fits.
+TEST(ParseDecimal, AcceptedValuesAreExactOnGeneratedTexts) {
+  uint64_t seed = 2024;
+  auto next = [&](uint64_t n) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return (seed >> 20) % n;
+  };
+  auto digits = [&](uint64_t most) {
+    std::string s(next(most + 1), '0');
+    for (char& c : s) c = static_cast<char>('0' + (next(3) ? next(10) : 0));
+    return s;
+  };
+  int accepted = 0;
+  for (int round = 0; round < 30000; ++round) {
+    std::string text = std::string(next(2), ' ') + (next(3) ? "" : next(2) ? "-" : "+");
+    std::string integerPart = digits(24), fractionPart = digits(24);
+    if (integerPart.empty() && fractionPart.empty()) integerPart = "0";
+    text += integerPart + (fractionPart.empty() && next(2) ? "" : ".") + fractionPart;
+    if (!next(4))
+      text += (next(2) ? "e" : "E") + std::string(next(2) ? "-" : "") + std::to_string(next(60));
+    text += std::string(next(2), '\t');
+    const int precision = next(4) ? static_cast<int>(next(39)) : 0;
+    const int scale = static_cast<int>(next(50)) - 10;
+    SCOPED_TRACE("[" + text + "] p=" + std::to_string(precision) + " s=" + std::to_string(scale));
+
+    DecimalValue exact, cut;
+    const KovaStatus status = parse(text, precision, scale, &exact);
+    const KovaStatus cutStatus = parse(text, precision, scale, &cut, true);
+    ASSERT_NE(status, kStatusNotANumber);
+    ASSERT_NE(cutStatus, kStatusNotANumber);
+    if (status != kStatusOk) {
+      ASSERT_EQ(status, kStatusDecimalOverflow);
+      continue;
+    }
+    ++accepted;
+    const Exact want = exactValue(text), got = exactValue(exact);
+    ASSERT_EQ(got.digits, want.digits);
+    ASSERT_EQ(got.power, want.power);
+    ASSERT_EQ(got.negative, want.negative);
+    if (precision) {
+      ASSERT_EQ(exact.precision, precision);
+      ASSERT_EQ(exact.scale, scale);
+    }
+    ASSERT_EQ(cutStatus, kStatusOk);
+    ASSERT_EQ(std::memcmp(&cut, &exact, sizeof cut), 0);
+  }
+  EXPECT_GT(accepted, 5000);
 }
 
 }  // namespace
