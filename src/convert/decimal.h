@@ -23,7 +23,7 @@ namespace kova {
 // Returns kStatusOk, kStatusNotANumber (not a number), kStatusDecimalOverflow
 // (does not fit the precision and scale, or more than 38 significant digits
 // would be needed), or kStatusDecimalPrecision (precision above 38, scale
-// outside -127..127). On failure *result may hold partial fields.
+// outside -127..127). On failure *result is all zeros.
 [[nodiscard]] KovaStatus parseDecimal(const char* text, int64_t length, bool truncate,
                                       int32_t precision, int32_t scale, DecimalValue* result);
 

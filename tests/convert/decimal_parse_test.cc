@@ -211,6 +211,8 @@ TEST(ParseDecimal, DigitStringsBeyond38DigitsAreRefusedWithoutOverrun) {
     EXPECT_EQ(parse(c.text, c.precision, c.scale, &g.value, c.truncate), kStatusDecimalOverflow);
     for (unsigned char b : g.before) EXPECT_EQ(b, 0x5A);
     for (unsigned char b : g.after) EXPECT_EQ(b, 0x5A);
+    const DecimalValue cleared{};
+    EXPECT_EQ(std::memcmp(&g.value, &cleared, sizeof cleared), 0);
   }
   // Right at the edge: 38 digits in all.
   check({digits37.c_str(), 37, 1, false, kStatusOk, 37, 1, 1, (digits37 + "0").c_str()});
