@@ -3,6 +3,7 @@
 #include "runtime/nls/nls_service.h"
 
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,8 @@ class Service final : public NlsService {
       return kStatusOk;
     }
     Service& service = of(nls);
+    // The cached converters are shared by every caller of this Host.
+    std::lock_guard<std::mutex> lock(service.mutex_);
     UConverter* fc = service.converter(service.sources_, *f);
     UConverter* tc = service.converter(service.targets_, *t);
     if (!fc || !tc) return kStatusNoMemory;
@@ -141,6 +144,7 @@ class Service final : public NlsService {
   Host& host_;
   std::vector<std::u16string> names_;
   std::vector<std::u16string> descriptions_;
+  std::mutex mutex_;  // guards sources_, targets_ and pivot_
   UConverter* sources_[kEncodingLimit] = {};
   UConverter* targets_[kEncodingLimit] = {};
   UChar pivot_[kPivotUnits];

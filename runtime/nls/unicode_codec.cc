@@ -1,5 +1,6 @@
 #include "runtime/nls/unicode_codec.h"
 
+#include <bit>
 #include <cstring>
 
 namespace kova::runtime {
@@ -179,6 +180,36 @@ CodecResult convert(const uint8_t* s, uint64_t n, uint8_t* t, uint64_t capacity)
         if (t) {
           if (capacity - written < count) return {kStatusTargetTooSmall, 0};
           std::memcpy(t + written, s, count);
+        }
+        written += count;
+        s = run;
+        continue;
+      }
+    }
+    // And widened into UTF-16 of this machine's byte order.
+    if constexpr (isByteCodec(F) && T == Codec::kUtf16Le && std::endian::native == std::endian::little) {
+      const uint8_t* run = s;
+      while (run < end && *run < 0x80) ++run;
+      uint64_t count = uint64_t(run - s);
+      if (count > 0) {
+        if (t) {
+          if ((capacity - written) / 2 < count) return {kStatusTargetTooSmall, 0};
+          for (uint64_t i = 0; i < count; ++i) t[written + 2 * i] = s[i], t[written + 2 * i + 1] = 0;
+        }
+        written += 2 * count;
+        s = run;
+        continue;
+      }
+    }
+    // And narrowed out of little-endian UTF-16.
+    if constexpr (F == Codec::kUtf16Le && isByteCodec(T)) {
+      const uint8_t* run = s;
+      while (end - run >= 2 && run[0] < 0x80 && run[1] == 0) run += 2;
+      uint64_t count = uint64_t(run - s) / 2;
+      if (count > 0) {
+        if (t) {
+          if (capacity - written < count) return {kStatusTargetTooSmall, 0};
+          for (uint64_t i = 0; i < count; ++i) t[written + i] = s[2 * i];
         }
         written += count;
         s = run;
