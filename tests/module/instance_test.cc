@@ -53,7 +53,9 @@ TEST_F(InstanceTest, HostThatNeverStoredTheKernelGetsNoInstance) {
 TEST_F(InstanceTest, CreationFailingEachAllocationGivesNullAndLeaksNothing) {
   int runs = forEachAllocationFailure(host(), [&](int nth) {
     KovaObject* o = extension()->createInstance(extension(), nullptr, nullptr, "named");
-    if (host().failureFired()) EXPECT_EQ(o, nullptr) << "failing allocation " << nth;
+    if (host().failureFired()) {
+      EXPECT_EQ(o, nullptr) << "failing allocation " << nth;
+    }
     if (o) o->destroy(o);
   });
   EXPECT_EQ(runs, 4);  // pool, object, name, then a clean run
@@ -190,7 +192,9 @@ TEST_F(InstanceTest, CheckFormatFailingEachAllocationNeverLeaks) {
     KovaObject* o = extension()->createInstance(extension(), nullptr, nullptr, nullptr);
     if (!o) return;
     KovaStatus status = extension()->checkFormat(o, u"YYMMDD10.", 9, false);
-    if (!host().failureFired()) EXPECT_EQ(status, kStatusOk) << nth;
+    if (!host().failureFired()) {
+      EXPECT_EQ(status, kStatusOk) << nth;
+    }
     o->destroy(o);
   });
 }
