@@ -33,6 +33,23 @@ const Command kCommands[] = {
      "Exits 1 when DOC cannot be read or is not a metadata document (its root\n"
      "element must be <kova>).\n",
      runMeta},
+    {"describe", "the row layout of a ripper or burner for a document's table",
+     "usage: kova describe DOC [--image] [--output] [--json] [--char-expansion X]\n"
+     "                         [--time-scale] [--null-as-missing]\n\n"
+     "Creates a ripper (with --output a burner) for the table of the metadata\n"
+     "document DOC, describes and binds it, and prints the row layout: for each\n"
+     "column its types, value offset and length, indicator offset and width (with\n"
+     "--image the row-image offset and length), the bound informat or format, and\n"
+     "the row length.\n\n"
+     "  --image              row-image rows instead of typed rows\n"
+     "  --output             a burner instead of a ripper\n"
+     "  --json               one JSON object for scripts\n"
+     "  --char-expansion X   bytes per character for sizing character values\n"
+     "                       (default: the encoding's widest character)\n"
+     "  --time-scale         TIME precision from the column's scale\n"
+     "  --null-as-missing    a null DOUBLE gets the indicator -88\n\n"
+     "Exits 1 when the table cannot be ripped or burned this way.\n",
+     runDescribe},
 };
 
 void printHelp(FILE* out) {
