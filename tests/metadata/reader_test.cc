@@ -24,7 +24,7 @@ class ReaderTest : public ModuleTest {
 };
 
 const char kRichLines[] =
-    "<recfm>FIXED</recfm>\n<managedData>TRUE</managedData>\n<reclen>120</reclen>\n"
+    "<recfm>FIXED</recfm>\n<managedData>true</managedData>\n<reclen>120</reclen>\n"
     "<encoding cei=\"20\">UTF-8</encoding><!-- Unicode -->\n<fieldsep ctrl=\"9\"/>\n"
     "<textqual>'</textqual>\n<keysep><![CDATA[ ]]></keysep>\n<recordTag>rec</recordTag>\n"
     "<keylen>8</keylen>\n<bigendian />\n<headerLines>2</headerLines>\n<fileType>json</fileType>\n"
