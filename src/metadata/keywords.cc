@@ -104,32 +104,58 @@ constexpr std::array<Keyword, kKeywordCount> kUnsorted = {{
     value(u"FALSE", R::kBoolean, 0),
 }};
 
-constexpr bool byText(const Keyword& a, const Keyword& b) { return a.text < b.text; }
+// Shorter names first, equal lengths in 16-bit code-unit order: a lookup
+// only searches the keywords of its own length.
+constexpr bool byLengthThenText(const Keyword& a, const Keyword& b) {
+  return a.text.size() != b.text.size() ? a.text.size() < b.text.size() : a.text < b.text;
+}
 
-// Sorted by 16-bit code units for binary search.
+constexpr size_t kLongest = 21;
+
 constexpr std::array<Keyword, kKeywordCount> kKeywords = [] {
   std::array<Keyword, kKeywordCount> sorted = kUnsorted;
-  std::sort(sorted.begin(), sorted.end(), byText);
+  std::sort(sorted.begin(), sorted.end(), byLengthThenText);
   return sorted;
+}();
+
+// kFirstOfLength[n] is the index of the first keyword of n code units or more.
+constexpr std::array<uint8_t, kLongest + 2> kFirstOfLength = [] {
+  std::array<uint8_t, kLongest + 2> first{};
+  size_t k = 0;
+  for (size_t n = 0; n < first.size(); ++n) {
+    while (k < kKeywords.size() && kKeywords[k].text.size() < n) ++k;
+    first[n] = static_cast<uint8_t>(k);
+  }
+  return first;
 }();
 
 constexpr bool distinctAndShort() {
   for (size_t i = 0; i < kKeywords.size(); ++i) {
-    if (kKeywords[i].text.size() > 21) return false;
-    if (i > 0 && !(kKeywords[i - 1].text < kKeywords[i].text)) return false;
+    if (kKeywords[i].text.empty() || kKeywords[i].text.size() > kLongest) return false;
+    if (i > 0 && !byLengthThenText(kKeywords[i - 1], kKeywords[i])) return false;
   }
   return true;
 }
-static_assert(distinctAndShort(), "keywords are distinct and at most 21 code units");
+static_assert(distinctAndShort(), "keywords are distinct and 1 to 21 code units long");
 
 }  // namespace
 
 const Keyword* findKeyword(std::u16string_view text) {
-  if (text.empty() || text.size() > 21) return nullptr;
-  const Keyword* end = kKeywords.data() + kKeywords.size();
-  const Keyword* it = std::lower_bound(kKeywords.data(), end, text,
-                                       [](const Keyword& k, std::u16string_view t) { return k.text < t; });
-  return it != end && it->text == text ? it : nullptr;
+  size_t n = text.size();
+  if (n == 0 || n > kLongest) return nullptr;
+  const Keyword* low = kKeywords.data() + kFirstOfLength[n];
+  const Keyword* high = kKeywords.data() + kFirstOfLength[n + 1];
+  while (low < high) {
+    const Keyword* middle = low + (high - low) / 2;
+    int order = std::char_traits<char16_t>::compare(middle->text.data(), text.data(), n);
+    if (order == 0) return middle;
+    if (order < 0) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace kova
