@@ -285,6 +285,79 @@ TEST_F(BindTest, XmlRipperKeysTheTagTreeByRecordAndColumnTags) {
   EXPECT_EQ(state(ripper, 2).tagName, nullptr);
 }
 
+// A stand-in for the JSON sibling: records the parser configuration it is
+// given and makes a parser that releases itself.
+struct FakeJson {
+  KovaExtensionHandle handle{&kHandleOps};
+  KovaJsonConfig config{};
+  std::string objectName;
+  bool refuse = false;
+  int live = 0;
+
+  struct Parser {
+    KovaJsonParser abi;
+    FakeJson* owner;
+  };
+  static void destroyParser(KovaJsonParser* parser) {
+    auto* self = reinterpret_cast<Parser*>(parser);
+    --self->owner->live;
+    delete self;
+  }
+  static KovaStatus parse(KovaJsonParser*, const void*, int64_t, int32_t) { return 0; }
+  static constexpr KovaJsonParserOps kParserOps = {destroyParser, parse};
+  static void* createObject(KovaExtensionHandle* handle, const void* configuration,
+                            KovaDiagnostics*, const char* name) {
+    auto* self = reinterpret_cast<FakeJson*>(handle);
+    self->config = *static_cast<const KovaJsonConfig*>(configuration);
+    self->objectName = name;
+    if (self->refuse) return nullptr;
+    ++self->live;
+    return new Parser{{&kParserOps}, self};
+  }
+  static constexpr KovaExtensionHandleOps kHandleOps = {nullptr, createObject, nullptr, nullptr};
+};
+
+TEST_F(BindTest, JsonRipperMakesItsParserAndTagTree) {
+  // The reference host has no JSON sibling yet: bind a described ripper
+  // as if creation had loaded one.
+  KovaObject* table = newTable(kRecfmDelimited, 1);
+  setTag(table, addColumn(table, u"a", kTypeInt), u"id");
+  addColumn(table, u"b", kTypeDouble);
+  KovaRipper* ripper = create(table);
+  ASSERT_NE(describe(ripper), nullptr);
+  FakeJson json;
+  table->recfm = kRecfmJson;
+  ripper->json.jsonExtension = &json.handle;
+  ASSERT_EQ(ripper->ops.bind(ripper), kStatusOk);
+  EXPECT_EQ(json.live, 1);
+  EXPECT_EQ(json.objectName, "metadata JSON parser");
+  EXPECT_EQ(json.config.inputEncoding, 1);
+  EXPECT_EQ(json.config.callbackEncoding, 25);
+  EXPECT_EQ(json.config.value1536, 1536);
+  EXPECT_EQ(json.config.callbacks, &ripper->json.callbacks);
+  EXPECT_EQ(ripper->json.callbackOwner, ripper);
+  EXPECT_EQ(ripper->json.currentColumn, -1);
+  EXPECT_EQ(ripper->json.jsonExtension, &json.handle);
+  EXPECT_NE(ripper->json.jsonParser, nullptr);
+  EXPECT_NE(ripper->json.callbacks.stringValue, nullptr);
+  EXPECT_EQ(ripper->json.callbacks.unused0, nullptr);
+  KovaTreeKey key{u"id", 2};
+  ASSERT_NE(ripper->tagTree, nullptr);
+  EXPECT_EQ(ripper->tagTree->ops->findItem(ripper->tagTree, &key), &state(ripper, 0));
+  destroy(ripper);
+  EXPECT_EQ(json.live, 0);
+
+  KovaObject* other = newTable(kRecfmDelimited, 20);
+  addColumn(other, u"a", kTypeInt);
+  KovaRipper* refused = create(other);
+  ASSERT_NE(describe(refused), nullptr);
+  other->recfm = kRecfmJson;
+  json.refuse = true;
+  refused->json.jsonExtension = &json.handle;
+  EXPECT_EQ(refused->ops.bind(refused), kStatusNotSupported);
+  EXPECT_EQ(refused->bound, 0);
+}
+
 TEST_F(BindTest, XmlRipperWithoutTheTreeSiblingIsRefused) {
   host().setExtensionLoadable(u"zreavl", false);
   KovaObject* table = newTable(kRecfmXml);
