@@ -1,0 +1,33 @@
+#include "src/ripper/fragment.h"
+
+#include <cstring>
+
+#include "src/host/log.h"
+#include "src/host/pool.h"
+
+namespace kova {
+
+KovaStatus appendFrag(KovaRipper* ripper, const uint8_t* bytes, uint64_t n,
+                      std::u16string_view label) {
+  if (n == 0) return kStatusOk;
+  uint64_t needed = ripper->fragmentLength + n;
+  if (needed < n) {  // would wrap
+    logAllocationFailure(ripper->diagnostics, label, -1);
+    return kStatusNoMemory;
+  }
+  if (needed > ripper->fragmentCapacity) {
+    uint64_t size = (needed + 1023) & ~uint64_t(1023);
+    void* grown = poolResize(ripper->pool, ripper->fragment, size, ripper->fragmentLength == 0);
+    if (!grown) {
+      logAllocationFailure(ripper->diagnostics, label, int64_t(size));
+      return kStatusNoMemory;
+    }
+    ripper->fragment = static_cast<uint8_t*>(grown);
+    ripper->fragmentCapacity = size;
+  }
+  std::memcpy(ripper->fragment + ripper->fragmentLength, bytes, n);
+  ripper->fragmentLength = needed;
+  return kStatusOk;
+}
+
+}  // namespace kova
