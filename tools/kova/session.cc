@@ -4,7 +4,11 @@
 
 namespace kova::tool {
 
-Session::Session() = default;
+Session::Session() {
+  // The tool's session speaks UTF-8; two-digit years widen with the usual cutoff.
+  host_.setOption(u"ZRNLS.KPA_SESSION_CEI", kEncodingUtf8);
+  host_.setOption(u"ZR_NAME_YEARCUTOFF", 1926);
+}
 
 Session::~Session() {
   if (module_) module_->stop();
