@@ -1,36 +1,23 @@
 // kova meta: fmt gives the canonical document, show --json every field, and
 // both refuse what is not a metadata document.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "tests/support/tool_run.h"
+
 namespace {
 
-struct ToolRun {
-  int exit = -1;
-  std::string out;
-};
+using kova::testing::ToolRun;
 
-ToolRun kova(const std::string& arguments) {
-  ToolRun run;
-  std::string command = std::string(KOVA_TOOL_PATH) + " " + arguments + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+ToolRun kova(const std::string& arguments, bool withErrors = false) {
+  return kova::testing::runKova(arguments, withErrors);
 }
 
-std::string example(const std::string& name) {
-  return std::string(KOVA_SOURCE_DIR) + "/examples/" + name;
-}
+std::string example(const std::string& name) { return kova::testing::examplePath(name); }
 
 std::string contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

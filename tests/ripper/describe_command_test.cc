@@ -1,32 +1,19 @@
 // kova describe: the layout of a document's table as text and JSON, the
 // options that change it, and clear failures.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "tests/support/tool_run.h"
+
 namespace {
 
-struct ToolRun {
-  int exit = -1;
-  std::string out;
-};
+using kova::testing::ToolRun;
 
-// Runs the tool; stderr joins stdout when withErrors is set.
 ToolRun kova(const std::string& arguments, bool withErrors = false) {
-  ToolRun run;
-  std::string command =
-      std::string(KOVA_TOOL_PATH) + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return kova::testing::runKova(arguments, withErrors);
 }
 
 std::string document(const std::string& name, const std::string& recfm,

@@ -1,0 +1,27 @@
+#include "tests/support/tool_run.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+namespace kova::testing {
+
+ToolRun runKova(const std::string& arguments, bool withErrors) {
+  ToolRun run;
+  std::string command =
+      std::string(KOVA_TOOL_PATH) + " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int status = pclose(pipe);
+  run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string examplePath(const std::string& name) {
+  return std::string(KOVA_SOURCE_DIR) + "/examples/" + name;
+}
+
+}  // namespace kova::testing
