@@ -1,11 +1,187 @@
-// The field converter: one field of text into its column of a row. Not
-// written yet: answers kStatusNotSupported and stores nothing.
+// convertField: what one field of text becomes in its column of a row. Text
+// parsers and flushPending call it once per field; it decides between a
+// null, a character value and a number, and writes the null indicator.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "src/convert/decimal.h"
+#include "src/convert/missing.h"
+#include "src/ripper/convert_value.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/row_block.h"
 
 namespace kova {
+namespace {
 
-KovaStatus convertField(KovaRipper*, uint8_t*, uint32_t, const uint8_t*, uint32_t) {
-  return kStatusNotSupported;
+constexpr uint8_t kMissingBytes[8] = {0, 0, 0, 0, 0, 0xD1, 0xFF, 0xFF};
+
+inline bool isNullText(const uint8_t* bytes, uint32_t n) {
+  return n == 2 && bytes[0] == '\\' && bytes[1] == 'N';
+}
+
+// Row-image mode: a number slot gets a double, a character slot blank-padded
+// text.
+void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
+                  const uint8_t* bytes, uint32_t n) {
+  const KovaRowImageEntry* entry = state->imageEntry;
+  uint8_t* at = row + entry->offset;
+  if (entry->length < 0) {
+    if (!bytes || n == 0) {
+      std::memcpy(at, kMissingBytes, 8);
+      return;
+    }
+    double value = numInformat(ripper, state, bytes, n);
+    std::memcpy(at, &value, 8);
+    return;
+  }
+  const int64_t length = entry->length;
+  int64_t stored = bytes ? charInformat(ripper, state, bytes, int32_t(std::min<uint32_t>(
+                                                                  n, INT32_MAX)),
+                                        at, length)
+                         : 0;
+  if (stored < 0 || stored >= length) return;
+  if (state->targetHandle) {
+    uint64_t scratch = 0;
+    (void)state->targetHandle->ops->fillBlanks(state->targetHandle, at + stored,
+                                               uint64_t(length - stored), 0, &scratch);
+  } else {
+    std::memset(at + stored, ' ', size_t(length - stored));
+  }
+}
+
+// Integers of 1, 2, 4 and 8 bytes. A value outside the column's range is a
+// null and counts as a truncation, never a part of the value.
+void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
+                    const uint8_t* bytes, uint32_t n) {
+  const KovaLayoutEntry* entry = state->typedEntry;
+  writeIndicator(row, entry, nullIndicator(ripper, entry));
+  int64_t value = 0;
+  if (state->formatObject) {
+    double v = numInformat(ripper, state, bytes, n);
+    if (isMissing(v)) return;
+    // Truncation toward zero is defined only inside the 64-bit range (this
+    // also refuses NaN and infinities).
+    if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) {
+      ++ripper->truncations;
+      return;
+    }
+    value = static_cast<int64_t>(v);
+  } else {
+    KovaEncodingHandle* handle = state->sourceHandle;
+    if (!handle) return;
+    uint64_t scratch = 0;
+    KovaStatus status =
+        handle->ops->readInteger(handle, ripper->locale, bytes, n, 0, &value, &scratch);
+    if (status != kStatusOk) {
+      if (status == kStatusDecimalOverflow) ++ripper->truncations;
+      return;
+    }
+  }
+  uint8_t* at = row + entry->dataOffset;
+  switch (entry->storageType) {
+    case kStorageInt8:
+      if (value < INT8_MIN || value > INT8_MAX) break;
+      *at = static_cast<uint8_t>(static_cast<int8_t>(value));
+      writeIndicator(row, entry, 1);
+      return;
+    case kStorageInt16: {
+      if (value < INT16_MIN || value > INT16_MAX) break;
+      auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      writeIndicator(row, entry, 2);
+      return;
+    }
+    case kStorageInt32: {
+      if (value < INT32_MIN || value > INT32_MAX) break;
+      auto narrow = static_cast<int32_t>(value);
+      std::memcpy(at, &narrow, 4);
+      writeIndicator(row, entry, 4);
+      return;
+    }
+    default:
+      std::memcpy(at, &value, 8);
+      writeIndicator(row, entry, 8);
+      return;
+  }
+  ++ripper->truncations;
+}
+
+void convertDecimal(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
+                    const uint8_t* bytes, uint32_t n) {
+  const KovaLayoutEntry* entry = state->typedEntry;
+  writeIndicator(row, entry, nullIndicator(ripper, entry));
+  const KovaColumn* column = state->column;
+  DecimalValue value;
+  // Precision and scale are the column's character and byte lengths, each
+  // taken as a byte (the scale signed).
+  KovaStatus status = parseDecimal(reinterpret_cast<const char*>(bytes), n, false,
+                                   static_cast<uint8_t>(column->charlength),
+                                   static_cast<int8_t>(column->bytelength), &value);
+  if (status != kStatusOk) {
+    ++ripper->truncations;
+    return;
+  }
+  std::memcpy(row + entry->dataOffset, &value, kDecimalSize);
+  writeIndicator(row, entry, kDecimalSize);
+}
+
+void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
+                  const uint8_t* bytes, uint32_t n) {
+  const KovaLayoutEntry* entry = state->typedEntry;
+  if (!bytes || n == 0) {  // an empty field is a null
+    writeIndicator(row, entry, nullIndicator(ripper, entry));
+    return;
+  }
+  switch (entry->storageType) {
+    case kStorageChar:
+    case kStorageBinary: {
+      int64_t stored = charInformat(ripper, state, bytes, int32_t(std::min<uint32_t>(n, INT32_MAX)),
+                                    row + entry->dataOffset, int64_t(entry->octetLength));
+      writeIndicator(row, entry, stored < 0 ? nullIndicator(ripper, entry) : stored);
+      return;
+    }
+    case kStorageDouble: {
+      double value = numInformat(ripper, state, bytes, n);
+      std::memcpy(row + entry->dataOffset, &value, 8);
+      writeIndicator(row, entry, isMissing(value) ? nullIndicator(ripper, entry) : 8);
+      return;
+    }
+    case kStorageInt64:
+    case kStorageInt32:
+    case kStorageInt16:
+    case kStorageInt8:
+      convertInteger(ripper, state, row, bytes, n);
+      return;
+    case kStorageDecimal:
+      convertDecimal(ripper, state, row, bytes, n);
+      return;
+    default:  // no value of this kind comes from text: the column stays null
+      return;
+  }
+}
+
+}  // namespace
+
+KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
+                        const uint8_t* bytes, uint32_t length) {
+  const KovaObject* table = ripper->table;
+  if (int64_t(fieldNumber) >= int64_t(table->columnCount)) return kStatusOk;
+  KovaColumnState* state = &ripper->columns[fieldNumber];
+  if (!state->entry) return kStatusOk;
+  if (table->recfm == kRecfmDelimited && bytes && isNullText(bytes, length)) {
+    // "\N": a null; a row image keeps its cleared blanks or missing value.
+    if (!ripper->rowImage) {
+      writeIndicator(row, state->typedEntry, nullIndicator(ripper, state->typedEntry));
+    }
+    return kStatusOk;
+  }
+  if (ripper->rowImage) {
+    convertImage(ripper, state, row, bytes, length);
+  } else {
+    convertTyped(ripper, state, row, bytes, length);
+  }
+  return kStatusOk;
 }
 
 }  // namespace kova

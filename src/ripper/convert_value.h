@@ -1,0 +1,65 @@
+// The value converters behind convertField and the FIXED record converters:
+// character fields into their row areas (charInformat), text into doubles
+// (numInformat), and the small byte helpers they share. Called on the
+// ripper's one thread once bind has prepared the column states; they use the
+// ripper's scratch buffers, which only grow and live as long as the ripper.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "kova/ripper.h"
+
+namespace kova {
+
+// Stores one field of n bytes into destination (capacity bytes), through the
+// column's transcoders and, for a column without a character length, its
+// character informat; cuts the value to the column's character length and to
+// the capacity (counting one truncation for a value that was cut). Returns
+// the bytes stored, or -1 when the value could not be converted.
+int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
+                     int32_t n, uint8_t* destination, int64_t capacity);
+
+// Reads one field of n bytes as a double through the column's numeric
+// informat, or through the host's number reader of the field's encoding.
+// The missing value when the text cannot be read.
+double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, uint32_t n);
+
+// ---- 16-bit text scratch ---------------------------------------------------
+
+// Converts n field bytes into wideInput (grown to n units when it is smaller;
+// a failed growth logs label and keeps the old buffer). units receives the
+// 16-bit units written. 0, or the status that made the conversion fail (a
+// text longer than the buffer is cut, counted and fails with
+// kStatusTargetTooSmall).
+KovaStatus fieldToWideInput(KovaRipper* ripper, const KovaColumnState* state,
+                            const uint8_t* text, uint32_t n, std::u16string_view label,
+                            uint64_t* units);
+
+// Stores units 16-bit units of text into destination in the row encoding
+// (through fromWide, or as they are), cut at the last whole character that
+// fits. *cut is set when anything was left out. Returns the bytes stored.
+int64_t storeWide(const KovaColumnState* state, const char16_t* text,
+                  uint64_t units, uint8_t* destination, int64_t capacity, bool* cut);
+
+// ---- byte helpers ----------------------------------------------------------
+
+// The longest prefix of the 16-bit text of at most limit units that does not
+// end inside a surrogate pair.
+inline uint64_t wholeUnits(const char16_t* text, uint64_t units, uint64_t limit) {
+  if (units <= limit) return units;
+  if (limit > 0 && (text[limit - 1] & 0xFC00) == 0xD800) return limit - 1;
+  return limit;
+}
+
+// Copies n bytes, reversing their order when reverse is set.
+inline void copyOrdered(uint8_t* to, const uint8_t* from, uint64_t n, bool reverse) {
+  if (!reverse) {
+    std::memcpy(to, from, n);
+    return;
+  }
+  for (uint64_t i = 0; i < n; ++i) to[i] = from[n - 1 - i];
+}
+
+}  // namespace kova

@@ -1,0 +1,86 @@
+// numInformat: one field of text as a double, through the column's numeric
+// informat or the host's number reader. A text that cannot be read is the
+// missing value; nothing here fails a record.
+#include <algorithm>
+#include <cstring>
+
+#include "src/convert/missing.h"
+#include "src/host/log.h"
+#include "src/host/pool.h"
+#include "src/ripper/convert_value.h"
+
+namespace kova {
+namespace {
+
+// The field as 16-bit text in wideScratch for an informat that reads it;
+// false when it cannot be converted whole.
+bool fieldToWideScratch(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* text,
+                        uint32_t n, uint64_t* units) {
+  const uint64_t need = 2 * uint64_t(n);
+  if (ripper->wideScratchSize < need) {
+    void* grown = poolResize(ripper->pool, ripper->wideScratch, need);
+    if (grown) {
+      ripper->wideScratch = static_cast<char16_t*>(grown);
+      ripper->wideScratchSize = need;
+    } else {
+      logAllocationFailure(ripper->diagnostics, u"numInformat[2]", int64_t(need));
+    }
+  }
+  const uint64_t room = ripper->wideScratchSize;
+  if (state->toWide) {
+    uint64_t written = 0;
+    KovaStatus status = state->toWide->ops->transcode(state->toWide, text, n, ripper->wideScratch,
+                                                      room, &written, 0);
+    if (status != kStatusOk && status != kStatusTranscodeWarning) return false;
+    *units = written / 2;
+    return true;
+  }
+  const uint64_t copied = std::min<uint64_t>(n, room);
+  if (copied > 0) std::memcpy(ripper->wideScratch, text, copied);
+  if (n > room) {
+    ++ripper->truncations;
+    return false;
+  }
+  *units = copied / 2;
+  return true;
+}
+
+}  // namespace
+
+double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, uint32_t n) {
+  KovaFormatObject* informat = state->formatObject;
+  if (!informat) {
+    KovaEncodingHandle* handle = state->sourceHandle;
+    if (!handle) return kMissing;
+    double value = kMissing;
+    uint64_t scratch = 0;
+    KovaStatus status =
+        handle->ops->readDouble(handle, ripper->locale, text, n, 0, &value, &scratch);
+    return status == kStatusOk ? value : kMissing;
+  }
+  const void* input = text;
+  uint64_t length = n;
+  if (informat->inputKind == kFormatKindWide) {
+    if (!fieldToWideScratch(ripper, state, text, n, &length)) return kMissing;
+    input = ripper->wideScratch;
+  }
+  const int32_t width = int32_t(std::min<uint64_t>(length, INT32_MAX));
+  double value = kMissing;
+  informat->width = width;
+  informat->input = input;
+  informat->inputLength = int64_t(length);
+  informat->output = &value;
+  informat->outputCapacity = 8;
+  informat->outputLength = 0;
+  KovaStatus status = informat->run ? informat->run(informat, 0) : kStatusNotSupported;
+  informat->output = nullptr;  // the double lives on this stack frame only
+  if (status != kStatusOk) {
+    logLine(ripper->diagnostics, kLogWarning,
+            u"Unable to format numeric value. Returning MISSING value. RC=[%d]",
+            static_cast<int>(status));
+    return kMissing;
+  }
+  return value;
+}
+
+}  // namespace kova
