@@ -51,21 +51,6 @@ int64_t copyWithCut(KovaRipper* ripper, const KovaColumnState* state, const uint
   return int64_t(keep);
 }
 
-// A value whose direct transcoding does not fit: the host's transcoder then
-// writes nothing, so the value is converted through 16-bit text and cut on
-// characters to what fits.
-int64_t cutThroughWide(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
-                       uint32_t n, uint8_t* destination, int64_t capacity) {
-  uint64_t units = 0;
-  if (fieldToWideInput(ripper, state, text, n, u"charInformat[1]", &units) != kStatusOk) {
-    return -1;
-  }
-  bool cut = false;
-  int64_t stored = storeWide(state, ripper->wideInput, units, destination, capacity, &cut);
-  ++ripper->truncations;
-  return stored;
-}
-
 // A column with a character length and a UTF-8 row, no transcoding: take
 // whole characters in place up to the character length and the capacity.
 int64_t utf8Cut(KovaRipper* ripper, uint64_t charLength, const uint8_t* text, uint64_t n,
@@ -236,21 +221,35 @@ int64_t storeWide(const KovaColumnState* state, const char16_t* text,
   return status == kStatusTargetTooSmall ? 0 : int64_t(written);
 }
 
+int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
+                        uint32_t n, uint8_t* destination, int64_t capacity) {
+  KovaTranscoder* direct = state->directTranscoder;
+  uint64_t written = 0;
+  KovaStatus status = direct->ops->transcode(direct, text, n, destination,
+                                             capacity > 0 ? uint64_t(capacity) : 0, &written, 0);
+  if (status != kStatusTargetTooSmall || n == 0) return int64_t(written);
+  // The host's transcoder writes nothing into a target that is too small:
+  // go through 16-bit text and keep the whole characters that fit.
+  uint64_t units = 0;
+  if (fieldToWideInput(ripper, state, text, n, u"charInformat[1]", &units) != kStatusOk) {
+    return -1;
+  }
+  bool cut = false;
+  int64_t stored = storeWide(state, ripper->wideInput, units, destination, capacity, &cut);
+  ++ripper->truncations;
+  return stored;
+}
+
 int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
                      int32_t n, uint8_t* destination, int64_t capacity) {
   const uint32_t length = n > 0 ? uint32_t(n) : 0;
   const uint64_t charLength = state->charLength;
   if (length == 0 || (charLength == 0 && !state->formatObject) ||
       (charLength != 0 && length <= charLength)) {
-    KovaTranscoder* direct = state->directTranscoder;
-    if (!direct) return copyWithCut(ripper, state, text, length, destination, capacity);
-    uint64_t written = 0;
-    KovaStatus status = direct->ops->transcode(direct, text, length, destination,
-                                               capacity > 0 ? uint64_t(capacity) : 0, &written, 0);
-    if (status == kStatusTargetTooSmall && length > 0) {
-      return cutThroughWide(ripper, state, text, length, destination, capacity);
+    if (!state->directTranscoder) {
+      return copyWithCut(ripper, state, text, length, destination, capacity);
     }
-    return int64_t(written);
+    return transcodeDirect(ripper, state, text, length, destination, capacity);
   }
   if (charLength == 0) return throughInformat(ripper, state, text, length, destination, capacity);
   if (state->rowEncoding == kEncodingUtf8 && !state->directTranscoder) {

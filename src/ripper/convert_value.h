@@ -26,6 +26,13 @@ int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* 
 // The missing value when the text cannot be read.
 double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, uint32_t n);
 
+// Transcodes n field bytes through the column's directTranscoder into
+// destination. A value too long for the capacity is cut to the whole
+// characters that fit and counted. Returns the bytes stored, or -1 when the
+// long value could not be converted for cutting.
+int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
+                        uint32_t n, uint8_t* destination, int64_t capacity);
+
 // ---- 16-bit text scratch ---------------------------------------------------
 
 // Converts n field bytes into wideInput (grown to n units when it is smaller;
