@@ -360,7 +360,7 @@ struct KovaRipper {
   uint8_t transcodeTailLength;          /* bytes held in transcodeTail */
   uint8_t transcodeTail[3];             /* an unfinished character at the end of the last
                                            block (newlineRipBlock), transcoded with the next */
-  uint8_t reserved10[2];
+  uint8_t reserved10[3];
 };
 
 #ifdef __cplusplus
@@ -445,7 +445,7 @@ static_assert(offsetof(KovaRipper, json) == 376, "ripper parser state");
 static_assert(offsetof(KovaRipper, transcoders) == 376 + kParserStateWords * 8,
               "ripper.transcoders");
 static_assert(sizeof(KovaRipper) % 8 == 0, "ripper size");
-static_assert(offsetof(KovaRipper, reserved10) + 2 == sizeof(KovaRipper), "ripper tail");
+static_assert(offsetof(KovaRipper, reserved10) + 3 == sizeof(KovaRipper), "ripper tail");
 #endif
 
 #endif
