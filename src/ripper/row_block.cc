@@ -6,6 +6,7 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/ripper/newline_block.h"
 #include "src/ripper/operations.h"
 
 namespace kova {
@@ -116,7 +117,12 @@ uint8_t* initBlock(KovaRipper* ripper, int64_t n) {
 
 KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
   if (rowCount) *rowCount = 0;
+  // A character held back from the last transcoded block joins the pending
+  // record first.
+  KovaStatus status = flushTranscodeTail(ripper);
   if (rows) *rows = ripper->rowBlock;
+  if (status != kStatusOk) return status;
+  if (ripper->table->recfm == kRecfmClf) return flushClfLine(ripper, rows, rowCount);
   if (ripper->table->recfm != kRecfmDelimited ||
       (ripper->fragmentLength == 0 && ripper->fieldIndex < 1)) {
     return kStatusOk;
