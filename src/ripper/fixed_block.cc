@@ -1,11 +1,139 @@
-// The block parser of FIXED tables. Not written yet: answers
-// kStatusNotSupported.
+// The block parser of FIXED tables: every reclen bytes are one record and
+// one row, converted by the ripper's convertRecord. A record that a block
+// does not finish waits in fragment (never more than reclen - 1 bytes) and
+// is completed by the first bytes of the next block.
+//
+// Everything a block needs (room for its rows, room for a tail) is obtained
+// before the first record is converted, so a failed allocation leaves the
+// ripper exactly as the previous block left it.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "src/host/log.h"
+#include "src/host/pool.h"
+#include "src/ripper/fixed_block.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/row_block.h"
 
 namespace kova {
+namespace {
 
-KovaStatus fixedRipBlock(KovaRipper*, const uint8_t*, int64_t, uint8_t**, int32_t*) {
-  return kStatusNotSupported;
+// Makes rowBlock hold at least rows rows; its old rows need not be kept.
+KovaStatus ensureBlockSize(KovaRipper* ripper, int64_t rows) {
+  if (rows <= ripper->blockCapacity) return kStatusOk;
+  uint64_t size = 0;
+  if (rows > std::numeric_limits<int32_t>::max() ||
+      __builtin_mul_overflow(uint64_t(rows), ripper->rowLength, &size)) {
+    logAllocationFailure(ripper->diagnostics, u"ensureBlockSize", std::numeric_limits<int32_t>::max());
+    return kStatusNoMemory;
+  }
+  void* block = poolResize(ripper->pool, ripper->rowBlock, size, true);
+  if (!block) {
+    logAllocationFailure(ripper->diagnostics, u"ensureBlockSize",
+                         size > uint64_t(std::numeric_limits<int32_t>::max())
+                             ? std::numeric_limits<int32_t>::max()
+                             : int64_t(size));
+    return kStatusNoMemory;
+  }
+  ripper->rowBlock = static_cast<uint8_t*>(block);
+  ripper->blockCapacity = static_cast<int32_t>(rows);
+  return kStatusOk;
+}
+
+// Makes fragment able to hold one whole record, keeping what it holds.
+KovaStatus reserveFragment(KovaRipper* ripper, uint64_t reclen) {
+  if (ripper->fragmentCapacity >= reclen) return kStatusOk;
+  const uint64_t size = (reclen + 1023) & ~uint64_t(1023);
+  void* grown = poolResize(ripper->pool, ripper->fragment, size, ripper->fragmentLength == 0);
+  if (!grown) {
+    logAllocationFailure(ripper->diagnostics, u"fixedRipBlock", int64_t(reclen));
+    return kStatusNoMemory;
+  }
+  ripper->fragment = static_cast<uint8_t*>(grown);
+  ripper->fragmentCapacity = size;
+  return kStatusOk;
+}
+
+// One record into row. The row starts null (typed) or blank (row image), so
+// a column the converter leaves alone never shows a value of an earlier row.
+inline KovaStatus convertOne(KovaRipper* ripper, const uint8_t* record, int64_t reclen,
+                             uint8_t* row) {
+  clearRow(ripper, row);
+  return ripper->ops.convertRecord(ripper, record, reclen, row);
+}
+
+}  // namespace
+
+KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                         uint8_t** rows, int32_t* rowCount) {
+  ripper->rowsInBlock = 0;
+  if (rowCount) *rowCount = 0;
+  if (rows) *rows = ripper->rowBlock;
+  const int64_t reclen = ripper->table->reclen;
+  // bind refuses other record lengths; a table changed since is not read.
+  if (reclen < 1 || reclen > std::numeric_limits<int32_t>::max()) return kStatusNotSupported;
+  if (length < 0 || (length > 0 && !bytes)) length = 0;
+
+  const uint64_t carried = ripper->fragmentLength;
+  KovaStatus status = ensureBlockSize(ripper, length / reclen + 1);
+  if (status != kStatusOk) return status;
+  // The carried bytes and this block form one stream: what is left over at
+  // its end must fit into fragment.
+  if ((carried + uint64_t(length)) % uint64_t(reclen) != 0) {
+    status = reserveFragment(ripper, uint64_t(reclen));
+    if (status != kStatusOk) return status;
+  }
+
+  const uint8_t* at = bytes;
+  int64_t left = length;
+  int32_t count = 0;
+  uint8_t* block = ripper->rowBlock;
+  if (rows) *rows = block;
+
+  if (carried > 0) {
+    const int64_t take = std::min<int64_t>(reclen - int64_t(carried), left);
+    std::memcpy(ripper->fragment + carried, at, size_t(take));
+    ripper->fragmentLength = carried + uint64_t(take);
+    at += take;
+    left -= take;
+    if (ripper->fragmentLength == uint64_t(reclen)) {
+      ripper->fragmentLength = 0;
+      status = convertOne(ripper, ripper->fragment, reclen, block);
+      if (status != kStatusOk) return status;
+      count = 1;
+    }
+  }
+
+  const int64_t whole = left / reclen;
+  const int64_t tail = left - whole * reclen;
+  if (tail > 0) {
+    std::memcpy(ripper->fragment, at + whole * reclen, size_t(tail));
+    ripper->fragmentLength = uint64_t(tail);
+  }
+
+  const uint64_t rowLength = ripper->rowLength;
+  uint8_t* row = block + uint64_t(count) * rowLength;
+  for (int64_t i = 0; i < whole; ++i) {
+    status = convertOne(ripper, at, reclen, row);
+    if (status != kStatusOk) return status;
+    at += reclen;
+    row += rowLength;
+  }
+  count += static_cast<int32_t>(whole);
+  ripper->rowsInBlock = static_cast<uint32_t>(count);
+  if (rowCount) *rowCount = count;
+  return kStatusOk;
+}
+
+void fixedDropPartialRecord(KovaRipper* ripper) {
+  if (ripper->output || ripper->fragmentLength == 0) return;
+  logLine(ripper->diagnostics, kLogWarning,
+          u"fixedRipBlock: the input ends inside a record; %lld of %lld bytes are ignored.",
+          static_cast<long long>(ripper->fragmentLength),
+          static_cast<long long>(ripper->table->reclen));
+  ripper->truncations += 1;
+  ripper->fragmentLength = 0;
 }
 
 }  // namespace kova
