@@ -1,0 +1,78 @@
+#include "src/ripper/next_record.h"
+
+#include <limits>
+
+#include "src/host/log.h"
+#include "src/host/pool.h"
+#include "src/ripper/row_block.h"
+
+namespace kova {
+
+uint8_t* beginTextBlock(KovaRipper* ripper, int64_t length, int32_t* rowCount) {
+  ripper->rowsInBlock = 0;
+  int64_t given = rowCount ? *rowCount : 0;
+  int64_t estimate;
+  if (given < 1) {
+    double rows = double(uint64_t(length) / ripper->rowLength + 1) * 1.5;
+    constexpr double kLimit = double(std::numeric_limits<int32_t>::max());
+    estimate = rows >= kLimit ? std::numeric_limits<int32_t>::max() : int64_t(rows);
+  } else {
+    estimate = given + 1;  // at most 2^31, which initBlock refuses as too large
+  }
+  if (rowCount) {
+    *rowCount = int32_t(estimate > std::numeric_limits<int32_t>::max()
+                            ? std::numeric_limits<int32_t>::max()
+                            : estimate);
+  }
+  return initBlock(ripper, estimate);
+}
+
+uint8_t* nextRecord(KovaRipper* ripper, uint8_t* row, int64_t blockLength, int64_t bytesLeft) {
+  ripper->fieldIndex = 0;
+  if (ripper->headerLinesLeft > 0) {
+    --ripper->headerLinesLeft;
+    clearRow(ripper, row);
+    return row;
+  }
+  uint32_t complete = ripper->rowsInBlock + 1;
+  if (complete >= uint32_t(ripper->blockCapacity)) {
+    double factor = 1.5;
+    if (blockLength != bytesLeft && blockLength > 0) {
+      double scaled = double(blockLength) / double(blockLength - bytesLeft);
+      if (scaled > factor) factor = scaled;
+    }
+    double wanted = double(ripper->blockCapacity) * factor + 1;
+    uint64_t size = 0;
+    int64_t capacity = wanted >= double(std::numeric_limits<int32_t>::max())
+                           ? int64_t(std::numeric_limits<int32_t>::max()) + 1
+                           : int64_t(wanted);
+    void* grown = nullptr;
+    if (capacity <= std::numeric_limits<int32_t>::max() &&
+        !__builtin_mul_overflow(uint64_t(capacity), ripper->rowLength, &size)) {
+      grown = poolResize(ripper->pool, ripper->rowBlock, size);
+    }
+    if (!grown) {
+      int64_t logged = size && size <= uint64_t(std::numeric_limits<int32_t>::max())
+                           ? int64_t(size)
+                           : std::numeric_limits<int32_t>::max();
+      logAllocationFailure(ripper->diagnostics, u"nextRecord", logged);
+      return nullptr;
+    }
+    ripper->rowBlock = static_cast<uint8_t*>(grown);
+    ripper->blockCapacity = int32_t(capacity);
+    ripper->carriedRow = nullptr;
+  }
+  ripper->rowsInBlock = complete;
+  uint8_t* next = ripper->rowBlock + uint64_t(complete) * ripper->rowLength;
+  clearRow(ripper, next);
+  return next;
+}
+
+KovaStatus endTextBlock(KovaRipper* ripper, uint8_t* row, uint8_t** rows, int32_t* rowCount) {
+  if (ripper->fieldIndex > 0) ripper->carriedRow = row;
+  if (rows) *rows = ripper->rowBlock;
+  if (rowCount) *rowCount = int32_t(ripper->rowsInBlock);
+  return kStatusOk;
+}
+
+}  // namespace kova
