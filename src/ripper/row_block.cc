@@ -6,10 +6,9 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
-#include "src/ripper/newline_block.h"
 #include "src/ripper/fixed_block.h"
+#include "src/ripper/newline_block.h"
 #include "src/ripper/operations.h"
-#include "src/ripper/qualified_field.h"
 
 namespace kova {
 namespace {
@@ -125,35 +124,23 @@ KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
   if (rows) *rows = ripper->rowBlock;
   if (status != kStatusOk) return status;
   if (ripper->table->recfm == kRecfmClf) return flushClfLine(ripper, rows, rowCount);
-  const uint32_t recfm = ripper->table->recfm;
-  if ((recfm != kRecfmDelimited && recfm != kRecfmNative) ||
+  if (ripper->table->recfm == kRecfmFixed) {
+    fixedDropPartialRecord(ripper);
+    return kStatusOk;
+  }
+  if (ripper->table->recfm != kRecfmDelimited ||
       (ripper->fragmentLength == 0 && ripper->fieldIndex < 1)) {
     return kStatusOk;
   }
   uint8_t* row = initBlock(ripper, 1);
   if (!row) return kStatusNoMemory;
-  // A qualified field the input left open (or closed with its last byte)
-  // loses its qualifiers like any other.
-  if (ripper->qualifierState != 0) {
-    dequalify(ripper, ripper->qualifierState == 2);
-    ripper->qualifierState = 0;
-  }
-  const bool header = ripper->headerLinesLeft > 0;
-  if (header) {
-    --ripper->headerLinesLeft;
-  } else if (ripper->fragmentLength > 0) {
+  if (ripper->fragmentLength > 0) {
     (void)convertField(ripper, row, ripper->fieldIndex, ripper->fragment,
-                       ripper->fragmentLength > UINT32_MAX ? UINT32_MAX
-                                                           : uint32_t(ripper->fragmentLength));
+                       static_cast<uint32_t>(ripper->fragmentLength));
   }
-  // The pending record has become this row (or was a header line); a second
-  // call has nothing left.
+  // The pending record has become this row; a second call has nothing left.
   ripper->fragmentLength = 0;
   ripper->fieldIndex = 0;
-  if (header) {
-    clearRow(ripper, row);
-    return kStatusOk;
-  }
   ripper->rowsInBlock = 1;
   if (rows) *rows = row;
   if (rowCount) *rowCount = 1;
