@@ -9,6 +9,7 @@
 #include "src/ripper/fixed_block.h"
 #include "src/ripper/newline_block.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/qualified_field.h"
 
 namespace kova {
 namespace {
@@ -128,19 +129,35 @@ KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
     fixedDropPartialRecord(ripper);
     return kStatusOk;
   }
-  if (ripper->table->recfm != kRecfmDelimited ||
+  const uint32_t recfm = ripper->table->recfm;
+  if ((recfm != kRecfmDelimited && recfm != kRecfmNative) ||
       (ripper->fragmentLength == 0 && ripper->fieldIndex < 1)) {
     return kStatusOk;
   }
   uint8_t* row = initBlock(ripper, 1);
   if (!row) return kStatusNoMemory;
-  if (ripper->fragmentLength > 0) {
-    (void)convertField(ripper, row, ripper->fieldIndex, ripper->fragment,
-                       static_cast<uint32_t>(ripper->fragmentLength));
+  // A qualified field the input left open (or closed with its last byte)
+  // loses its qualifiers like any other.
+  if (ripper->qualifierState != 0) {
+    dequalify(ripper, ripper->qualifierState == 2);
+    ripper->qualifierState = 0;
   }
-  // The pending record has become this row; a second call has nothing left.
+  const bool header = ripper->headerLinesLeft > 0;
+  if (header) {
+    --ripper->headerLinesLeft;
+  } else if (ripper->fragmentLength > 0) {
+    (void)convertField(ripper, row, ripper->fieldIndex, ripper->fragment,
+                       ripper->fragmentLength > UINT32_MAX ? UINT32_MAX
+                                                           : uint32_t(ripper->fragmentLength));
+  }
+  // The pending record has become this row (or was a header line); a second
+  // call has nothing left.
   ripper->fragmentLength = 0;
   ripper->fieldIndex = 0;
+  if (header) {
+    clearRow(ripper, row);
+    return kStatusOk;
+  }
   ripper->rowsInBlock = 1;
   if (rows) *rows = row;
   if (rowCount) *rowCount = 1;
