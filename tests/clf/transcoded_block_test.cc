@@ -1,0 +1,125 @@
+// Tables whose text is not UTF-8: every block is transcoded before it is
+// parsed, characters split between blocks arrive whole, and bytes that are
+// not text of the encoding are replaced without failing the rip.
+#include <string>
+
+#include "tests/clf/clf_test_util.h"
+
+namespace kova::testing {
+namespace {
+
+class TranscodedBlockTest : public ClfTest {
+ protected:
+  // Like rip, with the truncation count as a last line.
+  std::vector<std::string> ripCounting(KovaObject* table,
+                                       const std::vector<std::string_view>& blocks) {
+    KovaRipper* ripper = bound(table);
+    if (!ripper) return {"no ripper"};
+    std::vector<std::string> rows = ripBlocks(ripper, blocks);
+    rows.push_back("truncations " + std::to_string(ripper->ops.truncationCount(ripper)));
+    destroy(ripper);
+    return rows;
+  }
+  RipFunction countingRipperOf(KovaObject* table) {
+    return [this, table](const std::vector<std::string_view>& blocks) {
+      return ripCounting(table, blocks);
+    };
+  }
+};
+
+// Text every one of the tested encodings can hold.
+const std::string kLatinLog =
+    "h\xc3\xa9te - r\xc3\xa9mi [10/Oct/2000:13:55:36 -0700] \"GET /caf\xc3\xa9 HTTP/1.0\" 200 "
+    "2326\r\n"
+    "\n"
+    "m\xc3\xbcnchen - - [11/Oct/2000:01:02:03 +0100] \"HEAD /\" 304 0\n"
+    "no-bracket line here\n"
+    "last - - [t] \"GET /end\" 500 9";
+
+TEST_F(TranscodedBlockTest, TablesInOtherEncodingsGiveTheRowsOfTheirUtf8Twin) {
+  const std::vector<std::string> utf8Rows = rip(logTable(kEncodingUtf8), {kLatinLog});
+  ASSERT_EQ(utf8Rows.size(), 4u);
+  EXPECT_EQ(utf8Rows[0],
+            "\"h\xc3\xa9te\"|\"-\"|\"r\xc3\xa9mi\"|\"10/Oct/2000:13:55:36 -0700\"|\"GET "
+            "/caf\xc3\xa9 HTTP/1.0\"|200|2326");
+  const struct {
+    int32_t encoding;
+    const char* name;
+  } encodings[] = {{1, "ISO-8859-1"}, {21, "UTF-16LE"}, {50, "IBM037"}, {12, "windows-1252"}};
+  for (const auto& e : encodings) {
+    SCOPED_TRACE(e.name);
+    const std::string encoded = encodeAs(kLatinLog, e.name);
+    std::vector<std::string> expected = utf8Rows;
+    expected.push_back("truncations 0");
+    EXPECT_EQ(splitEverywhere(encoded, countingRipperOf(logTable(e.encoding)), 30), expected);
+  }
+}
+
+TEST_F(TranscodedBlockTest, CharactersSplitBetweenBlocksArriveWhole) {
+  // Two-, three- and four-byte characters of each encoding; in the double-byte
+  // encodings trail bytes that look like lead bytes and like ASCII.
+  const struct {
+    int32_t encoding;
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {21, "UTF-16LE", "\xf0\x9f\x98\x80 \xe2\x82\xac \xc3\xa9 [\xf0\x90\x8d\x88] \"x\" 1 2\n"},
+      {22, "UTF-16BE", "\xf0\x9f\x98\x80\xf0\x9f\x98\x81 a b\n\xe2\x82\xac c d\n"},
+      {23, "UTF-32LE", "\xf0\x9f\x98\x80 \xc3\xa9 b\n"},
+      {40, "Shift_JIS", "\xe3\x81\x81\xe3\x81\x81 \xe8\xa1\xa8\xe7\xa4\xba \xef\xbd\xb1x [t] \"\xe3\x83\xbc\" 1 2\n"},
+      {41, "EUC-JP", "\xe6\x97\xa5\xe6\x9c\xac \xef\xbd\xb1 \xe4\xb8\x82 [t] \"r\" 3 4\n"},
+      {43, "GB18030", "\xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\xe2\x82\xac \xc3\xa9 [t] \"\" 5 6\n"},
+      {44, "Big5", "\xe4\xb8\xad\xe6\x96\x87 \xe5\x8a\x9f\xe8\xa8\xb1 u\n"},
+      {42, "EUC-KR", "\xed\x95\x9c\xea\xb5\xad\xec\x96\xb4 i u [t] \"r\" 7 8\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> expected = rip(logTable(kEncodingUtf8), {c.text});
+    expected.push_back("truncations 0");
+    const std::string encoded = encodeAs(c.text, c.name);
+    EXPECT_EQ(splitEverywhere(encoded, countingRipperOf(logTable(c.encoding)), 30), expected);
+  }
+}
+
+TEST_F(TranscodedBlockTest, InvalidBytesAreReplacedAndCountedWithoutFailingTheBlock) {
+  // A lone low surrogate in UTF-16LE, and a line that the input cuts in the
+  // middle of a character: both become U+FFFD, the rows are all there.
+  std::string input = encodeAs("a b c\n", "UTF-16LE");
+  input += std::string("\x00\xdc", 2) + encodeAs(" e f\nx y z", "UTF-16LE") + "\x3d";
+  const std::vector<std::string> rows = ripCounting(logTable(21), {input});
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      R"("a"|"b"|"c"|NULL|NULL|NULL|NULL)",
+                      "\"\xef\xbf\xbd\"|\"e\"|\"f\"|NULL|NULL|NULL|NULL",
+                      "\"x\"|\"y\"|\"z\xef\xbf\xbd\"|NULL|NULL|NULL|NULL",
+                      "truncations 2",
+                  }));
+  // However it is cut, the same rows (the count of blocks with replacements
+  // may differ).
+  splitEverywhere(input, ripperOf(logTable(21)), 30);
+}
+
+TEST_F(TranscodedBlockTest, ABlockThatFinishesNoCharacterWaitsForTheNext) {
+  // The four bytes of one UTF-32 character, one block each.
+  const std::string text = encodeAs("\xf0\x9f\x98\x80 b c\n", "UTF-32LE");
+  KovaRipper* ripper = bound(logTable(23));
+  ASSERT_NE(ripper, nullptr);
+  uint8_t* rows = nullptr;
+  int32_t count = 0;
+  for (size_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(ripper->ops.ripBlock(ripper, reinterpret_cast<const uint8_t*>(text.data()) + i, 1,
+                                   &rows, &count),
+              kStatusOk);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(ripper->transcodeTailLength, i + 1);
+  }
+  ASSERT_EQ(ripper->ops.ripBlock(ripper, reinterpret_cast<const uint8_t*>(text.data()) + 3,
+                                 int64_t(text.size() - 3), &rows, &count),
+            kStatusOk);
+  ASSERT_EQ(count, 1);
+  EXPECT_EQ(renderRow(ripper, rows), "\"\xf0\x9f\x98\x80\"|\"b\"|\"c\"|NULL|NULL|NULL|NULL");
+  EXPECT_EQ(ripper->transcodeTailLength, 0);
+  EXPECT_EQ(ripper->ops.truncationCount(ripper), 0u);
+}
+
+}  // namespace
+}  // namespace kova::testing
