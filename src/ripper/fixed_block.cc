@@ -55,11 +55,12 @@ KovaStatus reserveFragment(KovaRipper* ripper, uint64_t reclen) {
   return kStatusOk;
 }
 
-// One record into row. The row starts null (typed) or blank (row image), so
-// a column the converter leaves alone never shows a value of an earlier row.
+// One record into row. A row image starts blank with missing numbers, so a
+// column the converter leaves alone never shows a value of an earlier row;
+// the typed converter writes every indicator itself.
 inline KovaStatus convertOne(KovaRipper* ripper, const uint8_t* record, int64_t reclen,
                              uint8_t* row) {
-  clearRow(ripper, row);
+  if (ripper->rowImage) clearRow(ripper, row);
   return ripper->ops.convertRecord(ripper, record, reclen, row);
 }
 
