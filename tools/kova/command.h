@@ -24,6 +24,7 @@ int runEncodings(std::span<char*> args);
 int runCheckFormat(std::span<char*> args);
 int runMeta(std::span<char*> args);
 int runDescribe(std::span<char*> args);
+int runRip(std::span<char*> args);
 
 // Prints "kova NAME: message" and the usage hint to stderr; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

@@ -1,0 +1,289 @@
+// kova rip DOC DATA [--format table|csv|jsonl|none] [--block-size N] [--image]
+//                   [--null-as-missing] [--limit N] [--raw]
+// Creates, describes and binds a ripper for the document's table, feeds it
+// DATA block by block, ends the input with flushPending and prints the rows.
+// Progress goes to stderr when it is a terminal; a one-line summary always.
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kova/ripper.h"
+#include "tools/kova/command.h"
+#include "tools/kova/rip_output.h"
+#include "tools/kova/session.h"
+#include "tools/kova/table_file.h"
+
+namespace kova::tool {
+namespace {
+
+constexpr const char* kName = "rip";
+
+struct RipArgs {
+  std::string document;
+  std::string data;
+  OutputFormat format = isatty(STDOUT_FILENO) ? OutputFormat::kTable : OutputFormat::kCsv;
+  uint64_t blockSize = 1 << 20;
+  uint64_t limit = UINT64_MAX;
+  uint32_t flags = 0;
+  bool raw = false;
+};
+
+// "65536", "64k", "1M" (binary multiples); 0 when the text is none of these.
+uint64_t parseSize(std::string_view text) {
+  if (text.empty()) return 0;
+  uint64_t multiple = 1;
+  char last = text.back();
+  if (last == 'k' || last == 'K') multiple = 1024;
+  if (last == 'm' || last == 'M') multiple = 1024 * 1024;
+  if (multiple != 1) text.remove_suffix(1);
+  if (text.empty() || text.size() > 12) return 0;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + uint64_t(c - '0');
+  }
+  return value * multiple;
+}
+
+bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
+  std::vector<std::string> positional;
+  auto value = [&](size_t* i, const char* option) -> const char* {
+    if (*i + 1 == args.size()) {
+      *exitCode = usageError(kName, std::string(option) + " needs a value");
+      return nullptr;
+    }
+    return args[++*i];
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    if (arg == "--format") {
+      const char* text = value(&i, "--format");
+      if (!text) return false;
+      std::string_view name = text;
+      if (name == "table") {
+        parsed->format = OutputFormat::kTable;
+      } else if (name == "csv") {
+        parsed->format = OutputFormat::kCsv;
+      } else if (name == "jsonl") {
+        parsed->format = OutputFormat::kJsonl;
+      } else if (name == "none") {
+        parsed->format = OutputFormat::kNone;
+      } else {
+        *exitCode = usageError(kName, "--format: one of table, csv, jsonl, none, not " +
+                                          std::string(name));
+        return false;
+      }
+    } else if (arg == "--block-size") {
+      const char* text = value(&i, "--block-size");
+      if (!text) return false;
+      parsed->blockSize = parseSize(text);
+      if (parsed->blockSize == 0 || parsed->blockSize > (uint64_t(1) << 31)) {
+        *exitCode = usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") +
+                                          text);
+        return false;
+      }
+    } else if (arg == "--limit") {
+      const char* text = value(&i, "--limit");
+      if (!text) return false;
+      std::string_view digits = text;
+      if (digits.empty() || digits.size() > 18 ||
+          digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        *exitCode = usageError(kName, std::string("--limit: a number of rows, not ") + text);
+        return false;
+      }
+      parsed->limit = std::strtoull(text, nullptr, 10);
+    } else if (arg == "--image") {
+      parsed->flags |= kRipperRowImage;
+    } else if (arg == "--null-as-missing") {
+      parsed->flags |= kRipperNullAsMissing;
+    } else if (arg == "--raw") {
+      parsed->raw = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *exitCode = usageError(kName, "unknown option " + std::string(arg));
+      return false;
+    } else {
+      positional.emplace_back(arg);
+    }
+  }
+  if (positional.size() != 2) {
+    *exitCode = usageError(kName, positional.size() < 2 ? "needs DOC and DATA"
+                                                        : "takes one DOC and one DATA");
+    return false;
+  }
+  parsed->document = positional[0];
+  parsed->data = positional[1];
+  return true;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Progress on a terminal, at most a few times a second.
+class Progress {
+ public:
+  Progress() : enabled_(isatty(STDERR_FILENO)), last_(Clock::now()) {}
+  void update(uint64_t bytes, uint64_t rows) {
+    if (!enabled_) return;
+    Clock::time_point now = Clock::now();
+    if (now - last_ < std::chrono::milliseconds(250)) return;
+    last_ = now;
+    shown_ = true;
+    std::fprintf(stderr, "\r  %.1f MB, %llu rows ", double(bytes) / 1e6,
+                 static_cast<unsigned long long>(rows));
+    std::fflush(stderr);
+  }
+  void clear() {
+    if (shown_) std::fprintf(stderr, "\r\033[K");
+  }
+
+ private:
+  bool enabled_;
+  bool shown_ = false;
+  Clock::time_point last_;
+};
+
+// One rip: the open data file, the ripper and the printer.
+class Rip {
+ public:
+  Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls)
+      : args_(args), ripper_(ripper), reader_(ripper, nls, args.raw),
+        printer_(makePrinter(args.format, reader_.names(), reader_.numeric(), stdout)) {}
+
+  // Rows of a block (or of flushPending) to the printer, up to the limit.
+  void take(const uint8_t* rows, int32_t count) {
+    rows_ += uint64_t(count > 0 ? count : 0);
+    if (args_.format == OutputFormat::kNone) return;
+    for (int32_t r = 0; r < count && printed_ < args_.limit; ++r, ++printed_) {
+      reader_.read(rows + uint64_t(r) * ripper_->rowLength, &cells_);
+      printer_->row(cells_);
+    }
+  }
+  bool limitReached() const { return printed_ >= args_.limit; }
+  void finish() {
+    printer_->finish();
+    std::fflush(stdout);
+  }
+  uint64_t rows() const { return rows_; }
+
+ private:
+  const RipArgs& args_;
+  KovaRipper* ripper_;
+  RowReader reader_;
+  std::unique_ptr<RowPrinter> printer_;
+  std::vector<Cell> cells_;
+  uint64_t rows_ = 0;
+  uint64_t printed_ = 0;
+};
+
+int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
+  FILE* in = args.data == "-" ? stdin : std::fopen(args.data.c_str(), "rb");
+  if (!in) {
+    std::fprintf(stderr, "kova rip: cannot open %s: %s\n", args.data.c_str(), std::strerror(errno));
+    return kExitFailed;
+  }
+  const std::string& name = args.data == "-" ? std::string("stdin") : args.data;
+  std::vector<uint8_t> buffer(args.blockSize);
+  Rip rip(args, ripper, nls);
+  Progress progress;
+  const Clock::time_point start = Clock::now();
+  uint64_t offset = 0;
+  int result = kExitOk;
+  for (;;) {
+    size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+    if (n == 0) {
+      if (std::ferror(in)) {
+        std::fprintf(stderr, "kova rip: %s: read error at offset %llu: %s\n", name.c_str(),
+                     static_cast<unsigned long long>(offset), std::strerror(errno));
+        result = kExitFailed;
+      }
+      break;
+    }
+    uint8_t* rows = nullptr;
+    int32_t count = 0;
+    KovaStatus status = ripper->ops.ripBlock(ripper, buffer.data(), int64_t(n), &rows, &count);
+    if (status != kStatusOk) {
+      progress.clear();
+      std::fprintf(stderr, "kova rip: %s: the block at offset %llu failed: %s\n", name.c_str(),
+                   static_cast<unsigned long long>(offset), statusText(status).c_str());
+      result = kExitFailed;
+      break;
+    }
+    rip.take(rows, count);
+    offset += n;
+    progress.update(offset, rip.rows());
+    if (rip.limitReached()) break;
+  }
+  if (result == kExitOk && !rip.limitReached()) {
+    uint8_t* rows = nullptr;
+    int32_t count = 0;
+    KovaStatus status = ripper->ops.flushPending(ripper, &rows, &count);
+    if (status != kStatusOk) {
+      std::fprintf(stderr, "kova rip: %s: the end of the input failed: %s\n", name.c_str(),
+                   statusText(status).c_str());
+      result = kExitFailed;
+    } else {
+      rip.take(rows, count);
+    }
+  }
+  rip.finish();
+  if (in != stdin) std::fclose(in);
+  progress.clear();
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double megabytes = double(offset) / 1e6;
+  std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
+               static_cast<unsigned long long>(rip.rows()), rip.rows() == 1 ? "" : "s",
+               ripper->ops.truncationCount(ripper),
+               ripper->ops.truncationCount(ripper) == 1 ? "" : "s", megabytes, seconds,
+               seconds > 0 ? megabytes / seconds : 0.0,
+               rip.limitReached() && result == kExitOk ? " (stopped at --limit)" : "");
+  return result;
+}
+
+}  // namespace
+
+int runRip(std::span<char*> args) {
+  RipArgs parsed;
+  int exitCode = kExitOk;
+  if (!parseArgs(args, &parsed, &exitCode)) return exitCode;
+  Session session;
+  if (!session.open()) return kExitFailed;
+  std::string error;
+  KovaObject* table = loadTable(session, parsed.document, &error);
+  if (!table) {
+    std::fprintf(stderr, "kova rip: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  KovaRipperOptions options{};
+  options.flags = parsed.flags;
+  KovaRipper* ripper =
+      session.extension()->createRipper(table, &options, session.diagnostics());
+  int result = kExitFailed;
+  if (!ripper) {
+    std::fprintf(stderr, "kova rip: %s: cannot create a ripper for its table\n",
+                 parsed.document.c_str());
+  } else if (!ripper->ops.describe(ripper)) {
+    std::fprintf(stderr, "kova rip: %s: describe failed: %s\n", parsed.document.c_str(),
+                 statusText(kStatusNoMemory).c_str());
+  } else if (KovaStatus status = ripper->ops.bind(ripper); status != kStatusOk) {
+    std::fprintf(stderr, "kova rip: %s: cannot bind the ripper: %s\n", parsed.document.c_str(),
+                 statusText(status).c_str());
+  } else {
+    // Typed rippers leave header lines to their host: skip them here too.
+    if (!ripper->rowImage && ripper->headerLinesLeft == 0 && table->headerLines > 0 &&
+        (table->recfm == kRecfmDelimited || table->recfm == kRecfmNative)) {
+      ripper->headerLinesLeft = table->headerLines;
+    }
+    result = ripData(parsed, ripper, session.host().kernel()->nls);
+  }
+  if (ripper) ripper->ops.destroy(ripper);
+  table->destroy(table);
+  return result;
+}
+
+}  // namespace kova::tool
