@@ -43,11 +43,16 @@ inline KovaStatus endField(TextBlock& block, const uint8_t* bytes, uint64_t n, b
     ripper->lastTerminator = t;
     return kStatusOk;
   }
+  // The fields of a header line are not converted: they would only count
+  // as values that could not be read.
+  const bool header = ripper->headerLinesLeft > 0;
   if (fromFragment) {
-    (void)convertField(ripper, block.row, ripper->fieldIndex, ripper->fragment,
-                       fieldLength(ripper->fragmentLength));
+    if (!header) {
+      (void)convertField(ripper, block.row, ripper->fieldIndex, ripper->fragment,
+                         fieldLength(ripper->fragmentLength));
+    }
     ripper->fragmentLength = 0;
-  } else {
+  } else if (!header) {
     (void)convertField(ripper, block.row, ripper->fieldIndex, bytes, fieldLength(n));
   }
   ripper->lastTerminator = t;
