@@ -121,6 +121,15 @@ TEST_F(RecordRulesTest, HeaderLinesAreSkippedAcrossBlocks) {
             (Rows{R"("ab  "|"    "|"    ")", R"("cd  "|"e   "|"    ")"}));
   // A file that holds only its header lines yields no row.
   EXPECT_EQ(ripSplit(table, "h1,h2\nh3,h4", kRipperRowImage), Rows{});
+  // The fields of a header line are not converted, so they count no
+  // truncation.
+  KovaObject* numbers = textTable(1, ',', '"', 4);
+  addColumn(numbers, u"x", kTypeDouble);
+  numbers->headerLines = 1;
+  KovaRipper* ripper = bound(numbers, kRipperRowImage);
+  ASSERT_NE(ripper, nullptr);
+  EXPECT_EQ(ripBlocks(ripper, {"name,value\nab,1.5\n"}), (Rows{R"("ab  "|1.5)"}));
+  EXPECT_EQ(ripper->truncations, 0u);
   // Typed rippers skip none unless the host asks.
   EXPECT_EQ(rip(table, {"h\nx\n"}), (Rows{R"("h"|NULL|NULL)", R"("x"|NULL|NULL)"}));
   EXPECT_EQ(rip(table, {"h\nx\n"}, 0, 1), (Rows{R"("x"|NULL|NULL)"}));

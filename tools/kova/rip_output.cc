@@ -326,8 +326,10 @@ Cell RowReader::imageCell(const Column& column, const uint8_t* row) {
     double d;
     std::memcpy(&d, value, 8);
     const uint32_t type = column.column->type;
-    const int digits = type == kTypeTime || type == kTypeTimestamp
-                           ? (column.column->charlength > 0 ? int(column.column->charlength) : -1)
+    // As in typed rows: a TIMESTAMP shows the fractional digits its column
+    // declares, a TIME those it has.
+    const int digits = type == kTypeTimestamp && column.column->charlength > 0
+                           ? int(column.column->charlength)
                            : -1;
     return doubleCell(d, type, digits, raw_);
   }
