@@ -1,6 +1,7 @@
 #include "runtime/nls/encoding_handle.h"
 
 #include <bit>
+#include <charconv>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -133,6 +134,43 @@ KovaStatus emit(const Handle* h, const char* ascii, size_t n, void* output, uint
   return kStatusOk;
 }
 
+// The common number texts of ASCII-compatible encodings, read without the
+// general reader's detours: blanks around an optional sign and digits. False
+// sends the text to the general reader, which also gives the status.
+inline void trimAsciiBlanks(const char*& p, uint64_t& n) {
+  while (n > 0 && p[0] == ' ') ++p, --n;
+  while (n > 0 && p[n - 1] == ' ') --n;
+}
+
+bool fastInteger(const char* p, uint64_t n, int64_t* value) {
+  trimAsciiBlanks(p, n);
+  bool negative = false;
+  if (n > 0 && (p[0] == '-' || p[0] == '+')) {
+    negative = p[0] == '-';
+    ++p, --n;
+  }
+  if (n == 0 || n > 18) return false;  // 18 digits cannot overflow
+  uint64_t result = 0;
+  for (uint64_t i = 0; i < n; ++i) {
+    const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned('0');
+    if (digit > 9) return false;
+    result = result * 10 + digit;
+  }
+  *value = negative ? -static_cast<int64_t>(result) : static_cast<int64_t>(result);
+  return true;
+}
+
+// Plain and scientific decimal texts (no "+", infinity or NaN) that
+// std::from_chars reads whole and in range.
+bool fastDouble(const char* p, uint64_t n, double* value) {
+  trimAsciiBlanks(p, n);
+  if (n == 0 || n > kMaxNumberText) return false;
+  const char first = p[0] == '-' && n > 1 ? p[1] : p[0];
+  if (!((first >= '0' && first <= '9') || first == '.')) return false;
+  auto [end, error] = std::from_chars(p, p + n, *value, std::chars_format::general);
+  return error == std::errc() && end == p + n;
+}
+
 void release(KovaEncodingHandle* handle) {
   if (!handle) return;
   Handle* h = self(handle);
@@ -169,6 +207,10 @@ KovaStatus formatInteger(KovaEncodingHandle* handle, KovaLocale*, int64_t value,
 KovaStatus readDouble(KovaEncodingHandle* handle, KovaLocale*, const void* text, uint64_t length,
                       uint32_t, double* value, uint64_t* scratch) {
   clearScratch(scratch);
+  if (self(handle)->form == Form::kAsciiBytes &&
+      fastDouble(static_cast<const char*>(text), length, value)) {
+    return kStatusOk;
+  }
   char buffer[kMaxNumberText];
   const char* view;
   size_t n;
@@ -181,6 +223,10 @@ KovaStatus readDouble(KovaEncodingHandle* handle, KovaLocale*, const void* text,
 KovaStatus readInteger(KovaEncodingHandle* handle, KovaLocale*, const void* text, uint64_t length,
                        uint32_t, int64_t* value, uint64_t* scratch) {
   clearScratch(scratch);
+  if (self(handle)->form == Form::kAsciiBytes &&
+      fastInteger(static_cast<const char*>(text), length, value)) {
+    return kStatusOk;
+  }
   char buffer[kMaxNumberText];
   const char* view;
   size_t n;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "src/convert/decimal.h"
 #include "src/convert/missing.h"
@@ -52,59 +53,58 @@ void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
 
 // Integers of 1, 2, 4 and 8 bytes. A value outside the column's range is a
 // null and counts as a truncation, never a part of the value.
-void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                    const uint8_t* bytes, uint32_t n) {
-  const KovaLayoutEntry* entry = state->typedEntry;
-  writeIndicator(row, entry, nullIndicator(ripper, entry));
-  int64_t value = 0;
+bool readInteger(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes, uint32_t n,
+                 int64_t* value) {
   if (state->formatObject) {
     double v = numInformat(ripper, state, bytes, n);
-    if (isMissing(v)) return;
+    if (isMissing(v)) return false;
     // Truncation toward zero is defined only inside the 64-bit range (this
     // also refuses NaN and infinities).
     if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) {
       ++ripper->truncations;
-      return;
+      return false;
     }
-    value = static_cast<int64_t>(v);
-  } else {
-    KovaEncodingHandle* handle = state->sourceHandle;
-    if (!handle) return;
-    uint64_t scratch = 0;
-    KovaStatus status =
-        handle->ops->readInteger(handle, ripper->locale, bytes, n, 0, &value, &scratch);
-    if (status != kStatusOk) {
-      if (status == kStatusDecimalOverflow) ++ripper->truncations;
-      return;
-    }
+    *value = static_cast<int64_t>(v);
+    return true;
   }
-  uint8_t* at = row + entry->dataOffset;
-  switch (entry->storageType) {
-    case kStorageInt8:
-      if (value < INT8_MIN || value > INT8_MAX) break;
-      *at = static_cast<uint8_t>(static_cast<int8_t>(value));
-      writeIndicator(row, entry, 1);
-      return;
-    case kStorageInt16: {
-      if (value < INT16_MIN || value > INT16_MAX) break;
-      auto narrow = static_cast<int16_t>(value);
-      std::memcpy(at, &narrow, 2);
-      writeIndicator(row, entry, 2);
-      return;
-    }
-    case kStorageInt32: {
-      if (value < INT32_MIN || value > INT32_MAX) break;
-      auto narrow = static_cast<int32_t>(value);
-      std::memcpy(at, &narrow, 4);
-      writeIndicator(row, entry, 4);
-      return;
-    }
-    default:
-      std::memcpy(at, &value, 8);
-      writeIndicator(row, entry, 8);
-      return;
+  KovaEncodingHandle* handle = state->sourceHandle;
+  if (!handle) return false;
+  uint64_t scratch = 0;
+  KovaStatus status = handle->ops->readInteger(handle, ripper->locale, bytes, n, 0, value, &scratch);
+  if (status == kStatusDecimalOverflow) ++ripper->truncations;
+  return status == kStatusOk;
+}
+
+template <typename Int>
+bool storeInteger(uint8_t* at, int64_t value) {
+  if (value < std::numeric_limits<Int>::min() || value > std::numeric_limits<Int>::max()) {
+    return false;
   }
-  ++ripper->truncations;
+  const auto narrow = static_cast<Int>(value);
+  std::memcpy(at, &narrow, sizeof narrow);
+  return true;
+}
+
+void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
+                    const uint8_t* bytes, uint32_t n) {
+  const KovaLayoutEntry* entry = state->typedEntry;
+  int64_t value = 0;
+  if (readInteger(ripper, state, bytes, n, &value)) {
+    uint8_t* at = row + entry->dataOffset;
+    bool stored;
+    switch (entry->storageType) {
+      case kStorageInt8: stored = storeInteger<int8_t>(at, value); break;
+      case kStorageInt16: stored = storeInteger<int16_t>(at, value); break;
+      case kStorageInt32: stored = storeInteger<int32_t>(at, value); break;
+      default: stored = storeInteger<int64_t>(at, value); break;
+    }
+    if (stored) {
+      writeIndicator(row, entry, int64_t(entry->octetLength));
+      return;
+    }
+    ++ripper->truncations;
+  }
+  writeIndicator(row, entry, nullIndicator(ripper, entry));
 }
 
 void convertDecimal(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
