@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "runtime/format/format_conversions.h"
+
 namespace kova::runtime {
 namespace {
 
@@ -10,55 +12,66 @@ constexpr int32_t kDouble = kFormatKindDouble;
 constexpr int32_t kWide = kFormatKindWide;
 constexpr int32_t kBytes = kFormatKindBytes;
 
-// Sides by what they convert. The conversions are filled in name by name;
-// until then a side's run is null.
-constexpr FormatSide numberToText(int32_t width) { return {true, kDouble, kWide, width, nullptr}; }
-constexpr FormatSide textToNumber(int32_t width) { return {true, kWide, kDouble, width, nullptr}; }
-constexpr FormatSide textToText(int32_t width) { return {true, kWide, kWide, width, nullptr}; }
-constexpr FormatSide numberToBytes(int32_t width) { return {true, kDouble, kBytes, width, nullptr}; }
-constexpr FormatSide bytesToNumber(int32_t width) { return {true, kBytes, kDouble, width, nullptr}; }
+// Sides by what they convert, each with its conversion.
+constexpr FormatSide numberToText(int32_t width, FormatRun run) {
+  return {true, kDouble, kWide, width, run};
+}
+constexpr FormatSide textToNumber(int32_t width, FormatRun run) {
+  return {true, kWide, kDouble, width, run};
+}
+constexpr FormatSide textToText(int32_t width, FormatRun run) {
+  return {true, kWide, kWide, width, run};
+}
+constexpr FormatSide numberToBytes(int32_t width, FormatRun run) {
+  return {true, kDouble, kBytes, width, run};
+}
+constexpr FormatSide bytesToNumber(int32_t width, FormatRun run) {
+  return {true, kBytes, kDouble, width, run};
+}
 constexpr FormatSide none() { return {}; }
 
 using Category = FormatCategory;
 
 // Kept in code-unit order of the names: findFormatEntry searches it by halves.
 constexpr std::array kEntries = {
-    FormatEntry{u"$", Category::kCharacter, "character text as it is (same as $CHAR)",
-                textToText(8), textToText(8)},
+    FormatEntry{u"$", Category::kCharacter,
+                "character text; reading drops leading and trailing blanks",
+                textToText(0, copyCharacters), textToText(0, readTrimmedCharacters)},
     FormatEntry{u"$CHAR", Category::kCharacter, "character text as it is, blanks kept",
-                textToText(8), textToText(8)},
+                textToText(0, copyCharacters), textToText(0, copyCharacters)},
     FormatEntry{u"ANYDTDTE", Category::kDate, "a date in any of the common written forms",
-                none(), textToNumber(9)},
+                none(), textToNumber(9, readAnyDate)},
     FormatEntry{u"ANYDTDTM", Category::kDatetime,
                 "a date and time of day in any of the common written forms", none(),
-                textToNumber(19)},
+                textToNumber(19, readAnyDatetime)},
     FormatEntry{u"ANYDTTME", Category::kTime, "a time of day in any of the common written forms",
-                none(), textToNumber(8)},
+                none(), textToNumber(8, readAnyTime)},
     FormatEntry{u"BEST", Category::kNumber, "a number in the most precise form that fits the width",
-                numberToText(12), textToNumber(12)},
+                numberToText(12, writeBest), textToNumber(12, readPlainNumber)},
     FormatEntry{u"COMMA", Category::kNumber, "a number with thousands separators",
-                numberToText(12), textToNumber(12)},
-    FormatEntry{u"DATE", Category::kDate, "a date as ddMONyy or ddMONyyyy", numberToText(9),
-                textToNumber(9)},
+                numberToText(12, writeComma), textToNumber(12, readCommaNumber)},
+    FormatEntry{u"DATE", Category::kDate, "a date as ddMONyy or ddMONyyyy",
+                numberToText(9, writeDayMonthName), textToNumber(9, readDayMonthName)},
     FormatEntry{u"DATETIME", Category::kDatetime, "a date and time as ddMONyyyy:hh:mm:ss",
-                numberToText(18), textToNumber(18)},
-    FormatEntry{u"DDMMYY", Category::kDate, "a date as dd/mm/yy or dd/mm/yyyy", numberToText(8),
-                textToNumber(8)},
-    FormatEntry{u"E", Category::kNumber, "a number in scientific notation", numberToText(12),
-                textToNumber(12)},
+                numberToText(18, writeDatetime), textToNumber(18, readDatetime)},
+    FormatEntry{u"DDMMYY", Category::kDate, "a date as dd/mm/yy or dd/mm/yyyy",
+                numberToText(8, writeDayFirst), textToNumber(8, readDayFirst)},
+    FormatEntry{u"E", Category::kNumber, "a number in scientific notation",
+                numberToText(12, writeScientific), textToNumber(12, readPlainNumber)},
     FormatEntry{u"F", Category::kNumber, "a plain decimal number with w.d digits",
-                numberToText(12), textToNumber(12)},
+                numberToText(12, writeFixed), textToNumber(12, readPlainNumber)},
     FormatEntry{u"IEEE", Category::kBinary, "an 8-byte binary double, most significant byte first",
-                numberToBytes(8), bytesToNumber(8)},
+                numberToBytes(8, writeBigEndianDouble), bytesToNumber(8, readBigEndianDouble)},
     FormatEntry{u"IEEER", Category::kBinary,
-                "an 8-byte binary double, least significant byte first", numberToBytes(8),
-                bytesToNumber(8)},
-    FormatEntry{u"MMDDYY", Category::kDate, "a date as mm/dd/yy or mm/dd/yyyy", numberToText(8),
-                textToNumber(8)},
+                "an 8-byte binary double, least significant byte first",
+                numberToBytes(8, writeLittleEndianDouble),
+                bytesToNumber(8, readLittleEndianDouble)},
+    FormatEntry{u"MMDDYY", Category::kDate, "a date as mm/dd/yy or mm/dd/yyyy",
+                numberToText(8, writeMonthFirst), textToNumber(8, readMonthFirst)},
     FormatEntry{u"TIME", Category::kTime, "a time of day as hh:mm:ss with optional fraction",
-                numberToText(8), textToNumber(8)},
-    FormatEntry{u"YYMMDD", Category::kDate, "a date as yy-mm-dd or yyyy-mm-dd", numberToText(8),
-                textToNumber(8)},
+                numberToText(8, writeTime), textToNumber(8, readTime)},
+    FormatEntry{u"YYMMDD", Category::kDate, "a date as yy-mm-dd or yyyy-mm-dd",
+                numberToText(8, writeYearFirst), textToNumber(8, readYearFirst)},
 };
 
 constexpr bool sortedByName() {

@@ -3,9 +3,8 @@
 // read-only; any thread may call these functions at any time.
 //
 // A conversion is the `run` slot of a KovaFormatObject: it reads the object's
-// input and writes its output (see kova/siblings.h). A side whose conversion
-// is not written yet has a null `run`; objects made for it answer
-// kStatusNotSupported.
+// input and writes its output (see kova/siblings.h and format_conversions.h).
+// A side with a null `run` makes objects that answer kStatusNotSupported.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +23,7 @@ struct FormatSide {
   bool present = false;
   int32_t inputKind = 0;   // kFormatKind*
   int32_t outputKind = 0;  // kFormatKind*
-  int32_t defaultWidth = 0;  // used when the caller leaves width at 0
+  int32_t defaultWidth = 0;  // used when the caller leaves width at 0; 0: no width
   KovaStatus (*run)(KovaFormatObject* object, int32_t zero) = nullptr;
 };
 

@@ -100,7 +100,7 @@ TEST_F(FormatEngineTest, UnknownNamesKindsAndMalformedRequestsFindNothing) {
   EXPECT_EQ(host_.account().objects, 2u);
 }
 
-TEST_F(FormatEngineTest, ObjectsCarryKindsAndAnswerNotSupportedUntilConversionsExist) {
+TEST_F(FormatEngineTest, ObjectsCarryTheKindsOfTheirSideAndEveryOneConverts) {
   KovaFormatObject* informat = lookup(u"DATE", kFormatLookupInformat);
   ASSERT_NE(informat, nullptr);
   EXPECT_EQ(informat->inputKind, kFormatKindWide);
@@ -108,9 +108,14 @@ TEST_F(FormatEngineTest, ObjectsCarryKindsAndAnswerNotSupportedUntilConversionsE
   EXPECT_EQ(informat->width, 0);
   EXPECT_EQ(informat->decimals, 0);
   ASSERT_NE(informat->run, nullptr);
+  // Nowhere to put the value: refused, and nothing produced.
   informat->outputLength = 77;
   EXPECT_EQ(informat->run(informat, 0), kStatusNotSupported);
-  EXPECT_EQ(informat->outputLength, 0);  // callers that skip the status read nothing
+  EXPECT_EQ(informat->outputLength, 0);
+  for (const FormatEntry& entry : formatEntries()) {
+    EXPECT_TRUE(!entry.format.present || entry.format.run);
+    EXPECT_TRUE(!entry.informat.present || entry.informat.run);
+  }
 
   KovaFormatObject* format = lookup(u"IEEE", kFormatLookupFormat);
   ASSERT_NE(format, nullptr);
@@ -136,7 +141,13 @@ TEST_F(FormatEngineTest, FormatObjectsOutliveTheirEngine) {
   handle_ = nullptr;
   object->width = 12;
   object->decimals = 2;
-  EXPECT_EQ(object->run(object, 0), kStatusNotSupported);
+  const double value = 1234.5;
+  char16_t field[12];
+  object->input = &value;
+  object->output = field;
+  object->outputCapacity = 12;
+  EXPECT_EQ(object->run(object, 0), kStatusOk);
+  EXPECT_EQ(std::u16string_view(field, static_cast<size_t>(object->outputLength)), u"    1,234.50");
   object->release(object);
 }
 
