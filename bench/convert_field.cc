@@ -93,94 +93,67 @@ Setup& setup() {
 
 const uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
-void convertFieldInt(benchmark::State& state) {
-  Setup& s = setup();
+// Runs read on the texts in turn, one text per iteration.
+template <typename Read>
+void overTexts(benchmark::State& state, const std::vector<std::string>& texts, Read read) {
   size_t i = 0;
   for (auto _ : state) {
-    const std::string& t = s.integers[i++ & (kTexts - 1)];
-    kova::convertField(s.ripper, s.row.data(), 0, bytesOf(t), uint32_t(t.size()));
-    benchmark::DoNotOptimize(s.row.data());
+    const std::string& t = texts[i++ & (kTexts - 1)];
+    read(t);
   }
   state.SetItemsProcessed(state.iterations());
 }
 
+void convertFieldInto(benchmark::State& state, uint32_t field,
+                      const std::vector<std::string>& texts) {
+  Setup& s = setup();
+  overTexts(state, texts, [&](const std::string& t) {
+    kova::convertField(s.ripper, s.row.data(), field, bytesOf(t), uint32_t(t.size()));
+    benchmark::DoNotOptimize(s.row.data());
+  });
+}
+
+void convertFieldInt(benchmark::State& state) { convertFieldInto(state, 0, setup().integers); }
+void convertFieldDouble(benchmark::State& state) { convertFieldInto(state, 1, setup().doubles); }
+void convertFieldVarchar(benchmark::State& state) { convertFieldInto(state, 2, setup().words); }
+
 void hostReadInteger(benchmark::State& state) {
   Setup& s = setup();
   KovaEncodingHandle* h = s.handle();
-  size_t i = 0;
-  for (auto _ : state) {
-    const std::string& t = s.integers[i++ & (kTexts - 1)];
+  overTexts(state, s.integers, [&](const std::string& t) {
     int64_t value;
     uint64_t scratch;
     if (h->ops->readInteger(h, s.ripper->locale, t.data(), t.size(), 0, &value, &scratch) != 0) {
       std::abort();
     }
     benchmark::DoNotOptimize(value);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-
-void fromCharsInteger(benchmark::State& state) {
-  Setup& s = setup();
-  size_t i = 0;
-  for (auto _ : state) {
-    const std::string& t = s.integers[i++ & (kTexts - 1)];
-    int64_t value;
-    if (std::from_chars(t.data(), t.data() + t.size(), value).ec != std::errc()) std::abort();
-    benchmark::DoNotOptimize(value);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-
-void convertFieldDouble(benchmark::State& state) {
-  Setup& s = setup();
-  size_t i = 0;
-  for (auto _ : state) {
-    const std::string& t = s.doubles[i++ & (kTexts - 1)];
-    kova::convertField(s.ripper, s.row.data(), 1, bytesOf(t), uint32_t(t.size()));
-    benchmark::DoNotOptimize(s.row.data());
-  }
-  state.SetItemsProcessed(state.iterations());
+  });
 }
 
 void hostReadDouble(benchmark::State& state) {
   Setup& s = setup();
   KovaEncodingHandle* h = s.handle();
-  size_t i = 0;
-  for (auto _ : state) {
-    const std::string& t = s.doubles[i++ & (kTexts - 1)];
+  overTexts(state, s.doubles, [&](const std::string& t) {
     double value;
     uint64_t scratch;
     if (h->ops->readDouble(h, s.ripper->locale, t.data(), t.size(), 0, &value, &scratch) != 0) {
       std::abort();
     }
     benchmark::DoNotOptimize(value);
-  }
-  state.SetItemsProcessed(state.iterations());
+  });
 }
 
-void fromCharsDouble(benchmark::State& state) {
-  Setup& s = setup();
-  size_t i = 0;
-  for (auto _ : state) {
-    const std::string& t = s.doubles[i++ & (kTexts - 1)];
-    double value;
+template <typename Number>
+void fromChars(benchmark::State& state, const std::vector<std::string>& texts) {
+  overTexts(state, texts, [](const std::string& t) {
+    Number value;
     if (std::from_chars(t.data(), t.data() + t.size(), value).ec != std::errc()) std::abort();
     benchmark::DoNotOptimize(value);
-  }
-  state.SetItemsProcessed(state.iterations());
+  });
 }
 
-void convertFieldVarchar(benchmark::State& state) {
-  Setup& s = setup();
-  size_t i = 0;
-  for (auto _ : state) {
-    const std::string& t = s.words[i++ & (kTexts - 1)];
-    kova::convertField(s.ripper, s.row.data(), 2, bytesOf(t), uint32_t(t.size()));
-    benchmark::DoNotOptimize(s.row.data());
-  }
-  state.SetItemsProcessed(state.iterations());
-}
+void fromCharsInteger(benchmark::State& state) { fromChars<int64_t>(state, setup().integers); }
+void fromCharsDouble(benchmark::State& state) { fromChars<double>(state, setup().doubles); }
 
 }  // namespace
 

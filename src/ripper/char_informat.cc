@@ -154,24 +154,39 @@ KovaStatus fieldToWideInput(KovaRipper* ripper, const KovaColumnState* state,
       logAllocationFailure(ripper->diagnostics, label, int64_t(bytes));
     }
   }
-  const uint64_t room = 2 * ripper->wideInputCapacity;
+  return convertToWide(ripper, state, text, n, ripper->wideInput, 2 * ripper->wideInputCapacity,
+                       units);
+}
+
+KovaStatus convertToWide(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* text,
+                         uint32_t n, char16_t* buffer, uint64_t room, uint64_t* units) {
+  *units = 0;
   if (state->toWide) {
     uint64_t written = 0;
-    KovaStatus status = state->toWide->ops->transcode(state->toWide, text, n, ripper->wideInput,
-                                                      room, &written, 0);
+    KovaStatus status =
+        state->toWide->ops->transcode(state->toWide, text, n, buffer, room, &written, 0);
     // Substituted characters still give the whole text.
     if (status != kStatusOk && status != kStatusTranscodeWarning) return status;
     *units = written / 2;
     return kStatusOk;
   }
   const uint64_t copied = std::min<uint64_t>(n, room);
-  if (copied > 0) std::memcpy(ripper->wideInput, text, copied);
+  if (copied > 0) std::memcpy(buffer, text, copied);
   if (n > room) {
     ++ripper->truncations;
     return kStatusTargetTooSmall;
   }
   *units = copied / 2;
   return kStatusOk;
+}
+
+void padWithBlanks(const KovaColumnState* state, uint8_t* at, uint64_t count) {
+  if (state->targetHandle) {
+    uint64_t scratch = 0;
+    (void)state->targetHandle->ops->fillBlanks(state->targetHandle, at, count, 0, &scratch);
+  } else {
+    std::memset(at, ' ', count);
+  }
 }
 
 int64_t storeWide(const KovaColumnState* state, const char16_t* text,

@@ -42,13 +42,7 @@ void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
                                         at, length)
                          : 0;
   if (stored < 0 || stored >= length) return;
-  if (state->targetHandle) {
-    uint64_t scratch = 0;
-    (void)state->targetHandle->ops->fillBlanks(state->targetHandle, at + stored,
-                                               uint64_t(length - stored), 0, &scratch);
-  } else {
-    std::memset(at + stored, ' ', size_t(length - stored));
-  }
+  padWithBlanks(state, at + stored, uint64_t(length - stored));
 }
 
 // Integers of 1, 2, 4 and 8 bytes. A value outside the column's range is a

@@ -44,6 +44,16 @@ KovaStatus fieldToWideInput(KovaRipper* ripper, const KovaColumnState* state,
                             const uint8_t* text, uint32_t n, std::u16string_view label,
                             uint64_t* units);
 
+// Converts n field bytes into buffer (room bytes) as 16-bit text through
+// toWide, or copies them when the field is 16-bit text already (a longer
+// text is cut, counted and fails with kStatusTargetTooSmall). A transcoder's
+// substitutions still count as success.
+KovaStatus convertToWide(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* text,
+                         uint32_t n, char16_t* buffer, uint64_t room, uint64_t* units);
+
+// Fills count bytes with blanks of the row encoding.
+void padWithBlanks(const KovaColumnState* state, uint8_t* at, uint64_t count);
+
 // Stores units 16-bit units of text into destination in the row encoding
 // (through fromWide, or as they are), cut at the last whole character that
 // fits. *cut is set when anything was left out. Returns the bytes stored.

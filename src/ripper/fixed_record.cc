@@ -108,13 +108,7 @@ void imageText(KovaRipper* ripper, KovaColumnState* state, const uint8_t* record
   if (!bytes || count > UINT32_MAX) return;
   int64_t written = transcodeDirect(ripper, state, bytes, uint32_t(count), at, room);
   if (written < 0 || written >= room) return;
-  if (state->targetHandle) {
-    uint64_t scratch = 0;
-    (void)state->targetHandle->ops->fillBlanks(state->targetHandle, at + written,
-                                               uint64_t(room - written), 0, &scratch);
-  } else {
-    std::memset(at + written, ' ', size_t(room - written));
-  }
+  padWithBlanks(state, at + written, uint64_t(room - written));
 }
 
 // The indicator of a missing double: -89 for "_", -87 to -62 for "A" to

@@ -2,7 +2,6 @@
 // informat or the host's number reader. A text that cannot be read is the
 // missing value; nothing here fails a record.
 #include <algorithm>
-#include <cstring>
 
 #include "src/convert/missing.h"
 #include "src/host/log.h"
@@ -26,23 +25,8 @@ bool fieldToWideScratch(KovaRipper* ripper, const KovaColumnState* state, const 
       logAllocationFailure(ripper->diagnostics, u"numInformat[2]", int64_t(need));
     }
   }
-  const uint64_t room = ripper->wideScratchSize;
-  if (state->toWide) {
-    uint64_t written = 0;
-    KovaStatus status = state->toWide->ops->transcode(state->toWide, text, n, ripper->wideScratch,
-                                                      room, &written, 0);
-    if (status != kStatusOk && status != kStatusTranscodeWarning) return false;
-    *units = written / 2;
-    return true;
-  }
-  const uint64_t copied = std::min<uint64_t>(n, room);
-  if (copied > 0) std::memcpy(ripper->wideScratch, text, copied);
-  if (n > room) {
-    ++ripper->truncations;
-    return false;
-  }
-  *units = copied / 2;
-  return true;
+  return convertToWide(ripper, state, text, n, ripper->wideScratch, ripper->wideScratchSize,
+                       units) == kStatusOk;
 }
 
 }  // namespace
