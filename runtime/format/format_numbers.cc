@@ -248,6 +248,7 @@ bool numberToWrite(KovaFormatObject* object, int32_t* width, double* value, Kova
     *status = writeAsterisks(object, *width);
     return false;
   }
+  if (*value == 0) *value = 0.0;  // no negative zero in any field
   return true;
 }
 

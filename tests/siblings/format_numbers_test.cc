@@ -168,6 +168,7 @@ TEST_F(NumberFormats, ScientificFieldsMatchPrintfWithOneColumnForTheSign) {
   EXPECT_EQ(write("E", 2.5, 6), " 2E+00");  // printf's rounding: half to even
   EXPECT_EQ(write("E", 6.02214076e23, 20, 3), printed("%*.*E", 20, 3, 6.02214076e23));
   EXPECT_EQ(write("E", -1e100, 5), "*****");
+  EXPECT_EQ(write("E", -0.0, 8), " 0.0E+00");
   EXPECT_EQ(value("E", write("E", 6.02214076e23, 24)), 6.02214076e23);
 }
 
