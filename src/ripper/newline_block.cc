@@ -153,26 +153,30 @@ KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   const CharFamily family = charFamily(ripper->nls, encoding);
   const uint64_t blockLength = uint64_t(length);
 
-  // The character the previous block left unfinished, with the bytes of
-  // this block that finish it (or all of them, when they are too few).
+  // The bytes held back from the previous block, followed by the first
+  // bytes of this one: the characters that begin in the held bytes are
+  // transcoded as head. Held bytes can hold more than one piece (a lone lead
+  // surrogate and the first byte of the next unit). When the block is too
+  // short to finish the last of them, it joins the held bytes instead.
   uint8_t head[8];
-  uint64_t headLength = 0;
-  uint64_t taken = 0;
-  bool stillUnfinished = false;
   const uint64_t held = ripper->transcodeTailLength;
+  const uint64_t extra = std::min<uint64_t>(blockLength, sizeof head - held);
+  const uint64_t headAvailable = held + extra;
+  uint64_t headLength = 0;
+  bool stillUnfinished = false;
   if (held > 0) {
-    const uint64_t extra = std::min<uint64_t>(blockLength, sizeof head - held);
     std::memcpy(head, ripper->transcodeTail, held);
     if (extra) std::memcpy(head + held, bytes, extra);
-    const uint64_t n = charLength(family, head, held + extra);
-    if (n > held + extra) {
-      stillUnfinished = true;
-      taken = blockLength;
-    } else {
-      headLength = std::max(n, held);
-      taken = headLength - held;
+    while (headLength < held) {
+      const uint64_t n = charLength(family, head + headLength, headAvailable - headLength);
+      if (n > headAvailable - headLength) {
+        stillUnfinished = true;  // n is at most 4, so extra is the whole block
+        break;
+      }
+      headLength += n;
     }
   }
+  const uint64_t taken = stillUnfinished ? blockLength : headLength > held ? headLength - held : 0;
 
   const uint8_t* body = bytes + taken;
   const uint64_t bodyLength = blockLength - taken;
@@ -188,8 +192,8 @@ KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
 
   // Only now is the held-back character moved on.
   if (stillUnfinished) {
-    std::memcpy(ripper->transcodeTail + held, bytes, blockLength);
-    ripper->transcodeTailLength = uint8_t(held + blockLength);
+    std::memmove(ripper->transcodeTail, head + headLength, headAvailable - headLength);
+    ripper->transcodeTailLength = uint8_t(headAvailable - headLength);
   } else {
     std::memcpy(ripper->transcodeTail, body + convertLength, keep);
     ripper->transcodeTailLength = uint8_t(keep);

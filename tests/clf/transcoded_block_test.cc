@@ -82,14 +82,17 @@ TEST_F(TranscodedBlockTest, CharactersSplitBetweenBlocksArriveWhole) {
 }
 
 TEST_F(TranscodedBlockTest, InvalidBytesAreReplacedAndCountedWithoutFailingTheBlock) {
-  // A lone low surrogate in UTF-16LE, and a line that the input cuts in the
-  // middle of a character: both become U+FFFD, the rows are all there.
+  // A lone low surrogate in UTF-16LE, two lone lead surrogates, and a line
+  // that the input cuts in the middle of a character: each becomes U+FFFD,
+  // the rows are all there.
   std::string input = encodeAs("a b c\n", "UTF-16LE");
-  input += std::string("\x00\xdc", 2) + encodeAs(" e f\nx y z", "UTF-16LE") + "\x3d";
+  input += std::string("\x00\xdc", 2) + encodeAs(" e f\ng ", "UTF-16LE") + "\x3d\xd8\x3d\xd8" +
+           encodeAs("h i\nx y z", "UTF-16LE") + "\x3d";
   const std::vector<std::string> rows = ripCounting(logTable(21), {input});
   EXPECT_EQ(rows, (std::vector<std::string>{
                       R"("a"|"b"|"c"|NULL|NULL|NULL|NULL)",
                       "\"\xef\xbf\xbd\"|\"e\"|\"f\"|NULL|NULL|NULL|NULL",
+                      "\"g\"|\"\xef\xbf\xbd\xef\xbf\xbdh\"|\"i\"|NULL|NULL|NULL|NULL",
                       "\"x\"|\"y\"|\"z\xef\xbf\xbd\"|NULL|NULL|NULL|NULL",
                       "truncations 2",
                   }));

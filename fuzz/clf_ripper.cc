@@ -1,0 +1,154 @@
+// Fuzz target for the CLF parser and the transcoding front end. The first
+// byte of an input picks the table's encoding, the next two seed how the
+// rest, the file, is cut into blocks. Checks, for every input:
+// - ripping the file in blocks of 1 to 64 bytes gives the same rows, value
+//   for value, as ripping it as one block (characters split between blocks
+//   included), and every rip ends with status 0;
+// - nothing stays alive in the host once the ripper and table are destroyed.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "kova/extension.h"
+#include "kova/metadata.h"
+#include "kova/ripper.h"
+#include "runtime/kernel/host.h"
+
+extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
+extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
+
+namespace {
+
+// UTF-8 (no transcoding), single-byte, Unicode and double-byte encodings.
+constexpr int32_t kEncodings[] = {20, 1, 12, 50, 21, 22, 23, 24, 40, 41, 42, 43, 44};
+
+struct Module {
+  kova::runtime::Host host;
+  KovaExtensionObject* extension = nullptr;
+  Module() {
+    zrextver(host.kernel(), nullptr, nullptr);
+    extension = zrekova(host.kernel(), nullptr);
+    if (!extension) {
+      std::fprintf(stderr, "zrekova failed\n");
+      std::abort();
+    }
+  }
+};
+
+Module& module() {
+  static Module* m = new Module;
+  return *m;
+}
+
+void check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "clf_ripper: %s\n", what);
+    std::abort();
+  }
+}
+
+void name(KovaObject* table, KovaColumn* column, std::u16string_view text) {
+  column->name = table->extension->copyString(table, text.data(), int64_t(text.size()));
+  column->nameLength = int64_t(text.size());
+}
+
+KovaObject* logTable(int32_t encoding) {
+  KovaExtensionObject* e = module().extension;
+  KovaObject* table = e->createInstance(e, nullptr, nullptr, "fuzz");
+  check(table != nullptr, "createInstance failed");
+  table->recfm = kRecfmClf;
+  table->encoding = encoding;
+  for (std::u16string_view text : {u"host", u"ident", u"user", u"time", u"request"}) {
+    KovaColumn* column = e->addColumn(table);
+    check(column != nullptr, "addColumn failed");
+    name(table, column, text);
+    column->type = kTypeVarchar;
+    column->charlength = 24;
+    column->cei = 20;
+  }
+  for (std::u16string_view text : {u"status", u"size"}) {
+    KovaColumn* column = e->addColumn(table);
+    check(column != nullptr, "addColumn failed");
+    name(table, column, text);
+    column->type = kTypeInt;
+  }
+  return table;
+}
+
+int64_t indicator(const uint8_t* at, uint32_t code) {
+  switch (code & kIndicatorWidthMask) {
+    case kIndicatorWidth1: return int8_t(*at);
+    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
+    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
+    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+  }
+}
+
+// Every value of the rows: its indicator, then the bytes it counts.
+void appendRows(const KovaRipper* ripper, const uint8_t* rows, int32_t count, std::string* out) {
+  for (int32_t r = 0; r < count; ++r) {
+    const uint8_t* row = rows + uint64_t(r) * ripper->rowLength;
+    for (uint32_t i = 0; i < ripper->layoutCount; ++i) {
+      const KovaLayoutEntry& e = ripper->typedLayout[i];
+      int64_t n = indicator(row + e.indicatorOffset, e.indicatorWidth);
+      out->append(reinterpret_cast<const char*>(&n), sizeof n);
+      if (n > 0) {
+        out->append(reinterpret_cast<const char*>(row + e.dataOffset),
+                    size_t(std::min<int64_t>(n, int64_t(e.octetLength))));
+      }
+    }
+    out->push_back('\n');
+  }
+}
+
+std::string rip(KovaObject* table, const uint8_t* data, size_t size, uint32_t seed) {
+  KovaRipper* ripper = module().extension->createRipper(table, nullptr, nullptr);
+  check(ripper != nullptr, "createRipper failed");
+  check(ripper->ops.describe(ripper) != nullptr, "describe failed");
+  check(ripper->ops.bind(ripper) == kStatusOk, "bind failed");
+  std::string out;
+  size_t offset = 0;
+  while (offset < size) {
+    size_t piece = size - offset;
+    if (seed) {
+      seed = seed * 1103515245u + 12345u;
+      piece = std::min<size_t>(piece, 1 + (seed >> 16) % 64);
+    }
+    uint8_t* rows = nullptr;
+    int32_t count = 0;
+    check(ripper->ops.ripBlock(ripper, data + offset, int64_t(piece), &rows, &count) == kStatusOk,
+          "ripBlock failed");
+    appendRows(ripper, rows, count, &out);
+    offset += piece;
+  }
+  uint8_t* rows = nullptr;
+  int32_t count = 0;
+  check(ripper->ops.flushPending(ripper, &rows, &count) == kStatusOk, "flushPending failed");
+  appendRows(ripper, rows, count, &out);
+  ripper->ops.destroy(ripper);
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 3) return 0;
+  kova::runtime::Account before = module().host.account();
+  const int32_t encoding = kEncodings[data[0] % (sizeof kEncodings / sizeof kEncodings[0])];
+  const uint32_t seed = (uint32_t(data[1]) << 8 | data[2]) + 1;
+  data += 3;
+  size -= 3;
+
+  KovaObject* table = logTable(encoding);
+  const std::string whole = rip(table, data, size, 0);
+  check(rip(table, data, size, seed) == whole, "blocks and one block give different rows");
+  table->destroy(table);
+  kova::runtime::Account after = module().host.account();
+  check(after.pools == before.pools && after.blocks == before.blocks &&
+            after.bytes == before.bytes && after.objects == before.objects,
+        "the host account changed");
+  return 0;
+}
