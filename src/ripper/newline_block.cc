@@ -30,7 +30,7 @@ namespace {
 constexpr std::u16string_view kSizingLabel = u"newlineRipBlock[1]";
 constexpr std::u16string_view kDoublingLabel = u"newlineRipBlock[2]";
 
-// Room for the UTF-8 of the one character completed from transcodeTail.
+// Room for the UTF-8 of the pieces completed from transcodeTail.
 constexpr uint64_t kHeadRoom = 16;
 // No encoding takes more than 3 bytes of UTF-8 per byte of its own (a
 // substitute takes 3 for a single bad byte).
@@ -80,21 +80,46 @@ KovaStatus transcodeAt(KovaRipper* ripper, const uint8_t* text, uint64_t length,
   return status;
 }
 
-// Transcodes head (a completed character, may be empty) and then body into
-// transcodeBuffer, doubling it while the transcoder finds it too small.
-KovaStatus transcodeBlock(KovaRipper* ripper, const uint8_t* head, uint64_t headLength,
-                          const uint8_t* body, uint64_t bodyLength, uint64_t* written) {
+// The held-back bytes with the first bytes of the next block, cut into the
+// pieces a transcoder would see in the whole text (characters, or ill-formed
+// pieces). Each piece is transcoded on its own: together, a piece that the
+// rest of the text ends early (a lead byte followed by a byte that cannot
+// continue it) could look like the start of an unfinished longer one.
+struct Head {
+  uint8_t bytes[8];
+  uint8_t pieceEnds[4];  // at most one piece per held byte, and one more
+  uint32_t pieces = 0;
+  uint64_t length = 0;  // bytes of the pieces
+
+  void add(uint64_t n) {
+    length += n;
+    pieceEnds[pieces++] = uint8_t(length);
+  }
+};
+
+// Transcodes the pieces of head, then body, into transcodeBuffer, doubling
+// it while the transcoder finds it too small.
+KovaStatus transcodeBlock(KovaRipper* ripper, const Head& head, const uint8_t* body,
+                          uint64_t bodyLength, uint64_t* written) {
   for (;;) {
     bool substituted = false;
-    uint64_t headWritten = 0;
-    uint64_t bodyWritten = 0;
-    KovaStatus status = transcodeAt(ripper, head, headLength, 0, &headWritten, &substituted);
+    uint64_t at = 0;
+    uint64_t n = 0;
+    KovaStatus status = kStatusOk;
+    uint64_t start = 0;
+    for (uint32_t i = 0; i < head.pieces && status == kStatusOk; ++i) {
+      status = transcodeAt(ripper, head.bytes + start, head.pieceEnds[i] - start, at, &n,
+                           &substituted);
+      at += n;
+      start = head.pieceEnds[i];
+    }
     if (status == kStatusOk) {
-      status = transcodeAt(ripper, body, bodyLength, headWritten, &bodyWritten, &substituted);
+      status = transcodeAt(ripper, body, bodyLength, at, &n, &substituted);
+      at += n;
     }
     if (status == kStatusOk) {
       if (substituted) ++ripper->truncations;
-      *written = headWritten + bodyWritten;
+      *written = at;
       return kStatusOk;
     }
     if (status != kStatusTargetTooSmall) return status;
@@ -158,42 +183,44 @@ KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   // transcoded as head. Held bytes can hold more than one piece (a lone lead
   // surrogate and the first byte of the next unit). When the block is too
   // short to finish the last of them, it joins the held bytes instead.
-  uint8_t head[8];
+  Head head;
   const uint64_t held = ripper->transcodeTailLength;
-  const uint64_t extra = std::min<uint64_t>(blockLength, sizeof head - held);
+  const uint64_t extra = std::min<uint64_t>(blockLength, sizeof head.bytes - held);
   const uint64_t headAvailable = held + extra;
-  uint64_t headLength = 0;
   bool stillUnfinished = false;
   if (held > 0) {
-    std::memcpy(head, ripper->transcodeTail, held);
-    if (extra) std::memcpy(head + held, bytes, extra);
-    while (headLength < held) {
-      const uint64_t n = charLength(family, head + headLength, headAvailable - headLength);
-      if (n > headAvailable - headLength) {
+    std::memcpy(head.bytes, ripper->transcodeTail, held);
+    if (extra) std::memcpy(head.bytes + held, bytes, extra);
+    while (head.length < held) {
+      const uint64_t left = headAvailable - head.length;
+      const uint64_t n = charLength(family, head.bytes + head.length, left);
+      if (n > left) {
         stillUnfinished = true;  // n is at most 4, so extra is the whole block
         break;
       }
-      headLength += n;
+      head.add(n);
     }
   }
-  const uint64_t taken = stillUnfinished ? blockLength : headLength > held ? headLength - held : 0;
+  const uint64_t taken = stillUnfinished ? blockLength
+                         : head.length > held ? head.length - held
+                                              : 0;
 
   const uint8_t* body = bytes + taken;
   const uint64_t bodyLength = blockLength - taken;
   const uint64_t keep = stillUnfinished ? 0 : unfinishedTail(family, body, bodyLength);
   const uint64_t convertLength = bodyLength - keep;
 
-  KovaStatus status = sizeBuffer(ripper, encoding, body, convertLength, headLength > 0);
+  KovaStatus status = sizeBuffer(ripper, encoding, body, convertLength, head.length > 0);
   if (status != kStatusOk) return status;
 
   uint64_t written = 0;
-  status = transcodeBlock(ripper, head, headLength, body, convertLength, &written);
+  status = transcodeBlock(ripper, head, body, convertLength, &written);
   if (status != kStatusOk) return status;
 
   // Only now is the held-back character moved on.
   if (stillUnfinished) {
-    std::memmove(ripper->transcodeTail, head + headLength, headAvailable - headLength);
-    ripper->transcodeTailLength = uint8_t(headAvailable - headLength);
+    std::memcpy(ripper->transcodeTail, head.bytes + head.length, headAvailable - head.length);
+    ripper->transcodeTailLength = uint8_t(headAvailable - head.length);
   } else {
     std::memcpy(ripper->transcodeTail, body + convertLength, keep);
     ripper->transcodeTailLength = uint8_t(keep);
@@ -209,7 +236,11 @@ KovaStatus flushTranscodeTail(KovaRipper* ripper) {
   KovaStatus status = growBuffer(ripper, roundUp1024(kHeadRoom), kSizingLabel);
   if (status != kStatusOk) return status;
   uint64_t written = 0;
-  status = transcodeBlock(ripper, ripper->transcodeTail, held, nullptr, 0, &written);
+  // At the end of the text the held bytes are one unfinished piece.
+  Head tail;
+  std::memcpy(tail.bytes, ripper->transcodeTail, held);
+  tail.add(held);
+  status = transcodeBlock(ripper, tail, nullptr, 0, &written);
   if (status != kStatusOk) return status;
   ripper->transcodeTailLength = 0;
   uint8_t* rows = nullptr;

@@ -99,6 +99,13 @@ TEST_F(TranscodedBlockTest, InvalidBytesAreReplacedAndCountedWithoutFailingTheBl
   // However it is cut, the same rows (the count of blocks with replacements
   // may differ).
   splitEverywhere(input, ripperOf(logTable(21)), 30);
+
+  // GB18030: a lead byte and a digit begin a four-byte character, but a
+  // blank after them ends it early: the lead byte alone is replaced and the
+  // digit is kept, also when the block ends after the digit.
+  EXPECT_EQ(splitEverywhere("\x94;\xfc" "6 b c\n", ripperOf(logTable(43))),
+            (std::vector<std::string>{
+                "\"\xef\xbf\xbd;\xef\xbf\xbd" "6\"|\"b\"|\"c\"|NULL|NULL|NULL|NULL"}));
 }
 
 TEST_F(TranscodedBlockTest, ABlockThatFinishesNoCharacterWaitsForTheNext) {
