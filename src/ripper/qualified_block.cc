@@ -61,6 +61,11 @@ KovaStatus scanInside(KovaRipper* ripper, const uint8_t* bytes, const uint8_t* p
       return kStatusOk;
     }
     const uint8_t after = at[1];
+    if (after == q && int(after) != separator) {  // a doubled qualifier: one qualifier of text
+      inPlace = false;
+      p = at + 2;
+      continue;
+    }
     if (int(after) == separator || (inPlace && terminators.matches(after))) {
       ripper->qualifierState = 0;
       out->consumed = at + 1 - bytes;
@@ -70,11 +75,6 @@ KovaStatus scanInside(KovaRipper* ripper, const uint8_t* bytes, const uint8_t* p
       if (status != kStatusOk) return status;
       dequalify(ripper);
       return kStatusOk;
-    }
-    if (after == q) {  // a doubled qualifier: one qualifier of text
-      inPlace = false;
-      p = at + 2;
-      continue;
     }
     // The closing qualifier, followed by text that joins the field.
     KovaStatus status = appendFrag(ripper, pending, uint64_t(at + 1 - pending));

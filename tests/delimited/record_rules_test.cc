@@ -55,6 +55,13 @@ TEST_F(RecordRulesTest, DoubledQualifierThenClosingQualifierAddsNoField) {
             (Rows{R"("a\"b"|"c"|"d")", R"("\""|"e"|NULL)"}));
 }
 
+TEST_F(RecordRulesTest, QualifierThatIsAlsoALineEndSplitsAlikeAtEveryCut) {
+  // Found by fuzzing: a doubled qualifier must be recognised before a
+  // qualifier followed by a line end is taken as a closing one.
+  KovaObject* table = textTable(2, '"', '\r');
+  ripSplit(table, "\r\r\r\"c\"\no\"x,n\r\r\r\r\n");
+}
+
 TEST_F(RecordRulesTest, QualifiersAtBlockEdges) {
   KovaObject* table = textTable(2);
   // A doubled qualifier split between two blocks is one qualifier.
