@@ -145,6 +145,39 @@ TEST_F(NumericFieldTest, InformatScratchThatCannotGrowGivesMissing) {
   EXPECT_EQ(valueAs<double>(ripper, row, 0), 1.25);
 }
 
+TEST_F(NumericFieldTest, HostInformatsReadTextAndBinaryFields) {
+  KovaObject* table = newTable(kRecfmDelimited);
+  KovaColumn* n = addColumn(table, u"n", kTypeInt);
+  setText(table, &n->informat, &n->informatLength, u"F8.");
+  addColumn(table, u"d", kTypeDate);  // ANYDTDTE. by default
+  KovaRipper* ripper = bound(table);
+  ASSERT_NE(ripper, nullptr);
+  auto row = newRow(ripper);
+  convert(ripper, row, 0, "-12.9");
+  EXPECT_EQ(valueAs<int32_t>(ripper, row, 0), -12);
+  convert(ripper, row, 1, "2024-02-29");
+  EXPECT_EQ(valueAs<double>(ripper, row, 1), 23435.0);
+  EXPECT_EQ(indicator(ripper, row, 1), 8);
+
+  // A little-endian FIXED row image reads its doubles through IEEER.
+  host().setOption(u"ZRNLS.KPA_SESSION_CEI", kEncodingUtf8);
+  KovaObject* fixed = newTable(kRecfmFixed, kEncodingUtf8);
+  fixed->reclen = 8;
+  KovaColumn* x = addColumn(fixed, u"x", kTypeDouble, 0, 8);
+  x->c_type = kCTypeDouble;
+  KovaRipper* image = bound(fixed, kRipperRowImage);
+  ASSERT_NE(image, nullptr);
+  ASSERT_NE(state(image, 0).formatObject, nullptr);
+  auto imageRow = newRow(image);
+  const double pi = 3.25;
+  std::string bytes(8, '\0');
+  std::memcpy(bytes.data(), &pi, 8);
+  ASSERT_EQ(image->ops.convertRecord(image, reinterpret_cast<const uint8_t*>(bytes.data()), 8,
+                                     imageRow.data()),
+            kStatusOk);
+  EXPECT_EQ(imageNumber(image, imageRow, 0), 3.25);
+}
+
 TEST_F(NumericFieldTest, DecimalsTakePrecisionAndScaleFromTheColumn) {
   KovaObject* table = newTable(kRecfmDelimited);
   addColumn(table, u"d", kTypeDecimal, 5, 2);
