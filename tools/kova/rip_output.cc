@@ -83,6 +83,36 @@ std::string clockText(double seconds, int digits) {
 // Dates beyond this many days either side of 1960 print as numbers.
 constexpr double kDayLimit = 3.0e9;
 
+// The date, time and timestamp records of VARBIN rows (year i16, then u16
+// parts; a timestamp's u32 fraction in nanoseconds) as ISO text; digits:
+// the fractional digits a timestamp shows.
+std::string recordText(uint32_t storage, const uint8_t* value, size_t length, int digits) {
+  uint16_t part[6] = {};
+  uint32_t fraction = 0;
+  const size_t needed = storage == kStorageTimestampRecord ? 16 : 6;
+  if (length < needed) return "";
+  std::memcpy(part, value, storage == kStorageTimestampRecord ? 12 : 6);
+  if (storage == kStorageTimestampRecord) std::memcpy(&fraction, value + 12, 4);
+  char buffer[64];
+  if (storage == kStorageTimeRecord) {
+    std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", part[0], part[1], part[2]);
+    return buffer;
+  }
+  std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", int(int16_t(part[0])), part[1], part[2]);
+  std::string out = buffer;
+  if (storage == kStorageDateRecord) return out;
+  std::snprintf(buffer, sizeof buffer, " %02u:%02u:%02u", part[3], part[4], part[5]);
+  out += buffer;
+  if (digits > 0) {
+    digits = std::min(digits, 9);
+    uint32_t shown = fraction;
+    for (int i = digits; i < 9; ++i) shown /= 10;
+    std::snprintf(buffer, sizeof buffer, ".%0*u", digits, shown);
+    out += buffer;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string decimalText(const uint8_t* value) {
@@ -309,6 +339,12 @@ Cell RowReader::typedCell(const Column& column, const uint8_t* row) {
       const int digits = e.decimalDigits > 0 ? int(e.decimalDigits) : -1;
       return doubleCell(d, type, digits, raw_);
     }
+    case kStorageDateRecord:
+    case kStorageTimeRecord:
+    case kStorageTimestampRecord:
+      cell.kind = Cell::kText;
+      cell.text = recordText(e.storageType, value, length, int(e.decimalDigits));
+      return cell;
     case kStorageInt64: { int64_t v; std::memcpy(&v, value, 8); cell.text = std::to_string(v); break; }
     case kStorageInt32: { int32_t v; std::memcpy(&v, value, 4); cell.text = std::to_string(v); break; }
     case kStorageInt16: { int16_t v; std::memcpy(&v, value, 2); cell.text = std::to_string(v); break; }
