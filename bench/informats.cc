@@ -6,7 +6,9 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@ constexpr int kTexts = 4096;
 struct Texts {
   std::vector<std::string> narrow;     // "2024-01-05"
   std::vector<std::u16string> wide;    // the same as 16-bit text
+  std::vector<std::u16string> stamps;  // "2024-01-05T10:30:15", through the general reader
 };
 
 const Texts& texts() {
@@ -38,27 +41,33 @@ const Texts& texts() {
       std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
       t.narrow.emplace_back(text);
       t.wide.emplace_back(t.narrow.back().begin(), t.narrow.back().end());
+      char stamp[32];
+      std::snprintf(stamp, sizeof stamp, "%sT%02d:%02d:%02d", text, static_cast<int>(next() % 24),
+                    static_cast<int>(next() % 60), static_cast<int>(next() % 60));
+      t.stamps.emplace_back(stamp, stamp + std::strlen(stamp));
     }
     return t;
   }();
   return t;
 }
 
-void anydtdteIsoDates(benchmark::State& state) {
-  const Texts& t = texts();
+// Runs the informat `name` over texts.
+void readTexts(benchmark::State& state, const char16_t* name,
+               const std::vector<std::u16string>& texts) {
   kova::runtime::Host host;
   KovaKernel* kernel = host.kernel();
   KovaExtensionHandle* handle = kernel->ops->loadExtension(kernel, u"zrefmt", 6, nullptr);
   KovaFormatEngine* engine = handle->ops->createEngine(handle);
-  KovaFormatObject* informat =
-      engine->ops->lookup(engine, u"ANYDTDTE", 8, nullptr, kFormatLookupInformat, 0);
+  KovaFormatObject* informat = engine->ops->lookup(
+      engine, name, static_cast<int64_t>(std::char_traits<char16_t>::length(name)), nullptr,
+      kFormatLookupInformat, 0);
   if (!informat) std::abort();
   double value = 0;
   informat->output = &value;
   informat->outputCapacity = 8;
   size_t i = 0;
   for (auto _ : state) {
-    const std::u16string& s = t.wide[i++ & (kTexts - 1)];
+    const std::u16string& s = texts[i++ & (kTexts - 1)];
     informat->width = static_cast<int32_t>(s.size());
     informat->input = s.data();
     informat->inputLength = static_cast<int64_t>(s.size());
@@ -69,6 +78,12 @@ void anydtdteIsoDates(benchmark::State& state) {
   informat->release(informat);
   handle->ops->destroyEngine(engine);
   handle->ops->releaseExtension(handle);
+}
+
+void anydtdteIsoDates(benchmark::State& state) { readTexts(state, u"ANYDTDTE", texts().wide); }
+
+void anydtdtmIsoDatetimes(benchmark::State& state) {
+  readTexts(state, u"ANYDTDTM", texts().stamps);
 }
 
 void fromCharsThreeNumbers(benchmark::State& state) {
@@ -91,6 +106,7 @@ void fromCharsThreeNumbers(benchmark::State& state) {
 
 BENCHMARK(anydtdteIsoDates);
 BENCHMARK(fromCharsThreeNumbers);
+BENCHMARK(anydtdtmIsoDatetimes);
 
 }  // namespace
 

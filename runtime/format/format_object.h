@@ -25,6 +25,10 @@ inline FormatObject* formatObjectOf(KovaFormatObject* object) {
   return reinterpret_cast<FormatObject*>(object);
 }
 
+inline const FormatObject* formatObjectOf(const KovaFormatObject* object) {
+  return reinterpret_cast<const FormatObject*>(object);
+}
+
 // The width a conversion works with: the caller's, or the side's default when
 // the caller left it at 0.
 inline int32_t effectiveWidth(const FormatObject& object) {

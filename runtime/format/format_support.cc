@@ -84,7 +84,7 @@ KovaStatus refuseText(KovaFormatObject* object) {
 
 int32_t formatFieldWidth(const KovaFormatObject* object) {
   if (!object->output || object->outputCapacity <= 0) return 0;
-  const int32_t width = effectiveWidth(*formatObjectOf(const_cast<KovaFormatObject*>(object)));
+  const int32_t width = effectiveWidth(*formatObjectOf(object));
   return object->outputCapacity < width ? static_cast<int32_t>(object->outputCapacity) : width;
 }
 
