@@ -3,7 +3,10 @@
 // rest, the file, is cut into blocks. Checks, for every input:
 // - ripping the file in blocks of 1 to 64 bytes gives the same rows, value
 //   for value, as ripping it as one block (characters split between blocks
-//   included), and every rip ends with status 0;
+//   included), and every rip ends with status 0. In the double-byte
+//   encodings this is checked for valid text only: how many substitutes an
+//   ill-formed sequence that meets a block boundary becomes follows the
+//   host's converter tables, which the module does not know;
 // - nothing stays alive in the host once the ripper and table are destroyed.
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +19,7 @@
 #include "kova/metadata.h"
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
+#include "unicode/ucnv.h"
 
 extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
 extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
@@ -24,6 +28,31 @@ namespace {
 
 // UTF-8 (no transcoding), single-byte, Unicode and double-byte encodings.
 constexpr int32_t kEncodings[] = {20, 1, 12, 50, 21, 22, 23, 24, 40, 41, 42, 43, 44};
+
+// The converter names of the double-byte encodings, or null.
+const char* doubleByteName(int32_t encoding) {
+  switch (encoding) {
+    case 40: return "Shift_JIS";
+    case 41: return "EUC-JP";
+    case 42: return "EUC-KR";
+    case 43: return "GB18030";
+    case 44: return "Big5";
+    default: return nullptr;
+  }
+}
+
+// True when data is well-formed text of the named encoding.
+bool wellFormed(const char* name, const uint8_t* data, size_t size) {
+  UErrorCode error = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(name, &error);
+  if (U_FAILURE(error)) return false;
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+  std::u16string out(size + 1, u'\0');
+  ucnv_toUChars(converter, reinterpret_cast<UChar*>(out.data()), int32_t(out.size()),
+                reinterpret_cast<const char*>(data), int32_t(size), &error);
+  ucnv_close(converter);
+  return U_SUCCESS(error);
+}
 
 struct Module {
   kova::runtime::Host host;
@@ -144,7 +173,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   KovaObject* table = logTable(encoding);
   const std::string whole = rip(table, data, size, 0);
-  check(rip(table, data, size, seed) == whole, "blocks and one block give different rows");
+  const std::string pieces = rip(table, data, size, seed);
+  const char* dbcs = doubleByteName(encoding);
+  if (!dbcs || wellFormed(dbcs, data, size)) {
+    check(pieces == whole, "blocks and one block give different rows");
+  }
   table->destroy(table);
   kova::runtime::Account after = module().host.account();
   check(after.pools == before.pools && after.blocks == before.blocks &&
