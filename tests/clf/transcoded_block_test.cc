@@ -55,6 +55,29 @@ TEST_F(TranscodedBlockTest, TablesInOtherEncodingsGiveTheRowsOfTheirUtf8Twin) {
   }
 }
 
+TEST_F(TranscodedBlockTest, DelimitedTablesInOtherEncodingsGiveTheRowsOfTheirUtf8Twin) {
+  // Qualified fields holding separators, line ends and doubled qualifiers,
+  // CR LF and CR line ends, and a last record without its line end.
+  const std::string csv =
+      "h\xc3\xa9te,\"a,b\",\"line\r\nbreak\",t,\"say \"\"caf\xc3\xa9\"\"\",200,1\r\n"
+      "m\xc3\xbcnchen,,u,,,304,0\r"
+      "last,i,u,t,r,5,6";
+  for (bool qualified : {true, false}) {
+    SCOPED_TRACE(qualified);
+    auto table = [&](int32_t encoding) {
+      KovaObject* t = logTable(encoding, kRecfmDelimited);
+      t->textqual = qualified ? '"' : 0;
+      return t;
+    };
+    const std::vector<std::string> utf8Rows = rip(table(kEncodingUtf8), {csv});
+    ASSERT_EQ(utf8Rows.size(), qualified ? 3u : 4u);
+    for (const auto& [encoding, name] : {std::pair{1, "ISO-8859-1"}, std::pair{21, "UTF-16LE"}}) {
+      SCOPED_TRACE(name);
+      EXPECT_EQ(splitEverywhere(encodeAs(csv, name), ripperOf(table(encoding)), 30), utf8Rows);
+    }
+  }
+}
+
 TEST_F(TranscodedBlockTest, CharactersSplitBetweenBlocksArriveWhole) {
   // Two-, three- and four-byte characters of each encoding; in the double-byte
   // encodings trail bytes that look like lead bytes and like ASCII.
