@@ -30,6 +30,7 @@ struct TextBlock {
   const uint8_t* end;
   uint8_t* row;
   int separator;  // -1: the table has none
+  RowClearer clearer;
 };
 
 // Ends a field with terminator t. The field is the fragment when fromFragment
@@ -60,7 +61,8 @@ inline KovaStatus endField(TextBlock& block, const uint8_t* bytes, uint64_t n, b
     ++ripper->fieldIndex;
     return kStatusOk;
   }
-  uint8_t* next = nextRecord(ripper, block.row, block.end - block.begin, block.end - start);
+  uint8_t* next =
+      nextRecord(ripper, block.row, block.end - block.begin, block.end - start, &block.clearer);
   if (!next) return kStatusNoMemory;
   block.row = next;
   return kStatusOk;
@@ -111,7 +113,8 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
   if (!first) return failed(ripper, kStatusNoMemory, rows, rowCount);
   if (!bytes) bytes = first;  // an empty block: no byte is read
   TextBlock block{ripper, bytes, bytes + length, first,
-                  ripper->terminators[2] != 0 ? int(ripper->terminators[2]) : -1};
+                  ripper->terminators[2] != 0 ? int(ripper->terminators[2]) : -1,
+                  RowClearer(ripper)};
   const TerminatorSet terminators(ripper);
   const uint8_t* p = block.begin;
   KovaStatus status = kStatusOk;
@@ -136,6 +139,16 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
       continue;
     }
     const uint8_t* stop = cursor.next(p);
+    if (stop && int(*stop) == block.separator && ripper->headerLinesLeft <= 0) {
+      // The common case, a field ended by the separator, without the
+      // bookkeeping of line ends.
+      (void)convertField(ripper, block.row, ripper->fieldIndex, p,
+                         fieldLength(uint64_t(stop - p)));
+      ++ripper->fieldIndex;
+      ripper->lastTerminator = *stop;
+      p = stop + 1;
+      continue;
+    }
     if (!stop) {
       status = appendFrag(ripper, p, uint64_t(block.end - p));
       if (status != kStatusOk) return failed(ripper, status, rows, rowCount);

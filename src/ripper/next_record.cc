@@ -4,9 +4,39 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
-#include "src/ripper/row_block.h"
 
 namespace kova {
+
+RowClearer::RowClearer(const KovaRipper* ripper) : ripper_(ripper) {
+  if (ripper->rowImage || ripper->layoutCount == 0) return;
+  uint64_t low = UINT64_MAX;
+  uint64_t high = 0;
+  for (uint32_t i = 0; i < ripper->layoutCount; ++i) {
+    const KovaLayoutEntry& e = ripper->typedLayout[i];
+    const uint32_t code = e.indicatorWidth & kIndicatorWidthMask;
+    if (code != kIndicatorWidth8 && code != kIndicatorWidth1 && code != kIndicatorWidth2 &&
+        code != kIndicatorWidth4) {
+      return;  // a column without indicator: its bytes must stay as they are
+    }
+    const uint64_t width = code == kIndicatorWidth8 ? 8 : code;
+    low = e.indicatorOffset < low ? e.indicatorOffset : low;
+    high = e.indicatorOffset + width > high ? e.indicatorOffset + width : high;
+  }
+  if (high - low > kMaxBytes || high > ripper->rowLength) return;
+  for (uint32_t i = 0; i < ripper->layoutCount; ++i) {
+    const KovaLayoutEntry& e = ripper->typedLayout[i];
+    if (e.octetLength > 0 && e.dataOffset < high && e.dataOffset + e.octetLength > low) return;
+  }
+  std::memset(bytes_, 0, sizeof bytes_);
+  for (uint32_t i = 0; i < ripper->layoutCount; ++i) {
+    const KovaLayoutEntry& e = ripper->typedLayout[i];
+    KovaLayoutEntry shifted = e;
+    shifted.indicatorOffset = e.indicatorOffset - low;
+    writeIndicator(bytes_, &shifted, nullIndicator(ripper, &e));
+  }
+  low_ = low;
+  size_ = uint32_t(high - low);
+}
 
 uint8_t* beginTextBlock(KovaRipper* ripper, int64_t length, int32_t* rowCount) {
   ripper->rowsInBlock = 0;
@@ -27,11 +57,12 @@ uint8_t* beginTextBlock(KovaRipper* ripper, int64_t length, int32_t* rowCount) {
   return initBlock(ripper, estimate);
 }
 
-uint8_t* nextRecord(KovaRipper* ripper, uint8_t* row, int64_t blockLength, int64_t bytesLeft) {
+uint8_t* nextRecord(KovaRipper* ripper, uint8_t* row, int64_t blockLength, int64_t bytesLeft,
+                    const RowClearer* clearer) {
   ripper->fieldIndex = 0;
   if (ripper->headerLinesLeft > 0) {
     --ripper->headerLinesLeft;
-    clearRow(ripper, row);
+    clearRow(ripper, row);  // rare: the whole row, values too
     return row;
   }
   uint32_t complete = ripper->rowsInBlock + 1;
@@ -64,7 +95,11 @@ uint8_t* nextRecord(KovaRipper* ripper, uint8_t* row, int64_t blockLength, int64
   }
   ripper->rowsInBlock = complete;
   uint8_t* next = ripper->rowBlock + uint64_t(complete) * ripper->rowLength;
-  clearRow(ripper, next);
+  if (clearer) {
+    clearer->clear(next);
+  } else {
+    clearRow(ripper, next);
+  }
   return next;
 }
 

@@ -7,10 +7,35 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "kova/ripper.h"
+#include "src/ripper/row_block.h"
 
 namespace kova {
+
+// Clears the rows of one block. In typed mode with the indicators packed
+// after the values (as describe lays them out) a cleared row's indicators
+// are copied in one piece; otherwise clearRow does the work. Build one per
+// block: the host may change indicator width codes between blocks.
+class RowClearer {
+ public:
+  explicit RowClearer(const KovaRipper* ripper);
+  void clear(uint8_t* row) const {
+    if (size_) {
+      std::memcpy(row + low_, bytes_, size_);
+    } else {
+      clearRow(ripper_, row);
+    }
+  }
+
+ private:
+  static constexpr uint32_t kMaxBytes = 256;
+  const KovaRipper* ripper_;
+  uint64_t low_ = 0;
+  uint32_t size_ = 0;  // 0: clearRow
+  uint8_t bytes_[kMaxBytes];
+};
 
 // Starts a block of length bytes: rowsInBlock = 0, sizes the row block from
 // the caller's estimate in *rowCount (below 1: none; then from the block
@@ -28,7 +53,9 @@ uint8_t* beginTextBlock(KovaRipper* ripper, int64_t length, int32_t* rowCount);
 // from the start of the field that ended the record. Null (after the level-4
 // line labelled "nextRecord") when the row block cannot grow; the completed
 // rows and rowsInBlock are then as before the call.
-uint8_t* nextRecord(KovaRipper* ripper, uint8_t* row, int64_t blockLength, int64_t bytesLeft);
+// clearer: how to clear the next row (null: clearRow).
+uint8_t* nextRecord(KovaRipper* ripper, uint8_t* row, int64_t blockLength, int64_t bytesLeft,
+                    const RowClearer* clearer = nullptr);
 
 // Ends a block that did not fail: a half-done record (fieldIndex > 0) leaves
 // its row as carriedRow for the next block; *rows = rowBlock and *rowCount =

@@ -1,0 +1,144 @@
+// Ripping delimited text from memory in 1 MiB blocks: the typed table of
+// bench/delimited_typed.xml, the same bytes split into text columns only
+// (bench/delimited_text.xml), and a plain memchr scan for the separator and
+// the line feed over the same bytes as the yardstick of the split.
+// Data: bench/data/delimited.csv (bench/gen_delimited.py; run-delimited.sh
+// makes it), or the file named by $KOVA_DELIMITED_DATA.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "kova/extension.h"
+#include "kova/metadata.h"
+#include "kova/ripper.h"
+#include "runtime/kernel/host.h"
+
+extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
+extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
+
+namespace {
+
+constexpr size_t kBlock = 1 << 20;
+
+// This file's folder, bench/.
+std::string benchDir() {
+  std::string file = __FILE__;
+  return file.substr(0, file.find_last_of('/'));
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+struct Setup {
+  kova::runtime::Host host;
+  KovaExtensionObject* extension = nullptr;
+  std::string data;
+
+  Setup() {
+    host.setOption(u"ZRNLS.KPA_SESSION_CEI", kEncodingUtf8);
+    host.setOption(u"ZR_NAME_YEARCUTOFF", 1926);
+    zrextver(host.kernel(), nullptr, nullptr);
+    extension = zrekova(host.kernel(), nullptr);
+    const char* path = std::getenv("KOVA_DELIMITED_DATA");
+    data = slurp(path ? path : benchDir() + "/data/delimited.csv");
+  }
+
+  KovaObject* table(const char* document) {
+    KovaObject* object = extension->createInstance(extension, nullptr, nullptr, nullptr);
+    std::string xml = slurp(benchDir() + "/" + document);
+    if (!object || object->extension->readXml(object, xml.data(), int64_t(xml.size()), nullptr)) {
+      std::fprintf(stderr, "cannot read %s\n", document);
+      std::abort();
+    }
+    return object;
+  }
+};
+
+Setup& setup() {
+  static Setup* s = new Setup;
+  return *s;
+}
+
+void rip(benchmark::State& state, const char* document) {
+  Setup& s = setup();
+  if (s.data.empty()) {
+    state.SkipWithError("no data: run bench/run-delimited.sh");
+    return;
+  }
+  KovaObject* table = s.table(document);
+  uint64_t rows = 0;
+  for (auto _ : state) {
+    KovaRipperOptions options{};
+    KovaRipper* ripper = s.extension->createRipper(table, &options, nullptr);
+    ripper->ops.describe(ripper);
+    if (ripper->ops.bind(ripper) != kStatusOk) {
+      state.SkipWithError("bind failed");
+      break;
+    }
+    ripper->headerLinesLeft = table->headerLines;  // as the tool does
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(s.data.data());
+    rows = 0;
+    for (size_t at = 0; at < s.data.size(); at += kBlock) {
+      uint8_t* out = nullptr;
+      int32_t count = 0;
+      size_t n = std::min(kBlock, s.data.size() - at);
+      if (ripper->ops.ripBlock(ripper, bytes + at, int64_t(n), &out, &count) != kStatusOk) {
+        state.SkipWithError("ripBlock failed");
+        break;
+      }
+      rows += uint64_t(count);
+      benchmark::DoNotOptimize(out);
+    }
+    uint8_t* out = nullptr;
+    int32_t count = 0;
+    ripper->ops.flushPending(ripper, &out, &count);
+    rows += uint64_t(count);
+    ripper->ops.destroy(ripper);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations() * s.data.size()));
+  state.counters["rows"] = double(rows);
+  table->destroy(table);
+}
+
+void BM_RipTyped(benchmark::State& state) { rip(state, "delimited_typed.xml"); }
+void BM_SplitText(benchmark::State& state) { rip(state, "delimited_text.xml"); }
+
+// The yardstick: memchr finds every separator, then every line feed, block
+// by block.
+void BM_MemchrScan(benchmark::State& state) {
+  Setup& s = setup();
+  const char* bytes = s.data.data();
+  uint64_t found = 0;
+  for (auto _ : state) {
+    found = 0;
+    for (size_t at = 0; at < s.data.size(); at += kBlock) {
+      const char* end = bytes + std::min(s.data.size(), at + kBlock);
+      for (char wanted : {',', '\n'}) {
+        for (const char* p = bytes + at;
+             (p = static_cast<const char*>(std::memchr(p, wanted, size_t(end - p)))); ++p) {
+          ++found;
+        }
+      }
+    }
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations() * s.data.size()));
+  state.counters["found"] = double(found);
+}
+
+BENCHMARK(BM_RipTyped)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SplitText)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MemchrScan)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

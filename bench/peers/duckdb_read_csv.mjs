@@ -1,0 +1,31 @@
+// Times the peer database reading a delimited table single-threaded, with
+// the same explicit column types, and aggregating every column so that each
+// value is parsed without the table being stored.
+// usage: node duckdb_read_csv.mjs FILE ROUNDS [typed|text]
+// Prints one line per round: "seconds <s>", timed inside node around the query.
+import { DuckDBInstance } from '@duckdb/node-api';
+
+const [file, roundsText, mode = 'typed'] = process.argv.slice(2);
+const rounds = Number(roundsText || 5);
+const typed = {
+  id: 'INTEGER', big: 'BIGINT', x: 'DOUBLE', name: 'VARCHAR', code: 'VARCHAR',
+  day: 'DATE', amount: 'DECIMAL(12,2)', at: 'TIMESTAMP',
+};
+const columns = Object.fromEntries(
+  Object.entries(typed).map(([name, type]) => [name, mode === 'typed' ? type : 'VARCHAR']));
+const columnList = Object.entries(columns).map(([n, t]) => `'${n}': '${t}'`).join(', ');
+const aggregates = Object.keys(columns).map((n) => `max("${n}")`).join(', ');
+const sql = `SELECT ${aggregates} FROM read_csv('${file.replace(/'/g, "''")}', ` +
+  `header = true, delim = ',', quote = '"', escape = '"', columns = {${columnList}}, ` +
+  `parallel = false)`;
+
+const instance = await DuckDBInstance.create(':memory:', { threads: '1' });
+const connection = await instance.connect();
+await connection.run('SET threads = 1');
+for (let round = 0; round < rounds; ++round) {
+  const start = process.hrtime.bigint();
+  const reader = await connection.runAndReadAll(sql);
+  const seconds = Number(process.hrtime.bigint() - start) / 1e9;
+  if (round === 0) console.error(`peer: ${JSON.stringify(reader.getRows()[0].map(String))}`);
+  console.log(`seconds ${seconds}`);
+}
