@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Delimited ripping, side by side in one run:
+#  1. typed rip of a 2,000,000-row table in 1 MiB blocks against the peer
+#     database reading the same file single-threaded with the same column
+#     types (target: at least 2x its throughput);
+#  2. the untyped split (every column VARCHAR) against a plain memchr scan
+#     for the separator and the line feed (target: at least a third);
+#  3. peak memory of `kova rip --format none` over a 1 GiB file in 1 MiB
+#     blocks (target: under 100 MiB).
+# usage: bench/run-delimited.sh [BIN_DIR]   (default build/bin)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=${1:-$root/build/bin}
+data=$root/bench/data
+rounds=${ROUNDS:-5}
+mkdir -p "$data"
+
+if [ ! -s "$data/delimited.csv" ]; then
+  echo "generating $data/delimited.csv (2,000,000 rows)"
+  python3 "$root/bench/gen_delimited.py" "$data/delimited.csv" 2000000
+fi
+if [ ! -d "$root/bench/peers/node_modules/@duckdb/node-api" ]; then
+  echo "installing the peer (npm)"
+  (cd "$root/bench/peers" && npm install --no-audit --no-fund --silent)
+fi
+
+bytes=$(stat -c %s "$data/delimited.csv")
+echo "== kova, in memory, 1 MiB blocks ($rounds rounds)"
+"$bin/bench_delimited" --benchmark_repetitions="$rounds" --benchmark_format=json \
+  --benchmark_out="$data/kova.json" --benchmark_out_format=json >/dev/null
+echo "== peer, typed and text, threads=1 ($rounds rounds each)"
+(cd "$root/bench/peers" && node duckdb_read_csv.mjs "$data/delimited.csv" "$rounds" typed) \
+  > "$data/peer-typed.txt"
+(cd "$root/bench/peers" && node duckdb_read_csv.mjs "$data/delimited.csv" "$rounds" text) \
+  > "$data/peer-text.txt"
+
+python3 - "$data" "$bytes" <<'PY'
+import json, statistics, sys
+data, size = sys.argv[1], int(sys.argv[2])
+runs = json.load(open(f"{data}/kova.json"))["benchmarks"]
+def median(name):
+    times = [b["real_time"] / 1e3 for b in runs
+             if b["name"].startswith(name) and b.get("run_type") == "iteration"]
+    return statistics.median(times)
+def peer(mode):
+    return statistics.median(float(l.split()[1]) for l in open(f"{data}/peer-{mode}.txt"))
+typed, split, scan = median("BM_RipTyped"), median("BM_SplitText"), median("BM_MemchrScan")
+peer_typed, peer_text = peer("typed"), peer("text")
+mb = size / 1e6
+row = "{:<34} {:>9.3f} s {:>9.1f} MB/s"
+print(row.format("kova typed rip", typed, mb / typed))
+print(row.format("peer read_csv typed (threads=1)", peer_typed, mb / peer_typed))
+print(row.format("kova untyped split", split, mb / split))
+print(row.format("peer read_csv all VARCHAR", peer_text, mb / peer_text))
+print(row.format("memchr scan (separator, LF)", scan, mb / scan))
+print(f"typed rip / peer typed:  {peer_typed / typed:.2f}x  (target >= 2)")
+print(f"untyped split / memchr:  {scan / split:.2f}   (target >= 0.33)")
+PY
+
+big=$data/delimited-1g.csv
+if [ ! -s "$big" ] || [ "$(stat -c %s "$big")" -lt 1073741824 ]; then
+  echo "making $big"
+  head -1 "$data/delimited.csv" > "$big"
+  while [ "$(stat -c %s "$big")" -lt 1073741824 ]; do tail -n +2 "$data/delimited.csv" >> "$big"; done
+fi
+echo "== peak memory: kova rip --format none over $(( $(stat -c %s "$big") / 1048576 )) MiB"
+/usr/bin/time -v "$bin/kova" rip "$root/bench/delimited_typed.xml" "$big" --format none \
+  --block-size 1M 2> "$data/time.txt" || { cat "$data/time.txt"; exit 1; }
+grep -E "^kova rip:" "$data/time.txt"
+awk -F: '/Maximum resident set size/ { printf "peak resident memory: %.1f MiB (target < 100)\n", $2 / 1024 }' "$data/time.txt"
