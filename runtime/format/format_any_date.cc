@@ -227,12 +227,12 @@ bool readIsoDate(std::u16string_view text, int64_t* date) {
   return true;
 }
 
-enum class Part { kDate, kTime, kDatetime };
+enum class Wanted { kDate, kTime, kDatetime };
 
-KovaStatus readAny(KovaFormatObject* object, Part part) {
+KovaStatus readAny(KovaFormatObject* object, Wanted wanted) {
   const std::u16string_view text = informatText(object);
-  if (int64_t date; part != Part::kTime && readIsoDate(text, &date)) {
-    return deliverValue(object, static_cast<double>(part == Part::kDate
+  if (int64_t date; wanted != Wanted::kTime && readIsoDate(text, &date)) {
+    return deliverValue(object, static_cast<double>(wanted == Wanted::kDate
                                                         ? date
                                                         : date * calendar::kSecondsPerDay));
   }
@@ -245,15 +245,15 @@ KovaStatus readAny(KovaFormatObject* object, Part part) {
   if (!readMoment(*formatObjectOf(object), scan, &moment) || !scan.done()) {
     return refuseText(object);
   }
-  switch (part) {
-    case Part::kDate:
+  switch (wanted) {
+    case Wanted::kDate:
       if (!moment.hasDate) break;
       return deliverValue(object, static_cast<double>(moment.date));
-    case Part::kTime:
+    case Wanted::kTime:
       if (!moment.hasTime) break;
       return deliverValue(object, secondsWithFraction(moment.seconds, moment.fraction,
                                                       moment.fractionDigits));
-    case Part::kDatetime:
+    case Wanted::kDatetime:
       if (!moment.hasDate) break;
       return deliverValue(object,
                           secondsWithFraction(moment.date * calendar::kSecondsPerDay +
@@ -265,12 +265,12 @@ KovaStatus readAny(KovaFormatObject* object, Part part) {
 
 }  // namespace
 
-KovaStatus readAnyDate(KovaFormatObject* object, int32_t) { return readAny(object, Part::kDate); }
+KovaStatus readAnyDate(KovaFormatObject* object, int32_t) { return readAny(object, Wanted::kDate); }
 
-KovaStatus readAnyTime(KovaFormatObject* object, int32_t) { return readAny(object, Part::kTime); }
+KovaStatus readAnyTime(KovaFormatObject* object, int32_t) { return readAny(object, Wanted::kTime); }
 
 KovaStatus readAnyDatetime(KovaFormatObject* object, int32_t) {
-  return readAny(object, Part::kDatetime);
+  return readAny(object, Wanted::kDatetime);
 }
 
 }  // namespace kova::runtime
