@@ -1,7 +1,5 @@
 #include "tests/delimited/delimited_fixture.h"
 
-#include <cstdio>
-
 // The ripper fixture is compiled into this program as well.
 #include "tests/ripper/ripper_test_util.cc"
 
@@ -41,21 +39,6 @@ std::vector<std::string> DelimitedTest::ripSplit(KovaObject* table, std::string_
       randomPartitions);
 }
 
-std::string shown(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20 || c == 0x7F) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\x%02x", c);
-      out += buffer;
-    } else {
-      out += char(c);
-    }
-  }
-  return out + "\"";
-}
+std::string shown(std::string_view text) { return quotedText(text); }
 
 }  // namespace kova::testing

@@ -78,6 +78,10 @@ std::string typedValue(const KovaLayoutEntry& e, const uint8_t* value, int64_t i
 
 }  // namespace
 
+std::string quotedText(std::string_view text) {
+  return quoted(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
 std::string renderRow(const KovaRipper* ripper, const uint8_t* row) {
   std::string out;
   for (uint32_t i = 0; i < ripper->layoutCount; ++i) {

@@ -20,6 +20,10 @@ namespace kova::testing {
 // text quoted with its blanks.
 std::string renderRow(const KovaRipper* ripper, const uint8_t* row);
 
+// A text value as renderRow shows it: quoted, '"' and '\' escaped, control
+// bytes as \xHH.
+std::string quotedText(std::string_view text);
+
 // Feeds blocks to ripBlock in order, then calls flushPending, and returns
 // every row rendered. A non-zero status from either ends the rip; it is
 // appended as a last line "status 0x...".
