@@ -121,7 +121,7 @@ TEST_F(ClfAllocationTest, EveryFailureAlongARipEndsCleanly) {
     const std::vector<std::string> clean = rip(table, blocks);
     ASSERT_GT(clean.size(), 40u);
     for (bool persistent : {false, true}) {
-      forEachAllocationFailure(
+      const int runs = forEachAllocationFailure(
           host(),
           [&](int nth) {
             KovaRipper* ripper = extension()->createRipper(table, nullptr, diagnostics().get());
@@ -137,6 +137,13 @@ TEST_F(ClfAllocationTest, EveryFailureAlongARipEndsCleanly) {
             ripper->ops.destroy(ripper);
           },
           persistent);
+      EXPECT_GT(runs, 10);
+    }
+    // The rip's own buffers were among those that failed.
+    EXPECT_TRUE(diagnostics().contains("[ensureBlockSize] : Failed", 4));
+    EXPECT_TRUE(diagnostics().contains("[newlineRipBlockUTF8] : Failed", 4));
+    if (encoding) {
+      EXPECT_TRUE(diagnostics().contains("[newlineRipBlock[1]] : Failed", 4));
     }
   }
 }

@@ -75,6 +75,10 @@ TEST_F(TranscodedBlockTest, DelimitedTablesInOtherEncodingsGiveTheRowsOfTheirUtf
       SCOPED_TRACE(name);
       EXPECT_EQ(splitEverywhere(encodeAs(csv, name), ripperOf(table(encoding)), 30), utf8Rows);
     }
+    // Half a character at the very end joins the last field as a substitute.
+    EXPECT_EQ(splitEverywhere(encodeAs("a,b\nc,d", "UTF-16LE") + "\x3d", ripperOf(table(21))),
+              (std::vector<std::string>{R"("a"|"b"|NULL|NULL|NULL|NULL|NULL)",
+                                        "\"c\"|\"d\xef\xbf\xbd\"|NULL|NULL|NULL|NULL|NULL"}));
   }
 }
 
