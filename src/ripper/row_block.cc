@@ -25,38 +25,6 @@ int64_t loggedSize(uint64_t size) {
 
 }  // namespace
 
-int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* entry) {
-  return (ripper->nullAsMissing && entry->sqlType == kSqlDouble) ? kIndicatorNullDouble
-                                                                  : kIndicatorNull;
-}
-
-void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value) {
-  uint8_t* at = row + entry->indicatorOffset;
-  switch (entry->indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth8: {
-      std::memcpy(at, &value, 8);
-      break;
-    }
-    case kIndicatorWidth1: {
-      auto narrow = static_cast<int8_t>(value);
-      std::memcpy(at, &narrow, 1);
-      break;
-    }
-    case kIndicatorWidth2: {
-      auto narrow = static_cast<int16_t>(value);
-      std::memcpy(at, &narrow, 2);
-      break;
-    }
-    case kIndicatorWidth4: {
-      auto narrow = static_cast<int32_t>(value);
-      std::memcpy(at, &narrow, 4);
-      break;
-    }
-    default:
-      break;
-  }
-}
-
 void clearRow(const KovaRipper* ripper, uint8_t* row) {
   if (ripper->rowImage) {
     std::memset(row, ' ', ripper->rowLength);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "kova/ripper.h"
 
@@ -23,11 +24,39 @@ void clearRow(const KovaRipper* ripper, uint8_t* row);
 
 // The null indicator value of entry: -88 for a DOUBLE with nullAsMissing,
 // else -1.
-int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* entry);
+inline int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* entry) {
+  return (ripper->nullAsMissing && entry->sqlType == kSqlDouble) ? kIndicatorNullDouble
+                                                                  : kIndicatorNull;
+}
 
 // Writes value as a signed integer of the entry's indicator width (code 0:
-// 8 bytes; 1, 2, 4: that many); any other code writes nothing.
-void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value);
+// 8 bytes; 1, 2, 4: that many); any other code writes nothing. Inline: the
+// converters write one per value.
+inline void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value) {
+  uint8_t* at = row + entry->indicatorOffset;
+  switch (entry->indicatorWidth & kIndicatorWidthMask) {
+    case kIndicatorWidth8:
+      std::memcpy(at, &value, 8);
+      break;
+    case kIndicatorWidth1: {
+      auto narrow = static_cast<int8_t>(value);
+      std::memcpy(at, &narrow, 1);
+      break;
+    }
+    case kIndicatorWidth2: {
+      auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      break;
+    }
+    case kIndicatorWidth4: {
+      auto narrow = static_cast<int32_t>(value);
+      std::memcpy(at, &narrow, 4);
+      break;
+    }
+    default:
+      break;
+  }
+}
 
 // Slot 9: for DELIMITED tables, a record left without its terminator becomes
 // one last row. kStatusNoMemory when the row cannot be had.
