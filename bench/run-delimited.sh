@@ -25,22 +25,26 @@ if [ ! -d "$root/bench/peers/node_modules/@duckdb/node-api" ]; then
 fi
 
 bytes=$(stat -c %s "$data/delimited.csv")
-echo "== kova, in memory, 1 MiB blocks ($rounds rounds)"
-"$bin/bench_delimited" --benchmark_repetitions="$rounds" --benchmark_format=json \
-  --benchmark_out="$data/kova.json" --benchmark_out_format=json >/dev/null
-echo "== peer, typed and text, threads=1 ($rounds rounds each)"
-(cd "$root/bench/peers" && node duckdb_read_csv.mjs "$data/delimited.csv" "$rounds" typed) \
-  > "$data/peer-typed.txt"
-(cd "$root/bench/peers" && node duckdb_read_csv.mjs "$data/delimited.csv" "$rounds" text) \
-  > "$data/peer-text.txt"
+# Rounds alternate between kova and the peer, so that a change in the
+# machine's load falls on both alike.
+echo "== $rounds rounds, each: kova in memory (typed, split, memchr), then the peer (typed, text)"
+rm -f "$data/kova-"*.json "$data/peer-typed.txt" "$data/peer-text.txt"
+for round in $(seq 1 "$rounds"); do
+  "$bin/bench_delimited" --benchmark_repetitions=1 --benchmark_min_time=0.01 \
+    --benchmark_out="$data/kova-$round.json" --benchmark_out_format=json >/dev/null 2>&1
+  (cd "$root/bench/peers" && node duckdb_read_csv.mjs "$data/delimited.csv" 1 typed 2>/dev/null) \
+    >> "$data/peer-typed.txt"
+  (cd "$root/bench/peers" && node duckdb_read_csv.mjs "$data/delimited.csv" 1 text 2>/dev/null) \
+    >> "$data/peer-text.txt"
+done
 
 python3 - "$data" "$bytes" <<'PY'
-import json, statistics, sys
+import glob, json, statistics, sys
 data, size = sys.argv[1], int(sys.argv[2])
-runs = json.load(open(f"{data}/kova.json"))["benchmarks"]
+runs = [b for f in sorted(glob.glob(f"{data}/kova-*.json")) for b in json.load(open(f))["benchmarks"]]
 def median(name):
     times = [b["real_time"] / 1e3 for b in runs
-             if b["name"].startswith(name) and b.get("run_type") == "iteration"]
+             if b["name"].startswith(name) and b.get("run_type", "iteration") == "iteration"]
     return statistics.median(times)
 def peer(mode):
     return statistics.median(float(l.split()[1]) for l in open(f"{data}/peer-{mode}.txt"))
