@@ -43,7 +43,8 @@ uint8_t* beginTextBlock(KovaRipper* ripper, int64_t length, int32_t* rowCount) {
   int64_t given = rowCount ? *rowCount : 0;
   int64_t estimate;
   if (given < 1) {
-    double rows = double(uint64_t(length) / ripper->rowLength + 1) * 1.5;
+    const uint64_t perRow = ripper->rowLength ? ripper->rowLength : 1;
+    double rows = double(uint64_t(length) / perRow + 1) * 1.5;
     constexpr double kLimit = double(std::numeric_limits<int32_t>::max());
     estimate = rows >= kLimit ? std::numeric_limits<int32_t>::max() : int64_t(rows);
   } else {
