@@ -365,6 +365,10 @@ KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
   if (rows) *rows = ripper->rowBlock;
   if (length < 0 || (length > 0 && !bytes)) length = 0;
 
+  // Every record takes 4 bytes at least: a hint above length / 4 rows asks
+  // for room no block can fill (and, near 2^31 rows, for more than a row
+  // block may hold).
+  if (rowCount && *rowCount > length / 4) *rowCount = static_cast<int32_t>(length / 4);
   uint8_t* row = beginTextBlock(ripper, length, rowCount);
   if (!row) {
     if (rowCount) *rowCount = 0;

@@ -353,6 +353,10 @@ TEST_F(VarbinTest, RowCountHintSizesTheBlockAndIsReplacedByTheCount) {
   ASSERT_EQ(r.status, kStatusOk);
   EXPECT_EQ(r.count, 400);
   EXPECT_EQ(renderRow(ripper, r.rows + 399 * ripper->rowLength), "199|\"r\"|49.75");
+  // A hint no block of this size can fill is not taken at its word.
+  r = ripOnce(ripper, input, INT32_MAX);
+  ASSERT_EQ(r.status, kStatusOk);
+  EXPECT_EQ(r.count, 200);
   // An empty block has no rows.
   r = ripOnce(ripper, "");
   EXPECT_EQ(r.status, kStatusOk);
