@@ -118,6 +118,13 @@ void prepareOutput(KovaRipper* ripper, KovaObject* table, const KovaRipperOption
 bool chooseFieldEncoding(KovaRipper* ripper, const KovaObject* table) {
   if (binaryRecords(table->recfm)) {
     ripper->fieldEncoding = static_cast<uint32_t>(table->encoding);
+    // A NATIVE ripper splits its records as text, from the UTF-8 copy of
+    // each block when the table's encoding is not UTF-8: its fields then
+    // reach the converters in UTF-8.
+    if (table->recfm == kRecfmNative && !ripper->output && table->encoding != 0 &&
+        needsTranscoding(ripper, ripper->fieldEncoding, kEncodingUtf8)) {
+      ripper->fieldEncoding = kEncodingUtf8;
+    }
   } else if (table->recfm == kRecfmJson) {
     KovaExtensionHandle* json = loadSibling(kJsonSibling, ripper->diagnostics);
     if (!json || registerHostObject(ripper, json) != kStatusOk) return false;

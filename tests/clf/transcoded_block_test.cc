@@ -160,3 +160,24 @@ TEST_F(TranscodedBlockTest, ABlockThatFinishesNoCharacterWaitsForTheNext) {
 
 }  // namespace
 }  // namespace kova::testing
+
+namespace kova::testing {
+namespace {
+
+class NativeTranscodedTest : public RipperTest {};
+
+TEST_F(NativeTranscodedTest, NativeTextInLatin1KeepsItsCharactersInTheRow) {
+  // A NATIVE table is split as text from the UTF-8 copy of each block; its
+  // character values must land in the row in the table's own encoding.
+  KovaObject* table = newTable(kRecfmNative, 1);
+  table->fieldsep = ',';
+  addColumn(table, u"city", kTypeVarchar, 10, 10);
+  addColumn(table, u"code", kTypeVarchar, 4, 4);
+  KovaRipper* ripper = bound(table);
+  ASSERT_NE(ripper, nullptr);
+  std::vector<std::string> rows = ripBlocks(ripper, {"caf\xe9,x\nM\xfcnchen,y\n"});
+  EXPECT_EQ(rows, (std::vector<std::string>{"\"caf\xe9\"|\"x\"", "\"M\xfcnchen\"|\"y\""}));
+}
+
+}  // namespace
+}  // namespace kova::testing
