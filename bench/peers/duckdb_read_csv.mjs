@@ -2,7 +2,8 @@
 // the same explicit column types, and aggregating every column so that each
 // value is parsed without the table being stored.
 // usage: node duckdb_read_csv.mjs FILE ROUNDS [typed|text]
-// Prints one line per round: "seconds <s>", timed inside node around the query.
+// Prints one line per round: "seconds <wall> cpu <process cpu>", timed inside
+// node around the query.
 import { DuckDBInstance } from '@duckdb/node-api';
 
 const [file, roundsText, mode = 'typed'] = process.argv.slice(2);
@@ -24,8 +25,11 @@ const connection = await instance.connect();
 await connection.run('SET threads = 1');
 for (let round = 0; round < rounds; ++round) {
   const start = process.hrtime.bigint();
+  const cpuStart = process.cpuUsage();
   const reader = await connection.runAndReadAll(sql);
   const seconds = Number(process.hrtime.bigint() - start) / 1e9;
+  const cpu = process.cpuUsage(cpuStart);
+  const cpuSeconds = (cpu.user + cpu.system) / 1e6;
   if (round === 0) console.error(`peer: ${JSON.stringify(reader.getRows()[0].map(String))}`);
-  console.log(`seconds ${seconds}`);
+  console.log(`seconds ${seconds} cpu ${cpuSeconds}`);
 }
