@@ -5,6 +5,7 @@
 // Progress goes to stderr when it is a terminal; a one-line summary always.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -158,7 +159,11 @@ class Rip {
   // Rows of a block (or of flushPending) to the printer, up to the limit.
   void take(const uint8_t* rows, int32_t count) {
     rows_ += uint64_t(count > 0 ? count : 0);
-    if (args_.format == OutputFormat::kNone) return;
+    if (args_.format == OutputFormat::kNone) {
+      const uint64_t left = args_.limit - printed_;
+      printed_ += count > 0 ? std::min(uint64_t(count), left) : 0;
+      return;
+    }
     for (int32_t r = 0; r < count && printed_ < args_.limit; ++r, ++printed_) {
       reader_.read(rows + uint64_t(r) * ripper_->rowLength, &cells_);
       printer_->row(cells_);
@@ -236,12 +241,15 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
   progress.clear();
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const double megabytes = double(offset) / 1e6;
+  std::string limit;
+  if (rip.limitReached() && result == kExitOk) {
+    limit = " (stopped at --limit " + std::to_string(args.limit) + ")";
+  }
   std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
                static_cast<unsigned long long>(rip.rows()), rip.rows() == 1 ? "" : "s",
                ripper->ops.truncationCount(ripper),
                ripper->ops.truncationCount(ripper) == 1 ? "" : "s", megabytes, seconds,
-               seconds > 0 ? megabytes / seconds : 0.0,
-               rip.limitReached() && result == kExitOk ? " (stopped at --limit)" : "");
+               seconds > 0 ? megabytes / seconds : 0.0, limit.c_str());
   return result;
 }
 
