@@ -2,9 +2,6 @@
 
 #include <unicode/ucnv.h>
 
-// The ripper fixture lives with the ripper tests; this program builds it too.
-#include "tests/ripper/ripper_test_util.cc"
-
 namespace kova::testing {
 
 KovaObject* ClfTest::logTable(int32_t encoding, uint32_t recfm) {

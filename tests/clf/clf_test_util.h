@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 #include "tests/support/rows.h"
 
 namespace kova::testing {

@@ -7,9 +7,6 @@
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
 
-// The ripper fixture is shared with the ripper tests.
-#include "tests/ripper/ripper_test_util.cc"
-
 namespace kova::testing {
 namespace {
 

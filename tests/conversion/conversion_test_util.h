@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "kova/ripper.h"
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 
 namespace kova::testing {
 

@@ -1,8 +1,5 @@
 #include "tests/delimited/delimited_fixture.h"
 
-// The ripper fixture is compiled into this program as well.
-#include "tests/ripper/ripper_test_util.cc"
-
 namespace kova::testing {
 
 KovaObject* DelimitedTest::textTable(int columns, uint8_t separator, uint8_t qualifier,

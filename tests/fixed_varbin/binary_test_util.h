@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/binary_records.h"
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 #include "tests/support/rows.h"
 
 namespace kova::testing {

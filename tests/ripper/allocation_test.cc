@@ -5,7 +5,7 @@
 #include <set>
 
 #include "src/host/options.h"
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 
 namespace kova::testing {
 namespace {

@@ -1,6 +1,6 @@
 // bind: informats and formats by name or default, the transcoder cache, the
 // record-format setup and operation selection, and the tables bind refuses.
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 
 namespace kova::testing {
 namespace {

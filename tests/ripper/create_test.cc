@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "src/host/options.h"
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 
 namespace kova::testing {
 namespace {

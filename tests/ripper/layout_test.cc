@@ -1,7 +1,7 @@
 // describe: typed and row-image layouts, alignment, indicator widths, the
 // per-column state it fills, and columns it cannot lay out.
 #include "src/host/options.h"
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 
 namespace kova::testing {
 namespace {

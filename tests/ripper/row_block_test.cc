@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "src/ripper/row_block.h"
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 
 namespace kova::testing {
 namespace {

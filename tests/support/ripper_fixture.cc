@@ -1,4 +1,4 @@
-#include "tests/ripper/ripper_test_util.h"
+#include "tests/support/ripper_fixture.h"
 
 #include <algorithm>
 
