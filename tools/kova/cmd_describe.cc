@@ -17,6 +17,7 @@
 #include "tools/kova/json.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
+#include "tools/kova/table_ripper.h"
 
 namespace kova::tool {
 namespace {
@@ -220,25 +221,6 @@ void printJson(const DescribeArgs& args, const KovaObject* table, const KovaRipp
   std::fputs(out.c_str(), stdout);
 }
 
-// Why createRipper gave no ripper, as far as the table tells.
-std::string creationProblem(const KovaObject* table, const KovaRipperOptions& options) {
-  const bool output = options.flags & kRipperOutput;
-  const bool image = options.flags & kRipperRowImage;
-  const std::string recfm = toUtf8(recfmName(table->recfm));
-  if (table->encoding < 0 || table->encoding >= kEncodingLimit) {
-    return "its encoding " + std::to_string(table->encoding) + " is no encoding identifier";
-  }
-  if (table->recfm == kRecfmJson && !output) {
-    return "the host cannot load the JSON sibling (zrejson) a JSON ripper needs";
-  }
-  if (image && (table->recfm == kRecfmVarbin || table->recfm == kRecfmNative)) {
-    return "row-image " + std::string(output ? "burners" : "rippers") + " do not support " +
-           recfm + " records";
-  }
-  if (recfm.empty()) return "its record format " + std::to_string(table->recfm) + " is unknown";
-  return recfm + " records cannot be " + (output ? "burned" : "ripped");
-}
-
 // Parses the arguments; a usage error has been printed when it returns false.
 bool parseArgs(std::span<char*> args, DescribeArgs* parsed, int* exitCode) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -297,20 +279,11 @@ int runDescribe(std::span<char*> args) {
     std::fprintf(stderr, "kova describe: %s\n", error.c_str());
     return kExitFailed;
   }
-  KovaExtensionObject* extension = session.extension();
-  const char* what = (parsed.options.flags & kRipperOutput) ? "burner" : "ripper";
-  KovaRipper* ripper = extension->createRipper(table, &parsed.options, session.diagnostics());
+  const KovaRowLayout* layout = nullptr;
+  KovaRipper* ripper =
+      openRipper(session, table, parsed.options, "describe", parsed.document, &layout);
   int result = kExitFailed;
-  if (!ripper) {
-    std::fprintf(stderr, "kova describe: %s: cannot create a %s: %s\n", parsed.document.c_str(),
-                 what, creationProblem(table, parsed.options).c_str());
-  } else if (const KovaRowLayout* layout = ripper->ops.describe(ripper); !layout) {
-    std::fprintf(stderr, "kova describe: %s: describe failed: %s\n", parsed.document.c_str(),
-                 statusText(kStatusNoMemory).c_str());
-  } else if (KovaStatus status = ripper->ops.bind(ripper); status != kStatusOk) {
-    std::fprintf(stderr, "kova describe: %s: cannot bind the %s: %s\n", parsed.document.c_str(),
-                 what, statusText(status).c_str());
-  } else {
+  if (ripper) {
     if (parsed.json) {
       printJson(parsed, table, ripper, layout);
     } else {

@@ -20,6 +20,7 @@
 #include "tools/kova/rip_output.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
+#include "tools/kova/table_ripper.h"
 
 namespace kova::tool {
 namespace {
@@ -269,19 +270,9 @@ int runRip(std::span<char*> args) {
   }
   KovaRipperOptions options{};
   options.flags = parsed.flags;
-  KovaRipper* ripper =
-      session.extension()->createRipper(table, &options, session.diagnostics());
+  KovaRipper* ripper = openRipper(session, table, options, "rip", parsed.document);
   int result = kExitFailed;
-  if (!ripper) {
-    std::fprintf(stderr, "kova rip: %s: cannot create a ripper for its table\n",
-                 parsed.document.c_str());
-  } else if (!ripper->ops.describe(ripper)) {
-    std::fprintf(stderr, "kova rip: %s: describe failed: %s\n", parsed.document.c_str(),
-                 statusText(kStatusNoMemory).c_str());
-  } else if (KovaStatus status = ripper->ops.bind(ripper); status != kStatusOk) {
-    std::fprintf(stderr, "kova rip: %s: cannot bind the ripper: %s\n", parsed.document.c_str(),
-                 statusText(status).c_str());
-  } else {
+  if (ripper) {
     // Typed rippers leave header lines to their host: skip them here too.
     if (!ripper->rowImage && ripper->headerLinesLeft == 0 && table->headerLines > 0 &&
         (table->recfm == kRecfmDelimited || table->recfm == kRecfmNative)) {
