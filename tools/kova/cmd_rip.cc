@@ -238,6 +238,8 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
     }
   }
   rip.finish();
+  // The rows come before the summary, also when both streams share a pipe.
+  std::fflush(stdout);
   if (in != stdin) std::fclose(in);
   progress.clear();
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
