@@ -40,7 +40,7 @@ $(BUILD_FUZZ)/build.ninja:
 # Runs every fuzz target for FUZZ_SECONDS seconds on its seed corpus.
 FUZZ_SECONDS ?= 30
 fuzz: setup $(BUILD_FUZZ)/build.ninja
-	@cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzzers
 	@bash scripts/run-fuzz.sh $(BUILD_FUZZ)/bin $(FUZZ_SECONDS)
 
 bench: build
