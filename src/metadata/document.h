@@ -32,7 +32,7 @@ KovaStatus readXml(KovaObject* object, const void* bytes, int64_t length,
 // Reads one piece of a document; moreToCome is non-zero for every piece but
 // the last. Between pieces the parser stays in xmlObject. A piece that fails
 // ends the read (the parser is released and xmlObject cleared), so the next
-// call starts a new document.
+// call starts a fresh document.
 KovaStatus readXmlChunk(KovaObject* object, const void* bytes, int64_t length,
                         int32_t moreToCome, KovaDiagnostics* diagnostics);
 

@@ -309,7 +309,7 @@ KovaStatus endElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nam
 
 // ---- reading ------------------------------------------------------------
 
-// A new context and parser for object, or null.
+// A fresh context and parser for object, or null.
 ReaderContext* startReader(KovaObject* object, KovaDiagnostics* diagnostics) {
   KovaExtensionHandle* xml = object->extension ? object->extension->xmlExtension : nullptr;
   if (!xml) return nullptr;

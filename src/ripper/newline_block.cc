@@ -134,7 +134,7 @@ KovaStatus transcodeBlock(KovaRipper* ripper, const Head& head, const uint8_t* b
 
 // Makes transcodeBuffer large enough for body (and a completed character
 // before it). The worst case is asked for first: when the pool grants it,
-// later blocks of the same size need neither a new buffer nor a measuring
+// later blocks of the same size need neither a larger buffer nor a measuring
 // pass. Otherwise the host measures the text and the buffer gets that size.
 KovaStatus sizeBuffer(KovaRipper* ripper, int32_t encoding, const uint8_t* body,
                       uint64_t bodyLength, bool withHead) {

@@ -78,7 +78,7 @@ struct TerminatorSet {
 // A forward scan over one block that keeps the terminator mask of the 64
 // bytes it looked at last, so that the short fields of a record cost one
 // bit operation each. Positions asked for must not go backwards within a
-// window; a jump past the window starts a new one.
+// window; a jump past the window starts another.
 class TerminatorCursor {
  public:
   TerminatorCursor(const TerminatorSet& set, const uint8_t* begin, const uint8_t* end)
