@@ -37,6 +37,7 @@ struct Handle {
   uint32_t unit;        // bytes per code unit
   uint8_t blank[4];     // the encoding's U+0020
   bool singleByte;      // every character is one byte: validByte decides checkValue
+  bool everyByteValid;  // single-byte and no byte refused: checkValue has nothing to check
   bool validByte[256];
   char toAscii[256];         // kTable: the ASCII character of each byte, or kNotAscii
   uint8_t fromAscii[128];    // kTable: the byte of each ASCII character
@@ -239,7 +240,7 @@ KovaStatus checkValue(KovaEncodingHandle* handle, const void* bytes, uint64_t le
   clearScratch(scratch);
   Handle* h = self(handle);
   auto* p = static_cast<const uint8_t*>(bytes);
-  if (length == 0) return kStatusOk;
+  if (length == 0 || h->everyByteValid) return kStatusOk;
   if (h->codec != Codec::kNone) return wellFormed(h->codec, p, length) ? kStatusOk : kStatusCorruptData;
   if (h->singleByte) {
     for (uint64_t i = 0; i < length; ++i) {
@@ -311,17 +312,46 @@ uint64_t trimmed(const Handle* h, const uint8_t* p, uint64_t length) {
     // The common case, eight bytes at a time from the end: the first word
     // that is not all blanks tells at once how many of its bytes are.
     const uint64_t blanks = 0x0101010101010101ull * h->blank[0];
+    auto keptOf = [](uint64_t differ) {  // bytes up to the last one that differs (differ != 0)
+      const auto trailing = unsigned(std::endian::native == std::endian::little
+                                         ? std::countl_zero(differ)
+                                         : std::countr_zero(differ));
+      return uint64_t(8 - trailing / 8);
+    };
+    if (length < 8) {
+      while (length > 0 && p[length - 1] == h->blank[0]) --length;
+      return length;
+    }
+    if (length <= 64) {
+      // A short field, every word from the start and the last 8 bytes: the
+      // last word that is not all blanks wins, chosen without branching on
+      // where the text ends (it ends at a different place in every record).
+      uint64_t kept = 0;
+      for (uint64_t at = 0;; at += 8) {
+        const uint64_t start = at + 8 <= length ? at : length - 8;
+        uint64_t word;
+        std::memcpy(&word, p + start, 8);
+        const uint64_t differ = word ^ blanks;
+        // differ | 1 keeps the count defined; the mask drops an all-blank word.
+        const uint64_t candidate = start + keptOf(differ | 1);
+        const uint64_t take = uint64_t(0) - uint64_t(differ != 0);
+        kept = (candidate & take) | (kept & ~take);
+        if (start == length - 8) return kept;
+      }
+    }
     for (; length >= 8; length -= 8) {
       uint64_t word;
       std::memcpy(&word, p + length - 8, 8);
       const uint64_t differ = word ^ blanks;
-      if (differ == 0) continue;
-      const int trailing = std::endian::native == std::endian::little ? std::countl_zero(differ)
-                                                                      : std::countr_zero(differ);
-      return length - uint64_t(trailing / 8);
+      if (differ != 0) return length - 8 + keptOf(differ);
     }
-    while (length > 0 && p[length - 1] == h->blank[0]) --length;
-    return length;
+    if (length == 0) return 0;
+    // Fewer than 8 bytes are left: the first 8 bytes of the text hold them,
+    // followed by bytes already found to be blanks.
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    const uint64_t differ = word ^ blanks;
+    return differ == 0 ? 0 : keptOf(differ);
   }
   if (length % h->unit != 0) return length;
   while (length >= h->unit && isBlankAt(h, p + length - h->unit)) length -= h->unit;
@@ -425,6 +455,11 @@ KovaStatus createEncodingHandle(Host& host, const EncodingEntry& entry, KovaEnco
   if (h->codec == Codec::kNone && h->singleByte && !describeBytes(h)) {
     delete h;
     return kStatusNotSupported;
+  }
+  h->everyByteValid = h->codec == Codec::kLatin1;
+  if (h->codec == Codec::kNone && h->singleByte) {
+    h->everyByteValid = true;
+    for (bool valid : h->validByte) h->everyByteValid = h->everyByteValid && valid;
   }
   if (h->codec == Codec::kNone && !h->singleByte) {
     UErrorCode error = U_ZERO_ERROR;

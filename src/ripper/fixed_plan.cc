@@ -1,0 +1,344 @@
+// The typed FIXED plan: one step per column with a typed entry, in column
+// order, each a specialised move chosen from the column state once per
+// block. The decisions mirror fixedTypedRecord in fixed_record.cc; the
+// differential tests in tests/fixed_varbin keep the two in step.
+#include "src/ripper/fixed_plan.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "src/convert/missing.h"
+#include "src/host/log.h"
+#include "src/host/pool.h"
+#include "src/ripper/convert_value.h"
+
+namespace kova {
+
+enum class StepKind : uint8_t {
+  kNull,        // bytes outside the record, or nothing to convert: the null indicator
+  kInt1,        // integers of octets bytes, as they are or byte-reversed
+  kInt2,
+  kInt4,
+  kInt8,
+  kInt2Swap,
+  kInt4Swap,
+  kInt8Swap,
+  kIntOther,    // any other width
+  kDouble,      // 8 bytes in native order
+  kDoubleSwap,  // 8 bytes reversed
+  kDoubleShort, // fewer than 8 bytes, widened
+  kText,        // checked, trimmed, copied
+  kBytes,       // octets bytes as they are
+};
+
+struct FixedStep {
+  StepKind kind;
+  uint8_t indicatorWidth;   // the entry's code (masked)
+  uint8_t reverse;          // kIntOther, kDoubleShort: the column's bigEndian
+  uint8_t keepMissingCode;  // doubles: a missing double keeps its code (nullAsMissing)
+  uint8_t blended;          // text: stored word by word (copyBlended)
+  uint8_t unused[3];
+  int32_t nullIndicator;    // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
+  uint64_t source;          // the column's offset in the record
+  uint64_t length;          // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
+  uint64_t limit;           // text: the entry's octetLength
+  uint64_t dataOffset;
+  uint64_t indicatorOffset;
+  KovaEncodingHandle* handle;  // text: the row encoding's handle
+};
+
+struct FixedPlan {
+  uint64_t capacity;  // steps the room holds
+  uint64_t count;
+  uint64_t reclen;
+  FixedStep steps[];
+};
+
+namespace {
+
+// The plan's address is kept in the first word of the parser-state room,
+// which FIXED rippers do not use otherwise (bind leaves it zero).
+FixedPlan* storedPlan(const KovaRipper* ripper) {
+  FixedPlan* plan;
+  std::memcpy(&plan, &ripper->parserStateWords[0], sizeof plan);
+  return plan;
+}
+
+void storePlan(KovaRipper* ripper, FixedPlan* plan) {
+  std::memcpy(&ripper->parserStateWords[0], &plan, sizeof plan);
+}
+
+// Whether count bytes at offset lie inside a record of reclen bytes.
+bool inside(int64_t offset, uint64_t count, uint64_t reclen) {
+  return offset >= 0 && uint64_t(offset) <= reclen && count <= reclen - uint64_t(offset);
+}
+
+StepKind integerKind(uint64_t octets, bool reverse) {
+  switch (octets) {
+    case 1: return StepKind::kInt1;
+    case 2: return reverse ? StepKind::kInt2Swap : StepKind::kInt2;
+    case 4: return reverse ? StepKind::kInt4Swap : StepKind::kInt4;
+    case 8: return reverse ? StepKind::kInt8Swap : StepKind::kInt8;
+    default: return StepKind::kIntOther;
+  }
+}
+
+FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uint64_t reclen) {
+  const KovaLayoutEntry* entry = state->typedEntry;
+  const KovaColumn* column = state->column;
+  const bool reverse = state->bigEndian != 0;
+  FixedStep step{};
+  step.kind = StepKind::kNull;
+  step.indicatorWidth = uint8_t(entry->indicatorWidth & kIndicatorWidthMask);
+  step.reverse = reverse;
+  step.keepMissingCode = ripper->nullAsMissing;
+  step.nullIndicator = (ripper->nullAsMissing && entry->sqlType == kSqlDouble)
+                           ? kIndicatorNullDouble
+                           : kIndicatorNull;
+  step.source = uint64_t(column->offset);
+  step.dataOffset = entry->dataOffset;
+  step.indicatorOffset = entry->indicatorOffset;
+  const uint64_t octets = entry->octetLength;
+  const uint64_t bytelength = column->bytelength > 0 ? uint64_t(column->bytelength) : 0;
+  switch (state->valueKind) {
+    case kValueInteger:
+      if (!inside(column->offset, octets, reclen)) break;
+      step.kind = integerKind(octets, reverse);
+      step.length = octets;
+      break;
+    case kValueDouble: {
+      const uint64_t width = std::min<uint64_t>(bytelength, 8);
+      if (!inside(column->offset, width, reclen)) break;
+      step.kind = width < 8 ? StepKind::kDoubleShort
+                            : reverse ? StepKind::kDoubleSwap : StepKind::kDouble;
+      step.length = width;
+      break;
+    }
+    case kValueText:
+      if (!inside(column->offset, bytelength, reclen) || !state->targetHandle) break;
+      step.kind = StepKind::kText;
+      step.length = bytelength;
+      step.limit = octets;
+      step.handle = state->targetHandle;
+      // Word moves need a slot of 8 bytes or more and as many text bytes.
+      step.blended = std::endian::native == std::endian::little && octets >= 8 &&
+                     octets <= bytelength && octets <= 64;
+      break;
+    case kValueBytes:
+      if (!inside(column->offset, octets, reclen)) break;
+      step.kind = StepKind::kBytes;
+      step.length = octets;
+      break;
+    default:
+      break;
+  }
+  return step;
+}
+
+inline void writeIndicator(uint8_t* row, const FixedStep& step, int64_t value) {
+  uint8_t* at = row + step.indicatorOffset;
+  switch (step.indicatorWidth) {
+    case kIndicatorWidth8: std::memcpy(at, &value, 8); break;
+    case kIndicatorWidth1: *at = uint8_t(value); break;
+    case kIndicatorWidth2: {
+      const auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      break;
+    }
+    case kIndicatorWidth4: {
+      const auto narrow = static_cast<int32_t>(value);
+      std::memcpy(at, &narrow, 4);
+      break;
+    }
+    default: break;
+  }
+}
+
+inline uint64_t loadBits(const uint8_t* at) {
+  uint64_t bits;
+  std::memcpy(&bits, at, 8);
+  return bits;
+}
+
+inline uint16_t swapBytes(uint16_t v) { return __builtin_bswap16(v); }
+inline uint32_t swapBytes(uint32_t v) { return __builtin_bswap32(v); }
+inline uint64_t swapBytes(uint64_t v) { return __builtin_bswap64(v); }
+
+template <typename T>
+inline void moveInteger(uint8_t* to, const uint8_t* from, bool reverse) {
+  T value;
+  std::memcpy(&value, from, sizeof value);
+  if (reverse) value = swapBytes(value);
+  std::memcpy(to, &value, sizeof value);
+}
+
+// Copies n bytes (a short text, usually) with a few overlapping word moves;
+// exactly the n bytes at to are written.
+inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
+  if (n >= 8) {
+    if (n > 16) {
+      std::memcpy(to, from, n);
+      return;
+    }
+    uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else if (n > 0) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
+}
+
+// Stores the first n bytes of a text of room bytes or more into a slot of
+// room bytes (8 or more) without branching on n: every word of the slot is
+// rewritten, its bytes from n on with what they held. REQUIRES: n <= room,
+// a little-endian host.
+inline void copyBlended(uint8_t* to, const uint8_t* from, uint64_t n, uint64_t room) {
+  for (uint64_t at = 0;; at += 8) {
+    const uint64_t start = at + 8 <= room ? at : room - 8;
+    const uint64_t taken = std::min<uint64_t>(n - std::min(n, start), 8);
+    // The low taken bytes: (1 << 8 * taken) - 1, written so taken = 8 needs no branch.
+    const uint64_t mask = ((uint64_t(1) << (4 * taken)) << (4 * taken)) - 1;
+    uint64_t text, held;
+    std::memcpy(&text, from + start, 8);
+    std::memcpy(&held, to + start, 8);
+    held = (text & mask) | (held & ~mask);
+    std::memcpy(to + start, &held, 8);
+    if (start == room - 8) return;
+  }
+}
+
+// The indicator of the double stored at value: 8, or for a missing value
+// its code (-89 "_", -87 to -62 "A" to "Z", -88 any other; complemented
+// byte 5) when the codes are kept and -1 when they are not.
+inline int64_t doubleIndicator(const uint8_t* value, bool keepMissingCode) {
+  if (!isMissing(std::bit_cast<double>(loadBits(value)))) return 8;
+  if (!keepMissingCode) return kIndicatorNull;
+  const auto code = static_cast<uint8_t>(~value[5]);
+  if (code == 0x2D) return -89;
+  if (code >= 0x41 && code <= 0x5A) return -87 + (code - 0x41);
+  return -88;
+}
+
+// One record into one row. Returns the status of a refused text, else 0.
+inline KovaStatus convertOne(const FixedPlan* plan, const uint8_t* record, uint8_t* row) {
+  for (uint64_t k = 0; k < plan->count; ++k) {
+    const FixedStep& step = plan->steps[k];
+    const uint8_t* from = record + step.source;
+    uint8_t* at = row + step.dataOffset;
+    int64_t v;
+    switch (step.kind) {
+      case StepKind::kNull: v = step.nullIndicator; break;
+      case StepKind::kInt1: *at = *from, v = 1; break;
+      case StepKind::kInt2: moveInteger<uint16_t>(at, from, false), v = 2; break;
+      case StepKind::kInt4: moveInteger<uint32_t>(at, from, false), v = 4; break;
+      case StepKind::kInt8: moveInteger<uint64_t>(at, from, false), v = 8; break;
+      case StepKind::kInt2Swap: moveInteger<uint16_t>(at, from, true), v = 2; break;
+      case StepKind::kInt4Swap: moveInteger<uint32_t>(at, from, true), v = 4; break;
+      case StepKind::kInt8Swap: moveInteger<uint64_t>(at, from, true), v = 8; break;
+      case StepKind::kIntOther:
+        copyOrdered(at, from, step.length, step.reverse != 0);
+        v = int64_t(step.length);
+        break;
+      case StepKind::kDouble:
+      case StepKind::kDoubleSwap: {
+        uint64_t bits;
+        std::memcpy(&bits, from, 8);
+        if (step.kind == StepKind::kDoubleSwap) bits = swapBytes(bits);
+        std::memcpy(at, &bits, 8);
+        v = doubleIndicator(at, step.keepMissingCode != 0);
+        break;
+      }
+      case StepKind::kDoubleShort: {
+        // The bytes are the double's high-order ones in the column's order.
+        uint8_t wide[8] = {};
+        std::memcpy(step.reverse ? wide : wide + 8 - step.length, from, step.length);
+        uint8_t ordered[8];
+        copyOrdered(ordered, wide, 8, step.reverse != 0);
+        uint64_t bits;
+        std::memcpy(&bits, ordered, 8);
+        std::memcpy(at, &bits, 8);
+        v = doubleIndicator(at, step.keepMissingCode != 0);
+        break;
+      }
+      case StepKind::kText: {
+        KovaEncodingHandle* handle = step.handle;
+        uint64_t scratch = 0;
+        const KovaStatus status = handle->ops->checkValue(handle, from, step.length, 0, &scratch);
+        if (status != kStatusOk) return status;
+        const uint64_t kept =
+            std::min(handle->ops->trimmedLength(handle, from, step.length, 0), step.limit);
+        if (step.blended) {
+          copyBlended(at, from, kept, step.limit);
+        } else {
+          copyShort(at, from, kept);
+        }
+        v = int64_t(kept);
+        break;
+      }
+      case StepKind::kBytes:
+        if (step.length > 0) std::memcpy(at, from, step.length);
+        v = int64_t(step.length);
+        break;
+      default:
+        v = step.nullIndicator;
+        break;
+    }
+    // A negative v here is a double's missing code, already settled.
+    writeIndicator(row, step, v);
+  }
+  return kStatusOk;
+}
+
+}  // namespace
+
+KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** result) {
+  const KovaObject* table = ripper->table;
+  const uint64_t columns = table->columnCount > 0 ? uint64_t(table->columnCount) : 0;
+  FixedPlan* plan = storedPlan(ripper);
+  if (!plan || plan->capacity < columns) {
+    const uint64_t room = columns > 0 ? columns : 1;
+    const uint64_t size = sizeof(FixedPlan) + room * sizeof(FixedStep);
+    void* grown = poolResize(ripper->pool, plan, size, true);
+    if (!grown) {
+      logAllocationFailure(ripper->diagnostics, u"fixedRipBlock", int64_t(size));
+      return kStatusNoMemory;
+    }
+    plan = static_cast<FixedPlan*>(grown);
+    plan->capacity = room;
+    storePlan(ripper, plan);
+  }
+  plan->reclen = uint64_t(reclen);
+  plan->count = 0;
+  for (uint64_t i = 0; i < columns; ++i) {
+    const KovaColumnState* state = &ripper->columns[i];
+    if (!state->typedEntry) continue;
+    plan->steps[plan->count++] = planColumn(ripper, state, plan->reclen);
+  }
+  *result = plan;
+  return kStatusOk;
+}
+
+KovaStatus convertFixedRecords(const FixedPlan* plan, const uint8_t* records, int64_t count,
+                               uint8_t* row, uint64_t rowLength) {
+  const uint64_t reclen = plan->reclen;
+  for (int64_t i = 0; i < count; ++i) {
+    const KovaStatus status = convertOne(plan, records, row);
+    if (status != kStatusOk) return status;
+    records += reclen;
+    row += rowLength;
+  }
+  return kStatusOk;
+}
+
+}  // namespace kova
