@@ -15,16 +15,18 @@
 #include <string>
 #include <string_view>
 
-#include "kova/extension.h"
-#include "kova/metadata.h"
-#include "kova/ripper.h"
-#include "runtime/kernel/host.h"
+#include "fuzz/fuzz_support.h"
 #include "unicode/ucnv.h"
 
-extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
-extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
+namespace kova::fuzzing {
+const char* const kTargetName = "clf_ripper";
+}  // namespace kova::fuzzing
 
 namespace {
+
+using kova::fuzzing::appendRows;
+using kova::fuzzing::check;
+using kova::fuzzing::module;
 
 // UTF-8 (no transcoding), single-byte, Unicode and double-byte encodings.
 constexpr int32_t kEncodings[] = {20, 1, 12, 50, 21, 22, 23, 24, 40, 41, 42, 43, 44};
@@ -52,31 +54,6 @@ bool wellFormed(const char* name, const uint8_t* data, size_t size) {
                 reinterpret_cast<const char*>(data), int32_t(size), &error);
   ucnv_close(converter);
   return U_SUCCESS(error);
-}
-
-struct Module {
-  kova::runtime::Host host;
-  KovaExtensionObject* extension = nullptr;
-  Module() {
-    zrextver(host.kernel(), nullptr, nullptr);
-    extension = zrekova(host.kernel(), nullptr);
-    if (!extension) {
-      std::fprintf(stderr, "zrekova failed\n");
-      std::abort();
-    }
-  }
-};
-
-Module& module() {
-  static Module* m = new Module;
-  return *m;
-}
-
-void check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "clf_ripper: %s\n", what);
-    std::abort();
-  }
 }
 
 void name(KovaObject* table, KovaColumn* column, std::u16string_view text) {
@@ -107,37 +84,8 @@ KovaObject* logTable(int32_t encoding) {
   return table;
 }
 
-int64_t indicator(const uint8_t* at, uint32_t code) {
-  switch (code & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(*at);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
-  }
-}
-
-// Every value of the rows: its indicator, then the bytes it counts.
-void appendRows(const KovaRipper* ripper, const uint8_t* rows, int32_t count, std::string* out) {
-  for (int32_t r = 0; r < count; ++r) {
-    const uint8_t* row = rows + uint64_t(r) * ripper->rowLength;
-    for (uint32_t i = 0; i < ripper->layoutCount; ++i) {
-      const KovaLayoutEntry& e = ripper->typedLayout[i];
-      int64_t n = indicator(row + e.indicatorOffset, e.indicatorWidth);
-      out->append(reinterpret_cast<const char*>(&n), sizeof n);
-      if (n > 0) {
-        out->append(reinterpret_cast<const char*>(row + e.dataOffset),
-                    size_t(std::min<int64_t>(n, int64_t(e.octetLength))));
-      }
-    }
-    out->push_back('\n');
-  }
-}
-
 std::string rip(KovaObject* table, const uint8_t* data, size_t size, uint32_t seed) {
-  KovaRipper* ripper = module().extension->createRipper(table, nullptr, nullptr);
-  check(ripper != nullptr, "createRipper failed");
-  check(ripper->ops.describe(ripper) != nullptr, "describe failed");
-  check(ripper->ops.bind(ripper) == kStatusOk, "bind failed");
+  KovaRipper* ripper = kova::fuzzing::boundRipper(table, 0);
   std::string out;
   size_t offset = 0;
   while (offset < size) {
@@ -179,9 +127,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(pieces == whole, "blocks and one block give different rows");
   }
   table->destroy(table);
-  kova::runtime::Account after = module().host.account();
-  check(after.pools == before.pools && after.blocks == before.blocks &&
-            after.bytes == before.bytes && after.objects == before.objects,
-        "the host account changed");
+  kova::fuzzing::checkAccount(before);
   return 0;
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/binary_fuzz.h"
+#include "fuzz/fuzz_support.h"
 
 namespace kova::fuzzing {
 const char* const kTargetName = "delimited_ripper";

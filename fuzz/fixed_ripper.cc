@@ -9,7 +9,7 @@
 // - nothing stays alive in the host once the ripper and table are destroyed.
 #include <memory>
 
-#include "fuzz/binary_fuzz.h"
+#include "fuzz/fuzz_support.h"
 
 namespace kova::fuzzing {
 

@@ -12,39 +12,16 @@
 #include <cstring>
 #include <string>
 
-#include "kova/extension.h"
-#include "kova/metadata.h"
-#include "runtime/kernel/host.h"
+#include "fuzz/fuzz_support.h"
 
-extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
-extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
+namespace kova::fuzzing {
+const char* const kTargetName = "metadata_reader";
+}  // namespace kova::fuzzing
 
 namespace {
 
-struct Module {
-  kova::runtime::Host host;
-  KovaExtensionObject* extension = nullptr;
-  Module() {
-    zrextver(host.kernel(), nullptr, nullptr);
-    extension = zrekova(host.kernel(), nullptr);
-    if (!extension) {
-      std::fprintf(stderr, "zrekova failed\n");
-      std::abort();
-    }
-  }
-};
-
-Module& module() {
-  static Module* m = new Module;
-  return *m;
-}
-
-void check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "metadata_reader: %s\n", what);
-    std::abort();
-  }
-}
+using kova::fuzzing::check;
+using kova::fuzzing::module;
 
 KovaObject* instance() {
   KovaExtensionObject* e = module().extension;
@@ -106,9 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   whole->destroy(whole);
   pieces->destroy(pieces);
-  kova::runtime::Account after = module().host.account();
-  check(after.pools == before.pools && after.blocks == before.blocks &&
-            after.bytes == before.bytes && after.objects == before.objects,
-        "the host account changed");
+  kova::fuzzing::checkAccount(before);
   return 0;
 }

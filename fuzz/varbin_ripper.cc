@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "fuzz/binary_fuzz.h"
+#include "fuzz/fuzz_support.h"
 
 namespace kova::fuzzing {
 

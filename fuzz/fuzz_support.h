@@ -1,4 +1,4 @@
-// Shared pieces of the FIXED and VARBIN fuzz targets: the module started
+// Shared pieces of the fuzz targets: the module started
 // once per process, a check that aborts with the target's name, a table
 // created with columns, rippers created, described and bound, typed rows
 // rendered as the bytes that carry meaning, and the host account compared.
