@@ -6,6 +6,7 @@
 #include "src/convert/missing.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/ripper/convert_dates.h"
 #include "src/ripper/convert_value.h"
 
 namespace kova {
@@ -45,6 +46,13 @@ double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* te
   const void* input = text;
   uint64_t length = n;
   if (informat->inputKind == kFormatKindWide) {
+    // The common date and time texts need neither 16-bit text nor the
+    // informat's general reader.
+    double value;
+    if (const DateReader reader = dateReaderOf(state);
+        reader != DateReader::kNone && readDateText(reader, text, n, &value)) {
+      return value;
+    }
     if (!fieldToWideScratch(ripper, state, text, n, &length)) return kMissing;
     input = ripper->wideScratch;
   }
