@@ -14,10 +14,11 @@ setup:
 	@bash scripts/setup.sh
 
 $(BUILD)/build.ninja:
+	@echo "kova: configuring $(BUILD)/; the first build takes a few minutes" >&2
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
 
 build: setup $(BUILD)/build.ninja
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake --build $(BUILD) -j $(JOBS) -- --quiet
 
 run: build
 	@bash scripts/run-example.sh $(BUILD)/bin/kova
