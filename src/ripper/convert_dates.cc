@@ -64,17 +64,22 @@ bool isoDate(const uint8_t* p, int64_t* date) {
 
 // dd/Mon/yyyy at p (11 bytes), the month's abbreviation in any case.
 bool logDate(const uint8_t* p, int64_t* date) {
-  static constexpr char kMonths[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+  // The abbreviations in upper case, three letters packed as p[3..5] are.
+  static constexpr uint32_t kMonths[12] = {
+      'J' << 16 | 'A' << 8 | 'N', 'F' << 16 | 'E' << 8 | 'B', 'M' << 16 | 'A' << 8 | 'R',
+      'A' << 16 | 'P' << 8 | 'R', 'M' << 16 | 'A' << 8 | 'Y', 'J' << 16 | 'U' << 8 | 'N',
+      'J' << 16 | 'U' << 8 | 'L', 'A' << 16 | 'U' << 8 | 'G', 'S' << 16 | 'E' << 8 | 'P',
+      'O' << 16 | 'C' << 8 | 'T', 'N' << 16 | 'O' << 8 | 'V', 'D' << 16 | 'E' << 8 | 'C'};
   if (p[2] != '/' || p[6] != '/') return false;
-  char name[3];
-  for (int i = 0; i < 3; ++i) {
-    const uint8_t c = p[3 + i];
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))) return false;
-    name[i] = char(c & ~0x20);
+  uint32_t name = 0;
+  for (int i = 3; i < 6; ++i) {
+    const uint8_t upper = p[i] & ~0x20;
+    if (upper < 'A' || upper > 'Z') return false;  // letters only
+    name = name << 8 | upper;
   }
   int month = 0;
-  for (int m = 0; m < 12 && month == 0; ++m) {
-    if (std::memcmp(name, kMonths + 3 * m, 3) == 0) month = m + 1;
+  for (int m = 0; m < 12; ++m) {
+    if (name == kMonths[m]) month = m + 1;
   }
   const int day = twoDigits(p);
   const int year = fourDigits(p + 7);
