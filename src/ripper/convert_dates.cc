@@ -165,11 +165,14 @@ bool readMoment(const uint8_t* p, uint32_t n, Moment* m) {
   return m->hasTime;
 }
 
+// What the reader was decided for: the informat object and its operation
+// (an object made anew at an old address is looked at again).
 struct Plan {
   const KovaFormatObject* informat;
-  DateReader reader;
+  KovaStatus (*run)(KovaFormatObject* object, int32_t zero);
 };
 static_assert(sizeof(Plan) <= sizeof(KovaColumnState::reserved5));
+static_assert(sizeof(DateReader) <= sizeof(KovaColumnState::reserved3));
 
 // A few texts of every form, near the ends of days and of the span's start.
 constexpr std::string_view kProbes[] = {
@@ -262,15 +265,20 @@ bool readDateText(DateReader reader, const uint8_t* text, uint32_t n, double* va
 }
 
 DateReader dateReaderOf(KovaColumnState* state) {
+  const KovaFormatObject* informat = state->formatObject;
   Plan plan;
   std::memcpy(&plan, state->reserved5, sizeof plan);
-  if (plan.reader != DateReader::kUnknown && plan.informat == state->formatObject) {
-    return plan.reader;
+  DateReader reader;
+  std::memcpy(&reader, state->reserved3, sizeof reader);
+  if (reader != DateReader::kUnknown && plan.informat == informat && informat &&
+      plan.run == informat->run) {
+    return reader;
   }
-  plan.informat = state->formatObject;
-  plan.reader = classify(state);
+  reader = classify(state);
+  plan = {informat, informat ? informat->run : nullptr};
   std::memcpy(state->reserved5, &plan, sizeof plan);
-  return plan.reader;
+  std::memcpy(state->reserved3, &reader, sizeof reader);
+  return reader;
 }
 
 }  // namespace kova

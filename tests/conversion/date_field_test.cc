@@ -30,6 +30,12 @@ constexpr Reader kReaders[] = {
     {u"TIME8.", kTypeTime, DateReader::kTime},
 };
 
+std::string nameOf(const Reader& r) {
+  std::string name;
+  for (const char16_t* c = r.informat; *c; ++c) name += char(*c);
+  return name;
+}
+
 std::string dateText(int year, int month, int day) {
   char text[16];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
@@ -167,7 +173,7 @@ TEST_F(DateFieldTest, TextsReadInPlaceGiveTheInformatsDouble) {
       "29/Feb/2000:12:00:00 +2359", "29/Feb/2000:12:00:00 +2400", "29/feb/2000:12:00:00 -0060",
       "9/Feb/2000:12:00:00", "2024-1-05", "2024-01-5", "", "-", "2024-02-29 13:05"};
   for (const Reader& r : kReaders) {
-    SCOPED_TRACE(std::string(r.informat, r.informat + 8));
+    SCOPED_TRACE(nameOf(r));
     KovaRipper* ripper = ripperFor(r);
     ASSERT_NE(ripper, nullptr);
     KovaFormatObject* informat = state(ripper, 0).formatObject;
@@ -188,7 +194,7 @@ TEST_F(DateFieldTest, TextsReadInPlaceGiveTheInformatsDouble) {
 TEST_F(DateFieldTest, RipperReadsEveryTextAsTheInformatDoes) {
   const std::vector<std::string> texts = generatedTexts(4000);
   for (const Reader& r : kReaders) {
-    SCOPED_TRACE(std::string(r.informat, r.informat + 8));
+    SCOPED_TRACE(nameOf(r));
     KovaRipper* ripper = ripperFor(r);
     ASSERT_NE(ripper, nullptr);
     KovaFormatObject* informat = state(ripper, 0).formatObject;
