@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "src/convert/missing.h"
 #include "src/host/log.h"
@@ -32,13 +35,18 @@ enum class StepKind : uint8_t {
   kBytes,       // octets bytes as they are
 };
 
+// The indicator widths a step can store: none (a code the layout does not
+// know), 1, 2, 4 or 8 bytes.
+constexpr unsigned kWidthClasses = 5;
+
 struct FixedStep {
   StepKind kind;
+  uint8_t op;               // kind and indicator width in one: what convertOne switches on
   uint8_t indicatorWidth;   // the entry's code (masked)
   uint8_t reverse;          // kIntOther, kDoubleShort: the column's bigEndian
   uint8_t keepMissingCode;  // doubles: a missing double keeps its code (nullAsMissing)
   uint8_t blended;          // text: stored word by word (copyBlended)
-  uint8_t unused[3];
+  uint8_t unused[2];
   int32_t nullIndicator;    // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
   uint64_t source;          // the column's offset in the record
   uint64_t length;          // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
@@ -46,7 +54,24 @@ struct FixedStep {
   uint64_t dataOffset;
   uint64_t indicatorOffset;
   KovaEncodingHandle* handle;  // text: the row encoding's handle
+  // text: the handle's checks, looked up once per block
+  KovaStatus (*checkValue)(KovaEncodingHandle*, const void*, uint64_t, uint32_t, uint64_t*);
+  uint64_t (*trimmedLength)(KovaEncodingHandle*, const void*, uint64_t, uint32_t);
 };
+
+constexpr unsigned widthClass(unsigned code) {
+  switch (code) {
+    case kIndicatorWidth1: return 1;
+    case kIndicatorWidth2: return 2;
+    case kIndicatorWidth4: return 3;
+    case kIndicatorWidth8: return 4;
+    default: return 0;
+  }
+}
+
+constexpr uint8_t opOf(StepKind kind, unsigned widthClassOfStep) {
+  return uint8_t(unsigned(kind) * kWidthClasses + widthClassOfStep);
+}
 
 struct FixedPlan {
   uint64_t capacity;  // steps the room holds
@@ -121,6 +146,8 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
       step.length = bytelength;
       step.limit = octets;
       step.handle = state->targetHandle;
+      step.checkValue = step.handle->ops->checkValue;
+      step.trimmedLength = step.handle->ops->trimmedLength;
       // Word moves need a slot of 8 bytes or more and as many text bytes.
       step.blended = std::endian::native == std::endian::little && octets >= 8 &&
                      octets <= bytelength && octets <= 64;
@@ -133,25 +160,23 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
     default:
       break;
   }
+  step.op = opOf(step.kind, widthClass(step.indicatorWidth));
   return step;
 }
 
-inline void writeIndicator(uint8_t* row, const FixedStep& step, int64_t value) {
-  uint8_t* at = row + step.indicatorOffset;
-  switch (step.indicatorWidth) {
-    case kIndicatorWidth8: std::memcpy(at, &value, 8); break;
-    case kIndicatorWidth1: *at = uint8_t(value); break;
-    case kIndicatorWidth2: {
-      const auto narrow = static_cast<int16_t>(value);
-      std::memcpy(at, &narrow, 2);
-      break;
-    }
-    case kIndicatorWidth4: {
-      const auto narrow = static_cast<int32_t>(value);
-      std::memcpy(at, &narrow, 4);
-      break;
-    }
-    default: break;
+// Stores an indicator of the width class W (0: none) at at.
+template <unsigned W>
+inline void storeIndicator(uint8_t* at, int64_t value) {
+  if constexpr (W == 1) {
+    *at = uint8_t(value);
+  } else if constexpr (W == 2) {
+    const auto narrow = static_cast<int16_t>(value);
+    std::memcpy(at, &narrow, 2);
+  } else if constexpr (W == 3) {
+    const auto narrow = static_cast<int32_t>(value);
+    std::memcpy(at, &narrow, 4);
+  } else if constexpr (W == 4) {
+    std::memcpy(at, &value, 8);
   }
 }
 
@@ -204,6 +229,32 @@ inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
 // rewritten, its bytes from n on with what they held. REQUIRES: n <= room,
 // a little-endian host.
 inline void copyBlended(uint8_t* to, const uint8_t* from, uint64_t n, uint64_t room) {
+#if defined(__SSE2__)
+  if (room >= 16) {
+    // Sixteen bytes at a time, every old byte read before any is written so
+    // no load waits on an overlapping store; where chunks overlap they
+    // agree, both taking each byte by its place against n.
+    const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i limit = _mm_set1_epi8(static_cast<char>(n));  // n <= room <= 64
+    __m128i out[4];
+    uint64_t starts[4];
+    unsigned chunks = 0;
+    for (uint64_t at = 0;; at += 16) {
+      const uint64_t start = at + 16 <= room ? at : room - 16;
+      const __m128i place = _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(start)));
+      const __m128i keep = _mm_cmplt_epi8(place, limit);
+      const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + start));
+      const __m128i held = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to + start));
+      out[chunks] = _mm_or_si128(_mm_and_si128(keep, text), _mm_andnot_si128(keep, held));
+      starts[chunks++] = start;
+      if (start == room - 16) break;
+    }
+    for (unsigned i = 0; i < chunks; ++i) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + starts[i]), out[i]);
+    }
+    return;
+  }
+#endif
   for (uint64_t at = 0;; at += 8) {
     const uint64_t start = at + 8 <= room ? at : room - 8;
     const uint64_t taken = std::min<uint64_t>(n - std::min(n, start), 8);
@@ -230,72 +281,119 @@ inline int64_t doubleIndicator(const uint8_t* value, bool keepMissingCode) {
   return -88;
 }
 
-// One record into one row. Returns the status of a refused text, else 0.
-inline KovaStatus convertOne(const FixedPlan* plan, const uint8_t* record, uint8_t* row) {
-  for (uint64_t k = 0; k < plan->count; ++k) {
-    const FixedStep& step = plan->steps[k];
-    const uint8_t* from = record + step.source;
-    uint8_t* at = row + step.dataOffset;
-    int64_t v;
-    switch (step.kind) {
-      case StepKind::kNull: v = step.nullIndicator; break;
-      case StepKind::kInt1: *at = *from, v = 1; break;
-      case StepKind::kInt2: moveInteger<uint16_t>(at, from, false), v = 2; break;
-      case StepKind::kInt4: moveInteger<uint32_t>(at, from, false), v = 4; break;
-      case StepKind::kInt8: moveInteger<uint64_t>(at, from, false), v = 8; break;
-      case StepKind::kInt2Swap: moveInteger<uint16_t>(at, from, true), v = 2; break;
-      case StepKind::kInt4Swap: moveInteger<uint32_t>(at, from, true), v = 4; break;
-      case StepKind::kInt8Swap: moveInteger<uint64_t>(at, from, true), v = 8; break;
-      case StepKind::kIntOther:
-        copyOrdered(at, from, step.length, step.reverse != 0);
-        v = int64_t(step.length);
-        break;
-      case StepKind::kDouble:
-      case StepKind::kDoubleSwap: {
-        uint64_t bits;
-        std::memcpy(&bits, from, 8);
-        if (step.kind == StepKind::kDoubleSwap) bits = swapBytes(bits);
-        std::memcpy(at, &bits, 8);
-        v = doubleIndicator(at, step.keepMissingCode != 0);
-        break;
-      }
-      case StepKind::kDoubleShort: {
-        // The bytes are the double's high-order ones in the column's order.
-        uint8_t wide[8] = {};
-        std::memcpy(step.reverse ? wide : wide + 8 - step.length, from, step.length);
-        uint8_t ordered[8];
-        copyOrdered(ordered, wide, 8, step.reverse != 0);
-        uint64_t bits;
-        std::memcpy(&bits, ordered, 8);
-        std::memcpy(at, &bits, 8);
-        v = doubleIndicator(at, step.keepMissingCode != 0);
-        break;
-      }
-      case StepKind::kText: {
-        KovaEncodingHandle* handle = step.handle;
-        uint64_t scratch = 0;
-        const KovaStatus status = handle->ops->checkValue(handle, from, step.length, 0, &scratch);
-        if (status != kStatusOk) return status;
-        const uint64_t kept =
-            std::min(handle->ops->trimmedLength(handle, from, step.length, 0), step.limit);
-        if (step.blended) {
-          copyBlended(at, from, kept, step.limit);
-        } else {
-          copyShort(at, from, kept);
-        }
-        v = int64_t(kept);
-        break;
-      }
-      case StepKind::kBytes:
-        if (step.length > 0) std::memcpy(at, from, step.length);
-        v = int64_t(step.length);
-        break;
+// The value of one step moved from from to at; returns its indicator (a
+// negative one for a double is its missing code). A text the row encoding
+// refuses sets *refused and returns 0.
+template <StepKind K>
+inline int64_t moveValue(const FixedStep& step, const uint8_t* from, uint8_t* at,
+                         KovaStatus* refused) {
+  if constexpr (K == StepKind::kNull) {
+    return step.nullIndicator;
+  } else if constexpr (K == StepKind::kInt1) {
+    *at = *from;
+    return 1;
+  } else if constexpr (K == StepKind::kInt2 || K == StepKind::kInt2Swap) {
+    moveInteger<uint16_t>(at, from, K == StepKind::kInt2Swap);
+    return 2;
+  } else if constexpr (K == StepKind::kInt4 || K == StepKind::kInt4Swap) {
+    moveInteger<uint32_t>(at, from, K == StepKind::kInt4Swap);
+    return 4;
+  } else if constexpr (K == StepKind::kInt8 || K == StepKind::kInt8Swap) {
+    moveInteger<uint64_t>(at, from, K == StepKind::kInt8Swap);
+    return 8;
+  } else if constexpr (K == StepKind::kIntOther) {
+    copyOrdered(at, from, step.length, step.reverse != 0);
+    return int64_t(step.length);
+  } else if constexpr (K == StepKind::kDouble || K == StepKind::kDoubleSwap) {
+    uint64_t bits;
+    std::memcpy(&bits, from, 8);
+    if constexpr (K == StepKind::kDoubleSwap) bits = swapBytes(bits);
+    std::memcpy(at, &bits, 8);
+    if ((bits >> 48) != 0xFFFFu) return 8;  // not missing: the common case, decided in a register
+    return doubleIndicator(at, step.keepMissingCode != 0);
+  } else if constexpr (K == StepKind::kDoubleShort) {
+    // The bytes are the double's high-order ones in the column's order.
+    uint8_t wide[8] = {};
+    std::memcpy(step.reverse ? wide : wide + 8 - step.length, from, step.length);
+    uint8_t ordered[8];
+    copyOrdered(ordered, wide, 8, step.reverse != 0);
+    uint64_t bits;
+    std::memcpy(&bits, ordered, 8);
+    std::memcpy(at, &bits, 8);
+    return doubleIndicator(at, step.keepMissingCode != 0);
+  } else if constexpr (K == StepKind::kText) {
+    KovaEncodingHandle* handle = step.handle;
+    const uint64_t length = step.length;
+    uint64_t scratch = 0;
+    const KovaStatus status = step.checkValue(handle, from, length, 0, &scratch);
+    if (status != kStatusOk) {
+      *refused = status;
+      return 0;
+    }
+    const uint64_t kept = std::min(step.trimmedLength(handle, from, length, 0), step.limit);
+    if (step.blended) {
+      copyBlended(at, from, kept, step.limit);
+    } else {
+      copyShort(at, from, kept);
+    }
+    return int64_t(kept);
+  } else {
+    static_assert(K == StepKind::kBytes);
+    if (step.length > 0) std::memcpy(at, from, step.length);
+    return int64_t(step.length);
+  }
+}
+
+// One step of the kind K with an indicator of width class W. Returns the
+// status of a refused text, else 0.
+template <StepKind K, unsigned W>
+inline KovaStatus runStep(const FixedStep& step, const uint8_t* record, uint8_t* row) {
+  KovaStatus refused = kStatusOk;
+  const int64_t v = moveValue<K>(step, record + step.source, row + step.dataOffset, &refused);
+  if constexpr (K == StepKind::kText) {
+    if (refused != kStatusOk) return refused;
+  }
+  storeIndicator<W>(row + step.indicatorOffset, v);
+  return kStatusOk;
+}
+
+// One record into one row: one switch per column on its kind and indicator
+// width together. Returns the status of a refused text, else 0.
+inline KovaStatus convertOne(const FixedStep* steps, const FixedStep* end, const uint8_t* record,
+                             uint8_t* row) {
+  for (const FixedStep* step = steps; step != end; ++step) {
+    KovaStatus status = kStatusOk;
+    switch (step->op) {
+#define KOVA_STEP_CASE(K, W)                                   \
+  case opOf(StepKind::K, W):                                  \
+    status = runStep<StepKind::K, W>(*step, record, row); \
+    break;
+#define KOVA_STEP_CASES(K) \
+  KOVA_STEP_CASE(K, 0)     \
+  KOVA_STEP_CASE(K, 1)     \
+  KOVA_STEP_CASE(K, 2)     \
+  KOVA_STEP_CASE(K, 3)     \
+  KOVA_STEP_CASE(K, 4)
+      KOVA_STEP_CASES(kNull)
+      KOVA_STEP_CASES(kInt1)
+      KOVA_STEP_CASES(kInt2)
+      KOVA_STEP_CASES(kInt4)
+      KOVA_STEP_CASES(kInt8)
+      KOVA_STEP_CASES(kInt2Swap)
+      KOVA_STEP_CASES(kInt4Swap)
+      KOVA_STEP_CASES(kInt8Swap)
+      KOVA_STEP_CASES(kIntOther)
+      KOVA_STEP_CASES(kDouble)
+      KOVA_STEP_CASES(kDoubleSwap)
+      KOVA_STEP_CASES(kDoubleShort)
+      KOVA_STEP_CASES(kText)
+      KOVA_STEP_CASES(kBytes)
+#undef KOVA_STEP_CASES
+#undef KOVA_STEP_CASE
       default:
-        v = step.nullIndicator;
         break;
     }
-    // A negative v here is a double's missing code, already settled.
-    writeIndicator(row, step, v);
+    if (status != kStatusOk) return status;
   }
   return kStatusOk;
 }
@@ -331,9 +429,13 @@ KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** resu
 
 KovaStatus convertFixedRecords(const FixedPlan* plan, const uint8_t* records, int64_t count,
                                uint8_t* row, uint64_t rowLength) {
+  // Locals: the rows are bytes, so the compiler would otherwise read the
+  // plan anew after every store.
   const uint64_t reclen = plan->reclen;
+  const FixedStep* const steps = plan->steps;
+  const FixedStep* const end = steps + plan->count;
   for (int64_t i = 0; i < count; ++i) {
-    const KovaStatus status = convertOne(plan, records, row);
+    const KovaStatus status = convertOne(steps, end, records, row);
     if (status != kStatusOk) return status;
     records += reclen;
     row += rowLength;
