@@ -228,7 +228,7 @@ inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
 // room bytes (8 or more) without branching on n: every word of the slot is
 // rewritten, its bytes from n on with what they held. REQUIRES: n <= room,
 // a little-endian host.
-inline void copyBlended(uint8_t* to, const uint8_t* from, uint64_t n, uint64_t room) {
+[[gnu::always_inline]] inline void copyBlended(uint8_t* to, const uint8_t* from, uint64_t n, uint64_t room) {
 #if defined(__SSE2__)
   if (room >= 16) {
     // Sixteen bytes at a time, every old byte read before any is written so
@@ -285,7 +285,7 @@ inline int64_t doubleIndicator(const uint8_t* value, bool keepMissingCode) {
 // negative one for a double is its missing code). A text the row encoding
 // refuses sets *refused and returns 0.
 template <StepKind K>
-inline int64_t moveValue(const FixedStep& step, const uint8_t* from, uint8_t* at,
+[[gnu::always_inline]] inline int64_t moveValue(const FixedStep& step, const uint8_t* from, uint8_t* at,
                          KovaStatus* refused) {
   if constexpr (K == StepKind::kNull) {
     return step.nullIndicator;
@@ -347,7 +347,7 @@ inline int64_t moveValue(const FixedStep& step, const uint8_t* from, uint8_t* at
 // One step of the kind K with an indicator of width class W. Returns the
 // status of a refused text, else 0.
 template <StepKind K, unsigned W>
-inline KovaStatus runStep(const FixedStep& step, const uint8_t* record, uint8_t* row) {
+[[gnu::always_inline]] inline KovaStatus runStep(const FixedStep& step, const uint8_t* record, uint8_t* row) {
   KovaStatus refused = kStatusOk;
   const int64_t v = moveValue<K>(step, record + step.source, row + step.dataOffset, &refused);
   if constexpr (K == StepKind::kText) {
