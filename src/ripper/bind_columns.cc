@@ -9,6 +9,7 @@
 #include "src/host/siblings.h"
 #include "src/metadata/text.h"
 #include "src/ripper/bind.h"
+#include "src/ripper/convert_value.h"
 #include "src/ripper/transcoder_cache.h"
 
 namespace kova {
@@ -170,6 +171,11 @@ KovaStatus ripperTranscoders(KovaRipper* ripper, KovaColumnState* state) {
   if (field != 0 && row != 0) {
     status = transcoderIfNeeded(ripper, field, row, &state->directTranscoder);
     if (status != kStatusOk) return status;
+    // UTF-8 fields into a row encoding that writes ASCII as ASCII: a field
+    // of ASCII bytes is its own transcoding, so it may skip the transcoder.
+    state->reserved4[kAsciiPassesByte] =
+        state->directTranscoder && field == kEncodingUtf8 &&
+        !needsTranscoding(ripper, kEncodingLiteral, row);
   }
   if (row != 0) {
     status = cachedHandle(ripper, row, &state->targetHandle);

@@ -13,6 +13,25 @@
 
 namespace kova {
 
+// The byte of KovaColumnState::reserved4 that bind sets when the column's
+// fields are UTF-8 and its row encoding writes ASCII as ASCII: a field of
+// ASCII bytes then needs no transcoding.
+inline constexpr int kAsciiPassesByte = 0;
+
+// True when the n bytes are all below 0x80.
+inline bool allAscii(const uint8_t* text, uint64_t n) {
+  uint64_t i = 0;
+  uint64_t high = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    high |= word;
+  }
+  high &= 0x8080808080808080ull;
+  for (; i < n; ++i) high |= text[i] & 0x80u;
+  return high == 0;
+}
+
 // Stores one field of n bytes into destination (capacity bytes), through the
 // column's transcoders and, for a column without a character length, its
 // character informat; cuts the value to the column's character length and to

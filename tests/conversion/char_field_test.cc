@@ -192,6 +192,30 @@ TEST_F(CharFieldTest, DirectTranscodingCutsWhatDoesNotFit) {
   EXPECT_EQ(wide->truncations, 1u);
 }
 
+TEST_F(CharFieldTest, AsciiFieldsSkipOnlyTranscodersThatKeepAscii) {
+  // Into ISO-8859-1 rows an ASCII field is stored as it is; into EBCDIC rows
+  // it is still transcoded; both cut and count as before.
+  KovaRipper* latin = charRipper(0, 4, 1);
+  KovaRipper* ebcdic = charRipper(0, 4, 50);
+  ASSERT_NE(latin, nullptr);
+  ASSERT_NE(ebcdic, nullptr);
+  EXPECT_TRUE(state(latin, 0).reserved4[0]);
+  EXPECT_FALSE(state(ebcdic, 0).reserved4[0]);
+  auto row = newRow(latin);
+  convert(latin, row, 0, "Ab1");
+  EXPECT_EQ(indicator(latin, row, 0), 3);
+  EXPECT_EQ(value(latin, row, 0, 3), "Ab1");
+  convert(latin, row, 0, "abcdefg");
+  EXPECT_EQ(value(latin, row, 0), "abcd");
+  EXPECT_EQ(latin->truncations, 1u);
+  convert(latin, row, 0, "a\xC3\xA9");
+  EXPECT_EQ(indicator(latin, row, 0), 2);
+  EXPECT_EQ(value(latin, row, 0, 2), "a\xE9");
+  auto ebcdicRow = newRow(ebcdic);
+  convert(ebcdic, ebcdicRow, 0, "AB");
+  EXPECT_EQ(value(ebcdic, ebcdicRow, 0, 2), "\xC1\xC2");
+}
+
 TEST_F(CharFieldTest, CharacterInformatConvertsColumnsWithoutALength) {
   KovaRipper* ripper = charRipper(0, 6);
   ASSERT_NE(ripper, nullptr);
