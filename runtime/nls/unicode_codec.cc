@@ -160,6 +160,18 @@ inline uint32_t encode(char32_t cp, uint8_t* out, bool* representable) {
   return 0;
 }
 
+// The end of the run of bytes below 0x80 that starts at s (eight at a time).
+inline const uint8_t* asciiRunEnd(const uint8_t* s, const uint8_t* end) {
+  while (end - s >= 8) {
+    uint64_t word;
+    std::memcpy(&word, s, 8);
+    if (word & 0x8080808080808080ull) break;
+    s += 8;
+  }
+  while (s < end && *s < 0x80) ++s;
+  return s;
+}
+
 constexpr bool isByteCodec(Codec c) {
   return c == Codec::kUtf8 || c == Codec::kLatin1 || c == Codec::kAscii;
 }
@@ -173,8 +185,7 @@ CodecResult convert(const uint8_t* s, uint64_t n, uint8_t* t, uint64_t capacity)
   while (s < end) {
     // Runs of ASCII between byte codecs are copied as they are.
     if constexpr (isByteCodec(F) && isByteCodec(T)) {
-      const uint8_t* run = s;
-      while (run < end && *run < 0x80) ++run;
+      const uint8_t* run = asciiRunEnd(s, end);
       uint64_t count = uint64_t(run - s);
       if (count > 0) {
         if (t) {
@@ -213,6 +224,29 @@ CodecResult convert(const uint8_t* s, uint64_t n, uint8_t* t, uint64_t capacity)
         }
         written += count;
         s = run;
+        continue;
+      }
+    }
+    // Latin-1 and UTF-8 into each other, one character at a time, without
+    // the general decoder (the common case of Western European text).
+    if constexpr (F == Codec::kLatin1 && T == Codec::kUtf8) {
+      if (t) {
+        if (capacity - written < 2) return {kStatusTargetTooSmall, 0};
+        t[written] = uint8_t(0xC0 | (*s >> 6));
+        t[written + 1] = uint8_t(0x80 | (*s & 0x3F));
+      }
+      written += 2;
+      ++s;
+      continue;
+    }
+    if constexpr (F == Codec::kUtf8 && T == Codec::kLatin1) {
+      if ((s[0] == 0xC2 || s[0] == 0xC3) && end - s >= 2 && (s[1] & 0xC0) == 0x80) {
+        if (t) {
+          if (capacity == written) return {kStatusTargetTooSmall, 0};
+          t[written] = uint8_t((s[0] << 6) | (s[1] & 0x3F));
+        }
+        ++written;
+        s += 2;
         continue;
       }
     }
