@@ -18,13 +18,12 @@
 #include <string>
 #include <string_view>
 
+#include "bench/bench_support.h"
 #include "kova/extension.h"
 #include "kova/metadata.h"
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 
-extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
-extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
 
 namespace {
 
@@ -35,9 +34,7 @@ struct Module {
   KovaExtensionObject* extension = nullptr;
   Module() {
     host.setOption(u"ZR_NAME_YEARCUTOFF", 1940);
-    zrextver(host.kernel(), nullptr, nullptr);
-    extension = zrekova(host.kernel(), nullptr);
-    if (!extension) std::abort();
+    extension = kova::bench::startModule(host);
   }
 };
 

@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "kova/extension.h"
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
 
-extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
-extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
 
 namespace {
 
@@ -34,9 +33,7 @@ struct Setup {
   std::vector<std::string> words;     // 10 characters of text
 
   Setup() {
-    zrextver(host.kernel(), nullptr, nullptr);
-    extension = zrekova(host.kernel(), nullptr);
-    if (!extension) std::abort();
+    extension = kova::bench::startModule(host);
     table = extension->createInstance(extension, nullptr, nullptr, "bench");
     table->recfm = kRecfmDelimited;
     table->fieldsep = ',';

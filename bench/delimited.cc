@@ -13,13 +13,12 @@
 #include <sstream>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "kova/extension.h"
 #include "kova/metadata.h"
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 
-extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
-extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
 
 namespace {
 
@@ -46,8 +45,7 @@ struct Setup {
   Setup() {
     host.setOption(u"ZRNLS.KPA_SESSION_CEI", kEncodingUtf8);
     host.setOption(u"ZR_NAME_YEARCUTOFF", 1926);
-    zrextver(host.kernel(), nullptr, nullptr);
-    extension = zrekova(host.kernel(), nullptr);
+    extension = kova::bench::startModule(host);
     const char* path = std::getenv("KOVA_DELIMITED_DATA");
     data = slurp(path ? path : benchDir() + "/data/delimited.csv");
   }

@@ -12,12 +12,11 @@
 #include <vector>
 
 #include "bench/binary_records.h"
+#include "bench/bench_support.h"
 #include "kova/extension.h"
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 
-extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
-extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
 
 namespace {
 
@@ -42,9 +41,7 @@ struct Setup {
   std::vector<size_t> varbinCuts;  // record boundaries near every kBlock bytes
 
   Setup() {
-    zrextver(host.kernel(), nullptr, nullptr);
-    extension = zrekova(host.kernel(), nullptr);
-    if (!extension) std::abort();
+    extension = kova::bench::startModule(host);
     fixedTable = table(kRecfmFixed);
     varbinTable = table(kRecfmVarbin);
     fixed.reserve(size_t(kRecords * kReclen));

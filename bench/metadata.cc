@@ -7,12 +7,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "kova/extension.h"
 #include "kova/metadata.h"
 #include "runtime/kernel/host.h"
 
-extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
-extern "C" KovaExtensionObject* zrekova(KovaKernel* kernel, KovaDiagnostics* diagnostics);
 
 namespace {
 
@@ -25,9 +24,7 @@ struct Setup {
   std::string document;
 
   Setup() {
-    zrextver(host.kernel(), nullptr, nullptr);
-    extension = zrekova(host.kernel(), nullptr);
-    if (!extension) std::abort();
+    extension = kova::bench::startModule(host);
     table = extension->createInstance(extension, nullptr, nullptr, "bench");
     table->recfm = kRecfmDelimited;
     table->fieldsep = ',';
