@@ -176,10 +176,84 @@ constexpr bool isByteCodec(Codec c) {
   return c == Codec::kUtf8 || c == Codec::kLatin1 || c == Codec::kAscii;
 }
 
+// Latin-1 into UTF-8 when the target holds the worst case (two bytes a
+// character): one pass without capacity checks.
+uint64_t latin1ToUtf8Roomy(const uint8_t* s, uint64_t n, uint8_t* t) {
+  uint8_t* out = t;
+  const uint8_t* end = s + n;
+  while (s < end) {
+    if (end - s >= 8) {
+      uint64_t word;
+      std::memcpy(&word, s, 8);
+      if (!(word & 0x8080808080808080ull)) {
+        std::memcpy(out, s, 8);
+        out += 8;
+        s += 8;
+        continue;
+      }
+    }
+    const uint8_t c = *s++;
+    if (c < 0x80) {
+      *out++ = c;
+    } else {
+      out[0] = uint8_t(0xC0 | (c >> 6));
+      out[1] = uint8_t(0x80 | (c & 0x3F));
+      out += 2;
+    }
+  }
+  return uint64_t(out - t);
+}
+
+// UTF-8 into Latin-1 when the target holds as many bytes as the source (no
+// character grows): one pass without capacity checks over ASCII and the
+// two-byte forms of U+0080..U+00FF. Returns the source bytes consumed, which
+// stop short at any other sequence (the general loop takes it from there).
+uint64_t utf8ToLatin1Roomy(const uint8_t* s, uint64_t n, uint8_t* t, uint64_t* written) {
+  const uint8_t* start = s;
+  const uint8_t* end = s + n;
+  uint8_t* out = t;
+  while (s < end) {
+    if (end - s >= 8) {
+      uint64_t word;
+      std::memcpy(&word, s, 8);
+      if (!(word & 0x8080808080808080ull)) {
+        std::memcpy(out, s, 8);
+        out += 8;
+        s += 8;
+        continue;
+      }
+    }
+    const uint8_t c = *s;
+    if (c < 0x80) {
+      *out++ = c;
+      ++s;
+    } else if ((c == 0xC2 || c == 0xC3) && end - s >= 2 && (s[1] & 0xC0) == 0x80) {
+      *out++ = uint8_t((c << 6) | (s[1] & 0x3F));
+      s += 2;
+    } else {
+      break;
+    }
+  }
+  *written = uint64_t(out - t);
+  return uint64_t(s - start);
+}
+
 template <Codec F, Codec T>
 CodecResult convert(const uint8_t* s, uint64_t n, uint8_t* t, uint64_t capacity) {
+  if constexpr (F == Codec::kLatin1 && T == Codec::kUtf8) {
+    if (t && capacity / 2 >= n) return {kStatusOk, latin1ToUtf8Roomy(s, n, t)};
+  }
+  uint64_t done = 0;
+  if constexpr (F == Codec::kUtf8 && T == Codec::kLatin1) {
+    if (t && capacity >= n) {
+      uint64_t consumed = utf8ToLatin1Roomy(s, n, t, &done);
+      if (consumed == n) return {kStatusOk, done};
+      s += consumed;
+      n -= consumed;
+    }
+  }
   const uint8_t* end = s + n;
-  uint64_t written = 0;
+  uint64_t written = done;
   bool replaced = false;
   uint8_t scratch[4];
   while (s < end) {
