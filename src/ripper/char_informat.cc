@@ -9,6 +9,7 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/host/siblings.h"
 #include "src/ripper/convert_value.h"
 
 namespace kova {
@@ -103,7 +104,9 @@ int64_t throughInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_
   if (fieldToWideInput(ripper, state, text, n, u"charInformat[2]", &units) != kStatusOk) {
     return -1;
   }
-  const uint64_t room = capacity > 0 ? uint64_t(capacity) : 0;
+  // The informat's capacity is 32-bit: a larger value area is offered only
+  // its first 4 GiB.
+  const uint64_t room = formatCapacityOf(capacity > 0 ? uint64_t(capacity) : 0);
   const uint64_t need = 2 * room;
   if (need > ripper->wideScratchSize) {
     const uint64_t size = (need + 1023) & ~uint64_t(1023);
@@ -116,16 +119,14 @@ int64_t throughInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_
     ripper->wideScratchSize = size;
   }
   KovaFormatObject* informat = state->formatObject;
-  informat->width = int32_t(std::min<uint64_t>(units, std::numeric_limits<int32_t>::max()));
-  informat->input = ripper->wideInput;
-  informat->inputLength = int64_t(units);
-  informat->output = ripper->wideScratch;
-  informat->outputCapacity = int64_t(room);
+  // A text longer than the informat's input length can say is not converted.
+  if (!setFormatInput(informat, ripper->wideInput, units)) return -1;
+  informat->width = formatWidthOf(units);
   // A failing informat reports nothing: an empty value, never the length of
   // an earlier field.
-  informat->outputLength = 0;
+  setFormatOutput(informat, ripper->wideScratch, room);
   if (informat->run) (void)informat->run(informat, 0);
-  const uint64_t m = uint64_t(std::clamp<int64_t>(informat->outputLength, 0, int64_t(room)));
+  const uint64_t m = std::min<uint64_t>(informat->outputLength, room);
   if (informat->outputKind != kFormatKindWide) {
     // Bytes (or anything else) the informat delivered: as they are.
     return copyWithCut(ripper, state, reinterpret_cast<const uint8_t*>(ripper->wideScratch), m,
