@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "tools/kova/byte_order_mark.h"
+
 namespace kova::tool::infer {
 namespace {
 
@@ -139,12 +141,7 @@ EncodingGuess forcedEncoding(int32_t id, const std::string& name, std::string_vi
   if (name.starts_with("UTF-16")) g.unit = 2;
   if (name.starts_with("UTF-32")) g.unit = 4;
   g.bigEndian = name.ends_with("BE");
-  static const struct { int32_t id; const char* bom; size_t length; } kMarks[] = {
-      {20, "\xEF\xBB\xBF", 3}, {21, "\xFF\xFE", 2}, {22, "\xFE\xFF", 2},
-      {23, "\xFF\xFE\0\0", 4}, {24, "\0\0\xFE\xFF", 4}};
-  for (const auto& mark : kMarks) {
-    if (mark.id == id && startsWith(head, mark.bom, mark.length)) g.bomLength = mark.length;
-  }
+  g.bomLength = byteOrderMarkLength(id, head);
   g.evidence.push_back("given with --encoding");
   return g;
 }
