@@ -46,7 +46,7 @@ struct ElementStats {
 
   static void XMLCALL start(void* data, const XML_Char* name, const XML_Char**) {
     auto* s = static_cast<ElementStats*>(data);
-    if (!s->open.empty()) s->names[s->open.back()].children = true;
+    if (s->open.size() >= 2) s->names[s->open.back()].children = true;  // not the root
     s->open.emplace_back(name);
     if (s->open.size() >= 2) {
       Name& n = s->names[name];
