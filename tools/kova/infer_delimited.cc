@@ -164,6 +164,9 @@ bool DelimitedInference::start(std::string_view head, bool whole, Findings* f, s
   std::vector<std::vector<std::string>> first;  // the first records
   splitter.split(head, whole, [&](const std::vector<std::string_view>& fields) {
     ++counts[uint32_t(fields.size())];
+    for (std::string_view field : fields) {
+      multiline_ = multiline_ || field.find_first_of("\r\n") != std::string_view::npos;
+    }
     if (first.size() < 2000) first.emplace_back(fields.begin(), fields.end());
   });
   if (first.empty()) {
@@ -245,6 +248,12 @@ bool DelimitedInference::start(std::string_view head, bool whole, Findings* f, s
 }
 
 size_t DelimitedInference::feed(std::string_view text, bool final, bool fromStart, bool span) {
+  if (span && multiline_) {
+    // A span may begin inside a field that holds a line end; its records
+    // would be cut in the wrong places.
+    ++spansSkipped_;
+    return text.size();
+  }
   bool skip = header_ && fromStart;
   const uint32_t columns = columns_;
   return splitter_->split(text, final, [&](const std::vector<std::string_view>& fields) {
@@ -280,6 +289,10 @@ bool DelimitedInference::finish(Findings* f, std::string*) {
   if (shorter_) {
     f->dialectEvidence.push_back(std::to_string(shorter_) + " records have fewer than " +
                                  std::to_string(columns_) + " fields (their last columns are null)");
+  }
+  if (spansSkipped_) {
+    f->warnings.push_back("values run over lines, so the spans inside the file were not used: only "
+                          "its start was sampled (--sample all reads the whole file)");
   }
   if (setAside_) {
     f->dialectEvidence.push_back(std::to_string(setAside_) +

@@ -46,6 +46,8 @@ class DelimitedInference : public Inference {
   uint64_t longer_ = 0;   // records with more fields than columns
   uint64_t shorter_ = 0;  // records with fewer
   uint64_t setAside_ = 0; // span records of another field count
+  bool multiline_ = false;  // a field of the head holds a line end
+  uint64_t spansSkipped_ = 0;
 };
 
 // Column names made valid and unique: letters, digits and underscores,
