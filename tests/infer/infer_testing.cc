@@ -76,6 +76,13 @@ Inferred inferFindings(const std::string& data, const std::string& options) {
   return result;
 }
 
+bool warned(const Inferred& inferred, const std::string& text) {
+  for (const std::string& w : inferred.warnings) {
+    if (w.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
 Ripped inferAndRip(const std::string& data, const std::string& inferOptions) {
   Ripped result;
   const std::string document = data + ".xml";

@@ -40,6 +40,9 @@ struct Inferred {
   std::vector<std::string> warnings;
 };
 
+// True when one of the warnings holds text.
+bool warned(const Inferred& inferred, const std::string& text);
+
 // kova meta infer DATA OPTIONS --json.
 Inferred inferFindings(const std::string& data, const std::string& options = "");
 

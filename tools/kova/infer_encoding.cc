@@ -53,29 +53,22 @@ size_t validUtf8Prefix(std::string_view s, bool* ascii) {
 }  // namespace
 
 EncodingGuess detectEncoding(std::string_view head, bool cutEnd) {
-  if (startsWith(head, "\xEF\xBB\xBF", 3)) {
-    EncodingGuess g = make(20, "UTF-8", 1, false, 3);
-    g.evidence.push_back("the UTF-8 byte-order mark EF BB BF");
-    return g;
-  }
-  if (startsWith(head, "\xFF\xFE\0\0", 4)) {
-    EncodingGuess g = make(23, "UTF-32LE", 4, false, 4);
-    g.evidence.push_back("the byte-order mark FF FE 00 00");
-    return g;
-  }
-  if (startsWith(head, "\0\0\xFE\xFF", 4)) {
-    EncodingGuess g = make(24, "UTF-32BE", 4, true, 4);
-    g.evidence.push_back("the byte-order mark 00 00 FE FF");
-    return g;
-  }
-  if (startsWith(head, "\xFF\xFE", 2)) {
-    EncodingGuess g = make(21, "UTF-16LE", 2, false, 2);
-    g.evidence.push_back("the byte-order mark FF FE");
-    return g;
-  }
-  if (startsWith(head, "\xFE\xFF", 2)) {
-    EncodingGuess g = make(22, "UTF-16BE", 2, true, 2);
-    g.evidence.push_back("the byte-order mark FE FF");
+  static const struct {
+    const char* mark;
+    size_t length;
+    int32_t id;
+    const char* name;
+    const char* shown;
+  } kMarks[] = {{"\xEF\xBB\xBF", 3, 20, "UTF-8", "EF BB BF"},
+                {"\xFF\xFE\0\0", 4, 23, "UTF-32LE", "FF FE 00 00"},
+                {"\0\0\xFE\xFF", 4, 24, "UTF-32BE", "00 00 FE FF"},
+                {"\xFF\xFE", 2, 21, "UTF-16LE", "FF FE"},
+                {"\xFE\xFF", 2, 22, "UTF-16BE", "FE FF"}};
+  for (const auto& m : kMarks) {
+    if (!startsWith(head, m.mark, m.length)) continue;
+    const int unit = m.id == 20 ? 1 : m.id <= 22 ? 2 : 4;
+    EncodingGuess g = make(m.id, m.name, unit, m.id == 22 || m.id == 24, m.length);
+    g.evidence.push_back(std::string("the byte-order mark ") + m.shown);
     return g;
   }
   // Zero bytes by position: text in 16- or 32-bit units has them in the
