@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "tests/infer/corpus.h"
 #include "tests/infer/infer_testing.h"
 #include "tests/support/tool_run.h"
 
@@ -59,6 +60,33 @@ TEST(InferNotTables, OneFieldPerLineGivesAOneColumnDocumentThatRips) {
   ASSERT_EQ(ripped.rows.size(), 3u);  // the first line is taken as the header, with a warning
   EXPECT_EQ(stringOf(ripped.rows[1]->u.object.values[0]), "beta gamma, delta");
   EXPECT_FALSE(inferred.warnings.empty());
+}
+
+TEST(InferNotTables, DamagedFilesGiveADocumentOrAMessageNeverACrash) {
+  using namespace kova::testing::corpus;
+  std::mt19937 generator(11);
+  const std::vector<Dialect> dialects = corpusDialects();
+  const std::string seeds[] = {
+      generate(corpusColumns(0), dialects[4], 40, 3).bytes,
+      generate(corpusColumns(2), dialects[9], 40, 4).bytes,
+      generateClf(40, 5).bytes,
+      "{\"a\":1,\"b\":\"x\"}\n{\"a\":2,\"b\":[1,{\"c\":2}]}\n",
+      "<r><x><a>1</a><b>2</b></x><x><a>3</a></x></r>\n",
+  };
+  for (int round = 0; round < 150; ++round) {
+    std::string bytes = seeds[round % 5];
+    // Cut it somewhere and change a few bytes.
+    bytes.resize(std::uniform_int_distribution<size_t>(0, bytes.size())(generator));
+    for (int k = 0; k < 4 && !bytes.empty(); ++k) {
+      bytes[std::uniform_int_distribution<size_t>(0, bytes.size() - 1)(generator)] = char(generator());
+    }
+    std::string path = writeTemp("damaged", bytes);
+    ToolRun run = runKova("meta infer " + path + (round % 3 == 0 ? " --sample 1k" : ""), true);
+    ASSERT_TRUE(run.exit == 0 || run.exit == 1) << "round " << round << ": " << run.out;
+    if (run.exit == 1) {
+      EXPECT_NE(run.out.find("kova meta infer: " + path + ": "), std::string::npos) << run.out;
+    }
+  }
 }
 
 TEST(InferNotTables, UsageErrorsExitTwo) {
