@@ -170,7 +170,7 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
   std::string raw;
   if (!file.readHead(args.head, &raw, &error)) return fail(args.data, error);
   const bool headWhole = file.seekable() ? raw.size() >= file.size() : raw.size() < args.head;
-  f->fileBytes = file.seekable() ? file.size() : raw.size();
+  f->fileBytes = file.seekable() ? file.size() : headWhole ? raw.size() : 0;  // 0: not known
   if (raw.empty()) return fail(args.data, "empty: there is nothing to infer from");
   // The encoding.
   EncodingGuess encoding;
@@ -237,6 +237,7 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
       progress.update(file.bytesRead());
     }
     f->sampledBytes = file.bytesRead();
+    f->fileBytes = std::max(f->fileBytes, f->sampledBytes);
     f->wholeFile = true;
   }
   progress.clear();
