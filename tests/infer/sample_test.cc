@@ -46,6 +46,22 @@ TEST(InferSample, SpansAcrossTheFileSeeALateTypeChange) {
   EXPECT_NE(ripped.summary.find("300000 rows, 0 truncations"), std::string::npos) << ripped.summary;
 }
 
+TEST(InferSample, JsonLinesAreSampledInSpansToo) {
+  std::string text;
+  const int rows = 200000;
+  for (int i = 0; i < rows; ++i) {
+    const bool late = i > rows * 9 / 10;
+    text += "{\"id\":" + std::to_string(i) + ",\"v\":" + std::to_string(i % 50) + (late ? ".5" : "") +
+            (late ? ",\"extra\":\"x\"" : "") + "}\n";
+  }
+  Inferred inferred = inferFindings(writeTemp("late.json", text));
+  ASSERT_EQ(inferred.exit, 0) << inferred.output;
+  EXPECT_FALSE(YAJL_IS_TRUE(member(member(inferred.findings.get(), "sample"), "wholeFile")));
+  ASSERT_EQ(inferred.columns.size(), 3u);
+  EXPECT_EQ(inferred.columns[1].type, "DOUBLE");
+  EXPECT_EQ(inferred.columns[2].tag, "extra");
+}
+
 TEST(InferSample, WholeFilePassKeepsQualifiedFieldsAcrossChunks) {
   // Quoted fields with line ends inside, over several of the reader's chunks.
   std::string text = "k,note\n";

@@ -5,6 +5,7 @@
 // types, and writes the metadata document through the module's writer.
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -110,17 +111,17 @@ bool parseArgs(std::span<char*> args, InferArgs* out, int* exit) {
   return true;
 }
 
-// The host's encoding named (any case) or numbered by text; 0 when none.
+// The host's encoding named by text (any case) or by its number; 0 when none.
 int32_t encodingByName(KovaNls* nls, const std::string& text, std::string* name) {
+  auto lower = [](std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
   for (int32_t id = 1; id < 265; ++id) {
     KovaEncodingInfo info{};
-    if (nls->ops->encodingInfo(nls, id, &info) != 0) continue;
+    if (id == 25 || nls->ops->encodingInfo(nls, id, &info) != 0) continue;  // 25: internal text
     std::string known = toUtf8({info.name, size_t(info.nameLength)});
-    bool same = known.size() == text.size() || text == std::to_string(id);
-    for (size_t k = 0; same && k < known.size() && text != std::to_string(id); ++k) {
-      same = (known[k] | 0x20) == (text[k] | 0x20);
-    }
-    if (same && id != 25) {
+    if (lower(known) == lower(text) || text == std::to_string(id)) {
       *name = known;
       return id;
     }
@@ -167,9 +168,14 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
   SampleFile file;
   std::string error;
   if (!file.open(args.data, &error)) return fail(args.data, error);
+  // The spans: kSpanCount of them, together as large as the head. A file
+  // that holds no more than the head and the spans is read whole.
+  const uint64_t spanBytes = std::max<uint64_t>(args.head / kSpanCount, 4096);
+  uint64_t headBytes = args.head;
+  if (file.seekable() && file.size() <= args.head + spanBytes * kSpanCount) headBytes = file.size();
   std::string raw;
-  if (!file.readHead(args.head, &raw, &error)) return fail(args.data, error);
-  const bool headWhole = file.seekable() ? raw.size() >= file.size() : raw.size() < args.head;
+  if (!file.readHead(headBytes, &raw, &error)) return fail(args.data, error);
+  const bool headWhole = file.seekable() ? raw.size() >= file.size() : raw.size() < headBytes;
   f->fileBytes = file.seekable() ? file.size() : headWhole ? raw.size() : 0;  // 0: not known
   if (raw.empty()) return fail(args.data, "empty: there is nothing to infer from");
   // The encoding.
@@ -210,8 +216,7 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
   if (!args.all || headWhole) {
     inference->feed(head, headWhole, true, false);
     std::vector<std::string> spans;
-    if (!headWhole && !file.readSpans(raw.size(), kSpanCount, std::max<uint64_t>(args.head / kSpanCount, 4096),
-                                      encoding, &spans, &error)) {
+    if (!headWhole && !file.readSpans(raw.size(), kSpanCount, spanBytes, encoding, &spans, &error)) {
       return fail(args.data, error);
     }
     std::string text;

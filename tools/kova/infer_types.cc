@@ -89,8 +89,6 @@ void ColumnProfile::observeTyped(std::string_view value) {
   if (shape.separator) {
     if (yearLastSeparator_ && yearLastSeparator_ != shape.separator) mixedSeparators_ = true;
     yearLastSeparator_ = shape.separator;
-    dayFirstProof_ = dayFirstProof_ || shape.firstOver12;
-    monthFirstProof_ = monthFirstProof_ || shape.secondOver12;
   }
   maxFraction_ = std::max(maxFraction_, shape.fraction);
 }

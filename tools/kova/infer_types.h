@@ -36,8 +36,6 @@ class ColumnProfile {
   void decide(ColumnFinding* column, std::vector<std::string>* warnings) const;
   uint64_t nullCount(int kind) const { return nulls_[kind]; }
   uint64_t valueCount() const { return texts_ + booleans_; }
-  // True when the column can only be character text from here on.
-  bool textOnly() const { return candidates_ == 0; }
 
  private:
   void observeTyped(std::string_view value);
@@ -55,9 +53,7 @@ class ColumnProfile {
   int32_t minScale_ = INT32_MAX;
   int32_t maxScale_ = -1;
   bool leadingZero_ = false;
-  // Dates with the year last: which order the values allow, and proof.
-  bool dayFirstProof_ = false;
-  bool monthFirstProof_ = false;
+  // Dates with the year last: their separator ('.', '/' or '-').
   char yearLastSeparator_ = 0;
   bool mixedSeparators_ = false;
   int32_t maxFraction_ = 0;  // fraction digits of times and timestamps

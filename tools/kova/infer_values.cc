@@ -101,8 +101,6 @@ uint32_t readDate(Cursor* c, ValueShape* out) {
         if (validDate(y, b, a)) shapes |= kShapeDateDF;
         if (!shapes) return c->i = start, 0;
         out->separator = sep;
-        out->firstOver12 = out->firstOver12 || a > 12;
-        out->secondOver12 = out->secondOver12 || b > 12;
         return shapes;
       }
       c->i = afterSep - 1;

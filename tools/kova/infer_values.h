@@ -45,8 +45,6 @@ struct ValueShape {
   int32_t fraction = 0;    // times: digits of the second's fraction
   bool leadingZero = false;  // an integer part such as 0123: text, not a number
   char separator = 0;      // dates with the year last: the separator
-  bool firstOver12 = false;   // year last: the first number is above 12 (day first)
-  bool secondOver12 = false;  // year last: the second number is above 12 (month first)
 };
 
 // The shapes of value (blanks around it are allowed, as the readers allow them).
