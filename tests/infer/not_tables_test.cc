@@ -83,6 +83,7 @@ TEST(InferNotTables, DamagedFilesGiveADocumentOrAMessageNeverACrash) {
     std::string path = writeTemp("damaged", bytes);
     ToolRun run = runKova("meta infer " + path + (round % 3 == 0 ? " --sample 1k" : ""), true);
     ASSERT_TRUE(run.exit == 0 || run.exit == 1) << "round " << round << ": " << run.out;
+    ASSERT_EQ(run.out.find("Sanitizer"), std::string::npos) << run.out;  // under make test-asan
     if (run.exit == 1) {
       EXPECT_NE(run.out.find("kova meta infer: " + path + ": "), std::string::npos) << run.out;
     }
