@@ -91,19 +91,15 @@ EncodingGuess detectEncoding(std::string_view head, bool cutEnd) {
       g.evidence.push_back("three zero bytes before each character byte" + share);
       return g;
     }
+    // 16-bit units: zeros at odd offsets (little-endian) or at even ones.
     const size_t odd = zeros[1] + zeros[3], even = zeros[0] + zeros[2], half = quarter * 2;
-    if (odd * 10 >= half * 4 && even * 20 <= half) {
-      EncodingGuess g = make(21, "UTF-16LE", 2, false, 0);
-      g.evidence.push_back("no byte-order mark; " + std::to_string(odd) +
-                           " zero bytes at odd offsets, " + std::to_string(even) + " at even ones" +
-                           share);
-      return g;
-    }
-    if (even * 10 >= half * 4 && odd * 20 <= half) {
-      EncodingGuess g = make(22, "UTF-16BE", 2, true, 0);
-      g.evidence.push_back("no byte-order mark; " + std::to_string(even) +
-                           " zero bytes at even offsets, " + std::to_string(odd) + " at odd ones" +
-                           share);
+    for (bool big : {false, true}) {
+      const size_t high = big ? even : odd, low = big ? odd : even;
+      if (high * 10 < half * 4 || low * 20 > half) continue;
+      EncodingGuess g = make(big ? 22 : 21, big ? "UTF-16BE" : "UTF-16LE", 2, big, 0);
+      g.evidence.push_back("no byte-order mark; " + std::to_string(high) + " zero bytes at " +
+                           (big ? "even" : "odd") + " offsets, " + std::to_string(low) + " at " +
+                           (big ? "odd" : "even") + " ones" + share);
       return g;
     }
   }

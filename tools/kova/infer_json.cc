@@ -3,13 +3,11 @@
 // values, parsed with yajl.
 #include <yajl/yajl_parse.h>
 
-#include <map>
 #include <memory>
 
 #include "kova/metadata.h"
-#include "tools/kova/infer_delimited.h"
 #include "tools/kova/infer_formats.h"
-#include "tools/kova/infer_types.h"
+#include "tools/kova/infer_named.h"
 
 namespace kova::tool::infer {
 namespace {
@@ -62,24 +60,7 @@ class JsonInference : public Inference {
     f->dialectEvidence.push_back(std::to_string(records_) + " record objects" +
                                  (inArray_ ? " in an array" : ""));
     if (stoppedEarly_) f->warnings.push_back("the JSON is not valid: " + error_);
-    std::vector<std::string> tags;
-    for (const Member& m : members_) tags.push_back(m.name);
-    std::vector<std::string> names = columnNames(tags, tags.size());
-    for (size_t i = 0; i < members_.size(); ++i) {
-      const Member& m = members_[i];
-      if (m.nested) {
-        f->warnings.push_back("member " + m.name + " holds objects or arrays (" +
-                              std::to_string(m.nested) + " times); left out: the ripper reads plain values");
-        continue;
-      }
-      ColumnFinding column;
-      column.name = names[i];
-      column.tag = m.name;
-      m.profile.decide(&column, &f->warnings);
-      // Members a record lacks are null in its row.
-      column.nulls += records_ - m.seen;
-      f->columns.push_back(std::move(column));
-    }
+    members_.finish(records_, "member", "holds objects or arrays", f);
     if (f->columns.empty()) {
       *error = "the records have no member with a plain value";
       return false;
@@ -88,13 +69,6 @@ class JsonInference : public Inference {
   }
 
  private:
-  struct Member {
-    std::string name;
-    ColumnProfile profile;
-    uint64_t seen = 0;
-    uint64_t nested = 0;
-  };
-
   static JsonInference* self(void* context) { return static_cast<JsonInference*>(context); }
 
   void openParser() {
@@ -115,25 +89,25 @@ class JsonInference : public Inference {
   }
 
   // The member a value at the current depth belongs to, or null.
-  Member* valueMember() {
+  NamedColumn* valueMember() {
     return recordDepth_ > 0 && depth_ == recordDepth_ && member_ < members_.size() ? &members_[member_]
                                                                                   : nullptr;
   }
 
   static int onNull(void* c) {
-    if (Member* m = self(c)->valueMember()) m->profile.observeNull(), ++m->seen;
+    if (NamedColumn* m = self(c)->valueMember()) m->profile.observeNull(), ++m->seen;
     return 1;
   }
   static int onBoolean(void* c, int) {
-    if (Member* m = self(c)->valueMember()) m->profile.observeBoolean(), ++m->seen;
+    if (NamedColumn* m = self(c)->valueMember()) m->profile.observeBoolean(), ++m->seen;
     return 1;
   }
   static int onNumber(void* c, const char* text, size_t n) {
-    if (Member* m = self(c)->valueMember()) m->profile.observe({text, n}), ++m->seen;
+    if (NamedColumn* m = self(c)->valueMember()) m->profile.observe({text, n}), ++m->seen;
     return 1;
   }
   static int onString(void* c, const unsigned char* text, size_t n) {
-    if (Member* m = self(c)->valueMember()) {
+    if (NamedColumn* m = self(c)->valueMember()) {
       m->profile.observeString({reinterpret_cast<const char*>(text), n}), ++m->seen;
     }
     return 1;
@@ -141,15 +115,12 @@ class JsonInference : public Inference {
   static int onKey(void* c, const unsigned char* text, size_t n) {
     JsonInference* s = self(c);
     if (s->depth_ != s->recordDepth_ || s->recordDepth_ == 0) return 1;
-    std::string name(reinterpret_cast<const char*>(text), n);
-    auto [at, added] = s->index_.try_emplace(name, s->members_.size());
-    if (added) s->members_.push_back(Member{name, ColumnProfile()});
-    s->member_ = at->second;
+    s->member_ = s->members_.indexOf(std::string(reinterpret_cast<const char*>(text), n));
     return 1;
   }
   static int onStartMap(void* c) {
     JsonInference* s = self(c);
-    if (Member* m = s->valueMember()) ++m->nested, ++m->seen;
+    if (NamedColumn* m = s->valueMember()) ++m->nested, ++m->seen;
     ++s->depth_;
     // A record: an object at the top, or directly inside a top-level array.
     if (s->recordDepth_ == 0 && (s->depth_ == 1 || (s->depth_ == 2 && s->topArray_))) {
@@ -169,7 +140,7 @@ class JsonInference : public Inference {
   }
   static int onStartArray(void* c) {
     JsonInference* s = self(c);
-    if (Member* m = s->valueMember()) ++m->nested, ++m->seen;
+    if (NamedColumn* m = s->valueMember()) ++m->nested, ++m->seen;
     ++s->depth_;
     if (s->depth_ == 1) s->topArray_ = s->inArray_ = true;
     return 1;
@@ -191,8 +162,7 @@ class JsonInference : public Inference {
   bool topArray_ = false;
   bool inArray_ = false;
   size_t member_ = SIZE_MAX;  // the member whose value comes next
-  std::vector<Member> members_;
-  std::map<std::string, size_t> index_;
+  NamedColumns members_;
   uint64_t records_ = 0;
 };
 

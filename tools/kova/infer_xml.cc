@@ -6,9 +6,8 @@
 #include <map>
 #include <memory>
 
-#include "tools/kova/infer_delimited.h"
 #include "tools/kova/infer_formats.h"
-#include "tools/kova/infer_types.h"
+#include "tools/kova/infer_named.h"
 
 namespace kova::tool::infer {
 namespace {
@@ -113,23 +112,7 @@ class XmlInference : public Inference {
     if (!error_.empty()) f->warnings.push_back("the XML is not well-formed: " + error_);
     f->records += records_;
     f->dialectEvidence.push_back(std::to_string(records_) + " <" + recordTag_ + "> records");
-    std::vector<std::string> tags;
-    for (const Child& c : children_) tags.push_back(c.name);
-    std::vector<std::string> names = columnNames(tags, tags.size());
-    for (size_t i = 0; i < children_.size(); ++i) {
-      const Child& c = children_[i];
-      if (c.nested) {
-        f->warnings.push_back("element " + c.name + " has child elements (" + std::to_string(c.nested) +
-                              " times); left out");
-        continue;
-      }
-      ColumnFinding column;
-      column.name = names[i];
-      column.tag = c.name;
-      c.profile.decide(&column, &f->warnings);
-      column.nulls += records_ - std::min(records_, c.seen);
-      f->columns.push_back(std::move(column));
-    }
+    children_.finish(records_, "element", "has child elements", f);
     if (attributes_) {
       f->warnings.push_back(std::to_string(attributes_) +
                             " attributes in the records are left out: the ripper reads element text");
@@ -142,13 +125,6 @@ class XmlInference : public Inference {
   }
 
  private:
-  struct Child {
-    std::string name;
-    ColumnProfile profile;
-    uint64_t seen = 0;
-    uint64_t nested = 0;
-  };
-
   static void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto* s = static_cast<XmlInference*>(data);
     ++s->depth_;
@@ -158,9 +134,7 @@ class XmlInference : public Inference {
     }
     if (attributes && attributes[0]) ++s->attributes_;
     if (s->depth_ == s->recordDepth_ + 1) {
-      auto [at, added] = s->index_.try_emplace(name, s->children_.size());
-      if (added) s->children_.push_back(Child{name, ColumnProfile()});
-      s->child_ = at->second;
+      s->child_ = s->children_.indexOf(name);
       s->text_.clear();
     } else if (s->depth_ == s->recordDepth_ + 2 && s->child_ < s->children_.size()) {
       ++s->children_[s->child_].nested;
@@ -170,7 +144,7 @@ class XmlInference : public Inference {
   static void XMLCALL onEnd(void* data, const XML_Char*) {
     auto* s = static_cast<XmlInference*>(data);
     if (s->recordDepth_ && s->depth_ == s->recordDepth_ + 1 && s->child_ < s->children_.size()) {
-      Child& c = s->children_[s->child_];
+      NamedColumn& c = s->children_[s->child_];
       c.profile.observe(s->text_);
       ++c.seen;
       s->child_ = SIZE_MAX;
@@ -192,8 +166,7 @@ class XmlInference : public Inference {
   int recordDepth_ = 0;
   size_t child_ = SIZE_MAX;
   std::string text_;
-  std::vector<Child> children_;
-  std::map<std::string, size_t> index_;
+  NamedColumns children_;
   uint64_t records_ = 0;
   uint64_t attributes_ = 0;
 };
