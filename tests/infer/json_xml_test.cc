@@ -40,7 +40,7 @@ void expectColumns(const Inferred& inferred, std::initializer_list<Want> wants) 
 TEST(InferJson, MembersInFirstSeenOrderTypedByTheirValues) {
   std::string path = writeTemp("events.json", kEvents);
   Inferred inferred = inferFindings(path);
-  expectColumns(inferred, {{"id", "INT", "id"},
+  expectColumns(inferred, {{"id", "BIGINT", "id"},  // JSON integers are 64-bit
                            {"type", "VARCHAR", "type"},
                            {"user_name", "CHAR", "user name"},
                            {"ts", "TIMESTAMP", "ts"},
@@ -66,7 +66,7 @@ TEST(InferJson, MembersInFirstSeenOrderTypedByTheirValues) {
 
 TEST(InferJson, AnArrayOfObjectsIsReadLikeObjectsOneAfterAnother) {
   std::string path = writeTemp("array.json", "[\n {\"a\": 1, \"b\": \"x\"},\n {\"a\": 2, \"b\": \"yy\", \"c\": 2.5}\n]\n");
-  expectColumns(inferFindings(path), {{"a", "INT", "a"}, {"b", "VARCHAR", "b"}, {"c", "DECIMAL", "c"}});
+  expectColumns(inferFindings(path), {{"a", "BIGINT", "a"}, {"b", "VARCHAR", "b"}, {"c", "DECIMAL", "c"}});
 }
 
 const std::string kCatalog =

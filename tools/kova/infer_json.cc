@@ -61,6 +61,13 @@ class JsonInference : public Inference {
                                  (inArray_ ? " in an array" : ""));
     if (stoppedEarly_) f->warnings.push_back("the JSON is not valid: " + error_);
     members_.finish(records_, "member", "holds objects or arrays", f);
+    for (ColumnFinding& column : f->columns) {
+      if (column.type != kTypeInt) continue;
+      // JSON integers are 64-bit: a later, larger one still fits.
+      column.type = kTypeBigint;
+      column.cType = kCTypeInt64;
+      column.evidence.push_back("JSON integers are read as BIGINT");
+    }
     if (f->columns.empty()) {
       *error = "the records have no member with a plain value";
       return false;
