@@ -20,7 +20,7 @@ if [ ! -s "$big" ]; then
   { head -1 "$data/infer-base.csv"; for _ in $(seq 1 11); do tail -n +2 "$data/infer-base.csv"; done; } > "$big"
   rm -f "$data/infer-base.csv"
 fi
-bytes=$(stat -c %s "$big")
+bytes=$(stat -L -c %s "$big")
 "$bin/kova" meta infer "$big" > "$data/infer-1g.xml"
 
 times=$data/infer-times.txt

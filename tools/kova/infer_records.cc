@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kova::tool::infer {
 
 RecordSplitter::RecordSplitter(uint8_t separator, uint8_t qualifier)
@@ -13,7 +17,19 @@ RecordSplitter::RecordSplitter(uint8_t separator, uint8_t qualifier)
 
 size_t RecordSplitter::findTerminator(std::string_view text, size_t from) const {
   const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-  for (size_t i = from; i < text.size(); ++i) {
+  size_t i = from;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: the separator, CR and LF.
+  const __m128i separator = _mm_set1_epi8(char(separator_ ? separator_ : '\n'));
+  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+  for (; i + 16 <= text.size(); i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, separator),
+                                      _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+    if (int mask = _mm_movemask_epi8(hits)) return i + size_t(__builtin_ctz(unsigned(mask)));
+  }
+#endif
+  for (; i < text.size(); ++i) {
     if (isTerminator_[p[i]]) return i;
   }
   return std::string_view::npos;
