@@ -81,7 +81,7 @@ TEST(InferNotTables, DamagedFilesGiveADocumentOrAMessageNeverACrash) {
       bytes[std::uniform_int_distribution<size_t>(0, bytes.size() - 1)(generator)] = char(generator());
     }
     std::string path = writeTemp("damaged", bytes);
-    ToolRun run = runKova("meta infer " + path + (round % 3 == 0 ? " --sample 1k" : ""), true);
+    ToolRun run = runKova("meta infer " + path + (round % 3 == 0 ? " --sample 4k" : ""), true);
     ASSERT_TRUE(run.exit == 0 || run.exit == 1) << "round " << round << ": " << run.out;
     ASSERT_EQ(run.out.find("Sanitizer"), std::string::npos) << run.out;  // under make test-asan
     if (run.exit == 1) {

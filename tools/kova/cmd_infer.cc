@@ -82,8 +82,8 @@ bool parseArgs(std::span<char*> args, InferArgs* out, int* exit) {
       if (!v) return false;
       if (std::string_view(v) == "all") {
         out->all = true;
-      } else if ((out->head = parseSize(v)) == 0) {
-        *exit = usageError(kName, std::string("--sample: a size such as 64k or 4M, or all, not ") + v);
+      } else if ((out->head = parseSize(v)) < 4096) {
+        *exit = usageError(kName, std::string("--sample: a size from 4k, such as 64k or 4M, or all, not ") + v);
         return false;
       }
     } else if (arg == "--record-tag") {

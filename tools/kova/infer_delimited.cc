@@ -237,6 +237,7 @@ bool DelimitedInference::start(std::string_view head, bool whole, Findings* f, s
     }
   } else {
     f->dialectEvidence.push_back("one record only: taken as data, not as a header");
+    f->warnings.push_back("header: one record only, taken as data (a guess)");
   }
   f->headerLines = header_ ? 1 : 0;
   names_ = columnNames(header_ ? first[0] : std::vector<std::string>(), columns_);

@@ -39,7 +39,7 @@ const Command kCommands[] = {
      "  --format F        the record format (default auto: JSON, XML, Common Log\n"
      "                    Format lines or delimited text, from the first bytes)\n"
      "  --sample SIZE     the first SIZE bytes and as much again in 64 spans spread\n"
-     "                    over the rest (default 1M); all reads the whole file\n"
+     "                    over the rest (default 1M, at least 4k); all reads the whole file\n"
      "  --record-tag NAME the XML element that holds one record (default: the most\n"
      "                    repeated element with child elements)\n"
      "  --encoding NAME   the data's encoding (default: found from the bytes)\n"
