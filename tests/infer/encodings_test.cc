@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/infer/infer_testing.h"
+#include "tests/support/tool_run.h"
 
 namespace {
 
@@ -42,6 +43,24 @@ TEST(InferEncodings, AGivenEncodingIsUsedForTheSampleAndTheDocument) {
   ASSERT_EQ(ripped.rows.size(), 2u);
   EXPECT_EQ(stringOf(ripped.rows[0]->u.object.values[0]), "日本");
   EXPECT_NE(ripped.summary.find(" 0 truncations"), std::string::npos) << ripped.summary;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RipByteOrderMark, TheFirstValueOfAFileWithAMarkIsReadWholeInAnyBlockSize) {
+  using namespace kova::testing;
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("7,x\n8,y\n")) utf16 += std::string(1, c) + '\0';
+  for (const std::string& bytes : {std::string("\xEF\xBB\xBF" "7,x\n8,y\n"), utf16}) {
+    std::string path = writeTemp("marked.csv", bytes);
+    ASSERT_EQ(runKova("meta infer " + path + " > " + path + ".xml").exit, 0);
+    for (const char* size : {"1", "2", "3", "1M"}) {
+      ToolRun run = runKova("rip " + path + ".xml " + path + " --format csv --block-size " + size);
+      EXPECT_EQ(run.out, "c1,c2\r\n7,x\r\n8,y\r\n") << size;
+    }
+  }
 }
 
 }  // namespace
