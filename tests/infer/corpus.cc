@@ -139,20 +139,25 @@ class Generator {
 
   std::string field(const std::string& text) {
     const char sep = dialect_.separator;
+    const char q = dialect_.quote;
     bool quote = dialect_.quoteEverything || text.find(sep) != std::string::npos ||
-                 text.find_first_of("\"\r\n") != std::string::npos;
+                 text.find_first_of(std::string("\r\n") + q) != std::string::npos;
     if (!quote) return text;
-    std::string out = "\"";
+    quoted_ = true;
+    std::string out(1, q);
     for (char c : text) {
-      if (c == '"') out += '"';
+      if (c == q) out += q;
       out += c;
     }
-    return out + "\"";
+    return out + q;
   }
+
+  bool quoted() const { return quoted_; }
 
  private:
   std::mt19937 random_;
   const Dialect& dialect_;
+  bool quoted_ = false;
 };
 
 }  // namespace
@@ -204,6 +209,7 @@ Table generate(const std::vector<Column>& columns, const Dialect& dialect, int r
     table.expected.push_back(std::move(expected));
   }
   table.bytes = encode(text, dialect.encoding);
+  table.quoted = g.quoted();
   return table;
 }
 
@@ -245,7 +251,8 @@ std::vector<Dialect> corpusDialects() {
     d.separator = separators[k % 5];
     d.crlf = (k / 5) % 2 == 1;
     d.header = k % 4 != 3;
-    d.quoteEverything = k % 7 == 2;
+    d.quoteEverything = k % 7 == 2 || k == 13;
+    d.quote = k % 10 == 3 || k == 13 ? '\'' : '"';
     d.encoding = encodings[(k / 2) % 6];
     d.nullText = nulls[k % 3];
     dialects.push_back(d);

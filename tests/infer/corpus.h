@@ -24,6 +24,7 @@ struct Dialect {
   bool crlf = false;
   bool header = true;
   bool quoteEverything = false;  // else only where a value needs it
+  char quote = '"';
   std::string encoding = "UTF-8";  // UTF-8, UTF-8-BOM, ISO-8859-1, windows-1252, UTF-16LE-BOM, UTF-16BE
   std::string nullText;            // "", "\\N" or "NA"
 };
@@ -41,6 +42,7 @@ struct Table {
   std::vector<Column> columns;
   std::vector<std::vector<std::string>> expected;  // per row, per column: a JSON literal
   std::string bytes;                               // the file
+  bool quoted = false;                             // some field is quoted
 };
 
 // rows rows of columns in dialect, from seed.

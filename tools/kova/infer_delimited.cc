@@ -110,14 +110,22 @@ uint8_t DelimitedInference::chooseSeparator(std::string_view text, std::vector<s
   uint32_t bestCount = 1;
   uint32_t records = 0;
   for (uint8_t sep : kSeparators) {
-    auto counts = fieldCounts(text, sep, '"');
+    // Quoted fields may hold separators and line ends: each separator is
+    // scored with the qualifier that suits it best.
     uint32_t total = 0, modal = 1, modalRecords = 0;
-    for (auto [fields, n] : counts) {
-      total += n;
-      if (n > modalRecords || (n == modalRecords && fields > modal)) modal = fields, modalRecords = n;
+    uint64_t share = 0;
+    for (uint8_t qual : {uint8_t('"'), uint8_t('\'')}) {
+      uint32_t qualTotal = 0, qualModal = 1, qualRecords = 0;
+      for (auto [fields, n] : fieldCounts(text, sep, qual)) {
+        qualTotal += n;
+        if (n > qualRecords || (n == qualRecords && fields > qualModal)) qualModal = fields, qualRecords = n;
+      }
+      uint64_t qualShare = qualTotal ? uint64_t(qualRecords) * 1000 / qualTotal : 0;
+      if (qualModal >= 2 && qualShare > share) {
+        total = qualTotal, modal = qualModal, modalRecords = qualRecords, share = qualShare;
+      }
     }
     if (modal < 2 || total == 0) continue;
-    uint64_t share = uint64_t(modalRecords) * 1000 / total;
     if (share > bestShare) {
       best = sep, bestShare = share, bestCount = modal, records = total;
     }
