@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/byte_order_mark.h"
 #include "tools/kova/command.h"
 #include "tools/kova/rip_output.h"
 #include "tools/kova/session.h"
@@ -200,8 +201,29 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
   const Clock::time_point start = Clock::now();
   uint64_t offset = 0;
   int result = kExitOk;
+  // A byte-order mark at the start of a text file is no part of its first
+  // value (binary records keep their block boundaries; XML parsers read it).
+  const uint32_t recfm = ripper->table->recfm;
+  const bool text = recfm == kRecfmDelimited || recfm == kRecfmClf || recfm == kRecfmJson;
+  uint8_t first[4];
+  size_t startLength = text ? std::fread(first, 1, sizeof first, in) : 0;
+  size_t mark = byteOrderMarkLength(ripper->table->encoding,
+                                    {reinterpret_cast<const char*>(first), startLength});
+  offset = mark;
   for (;;) {
-    size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+    size_t n = 0;
+    if (startLength > mark) {
+      n = startLength - mark;
+      std::memcpy(buffer.data(), first + mark, std::min(n, buffer.size()));
+      if (n > buffer.size()) {  // a block smaller than the first bytes
+        mark += buffer.size();
+        n = buffer.size();
+      } else {
+        startLength = 0;
+      }
+    } else {
+      n = std::fread(buffer.data(), 1, buffer.size(), in);
+    }
     if (n == 0) {
       if (std::ferror(in)) {
         std::fprintf(stderr, "kova rip: %s: read error at offset %llu: %s\n", name.c_str(),

@@ -23,6 +23,7 @@ int runVersion(std::span<char*> args);
 int runEncodings(std::span<char*> args);
 int runCheckFormat(std::span<char*> args);
 int runMeta(std::span<char*> args);
+int runMetaInfer(std::span<char*> args);  // kova meta infer, reached through runMeta
 int runDescribe(std::span<char*> args);
 int runRip(std::span<char*> args);
 

@@ -24,14 +24,29 @@ const Command kCommands[] = {
      "whether NAME (NAMEw.d, e.g.\nCOMMA10.2 or YYMMDD10.) names a format, or with --informat an "
      "informat.\nPrints known or unknown; exits 0 when known, 1 when not.\n",
      runCheckFormat},
-    {"meta", "read a metadata document: fmt (canonical form) or show",
-     "usage: kova meta fmt DOC\n       kova meta show DOC [--json]\n\n"
+    {"meta", "metadata documents: fmt (canonical form), show, infer (from data)",
+     "usage: kova meta fmt DOC\n       kova meta show DOC [--json]\n"
+     "       kova meta infer DATA [--format auto|delimited|clf|json|xml] [--sample SIZE|all]\n"
+     "                            [--record-tag NAME] [--encoding NAME] [--json]\n\n"
      "fmt   reads DOC (a metadata document; - for stdin) and writes it back to\n"
      "      stdout in canonical form: byte for byte what the module writes.\n"
      "show  prints the table's fields and columns; with --json one object with\n"
      "      every field of the table and its columns by name, codes also by keyword.\n\n"
+     "infer reads a sample of the data file DATA and writes the metadata document\n"
+     "      that rips it (canonical form) to stdout: encoding, record format,\n"
+     "      separator, qualifier, header, column names and types with informats.\n"
+     "      Decisions the sample cannot settle are warnings on stderr.\n"
+     "  --format F        the record format (default auto: JSON, XML, Common Log\n"
+     "                    Format lines or delimited text, from the first bytes)\n"
+     "  --sample SIZE     the first SIZE bytes and as much again in 64 spans spread\n"
+     "                    over the rest (default 1M, at least 4k); all reads the whole file\n"
+     "  --record-tag NAME the XML element that holds one record (default: the most\n"
+     "                    repeated element with child elements)\n"
+     "  --encoding NAME   the data's encoding (default: found from the bytes)\n"
+     "  --json            the findings with the evidence for each decision\n\n"
      "Exits 1 when DOC cannot be read or is not a metadata document (its root\n"
-     "element must be <kova>).\n",
+     "element must be <kova>), or when DATA is not a table (empty, binary,\n"
+     "ragged rows).\n",
      runMeta},
     {"describe", "the row layout of a ripper or burner for a document's table",
      "usage: kova describe DOC [--image] [--output] [--json] [--char-expansion X]\n"
