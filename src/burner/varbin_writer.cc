@@ -1,8 +1,10 @@
-// The burner's VARBIN writer and writeRowsInto: one VarbinRecord per batch,
-// a 4-byte total and then, for each row and each bound column, its 1-based
-// column number, its indicator in the shortest length form and the value's
-// bytes by storage type. Integers are little-endian. writeRows grows its
-// buffer field by field; writeRowsInto trusts the caller's room.
+// The burner's VARBIN writer and writeRowsInto: one VarbinRecord per row, a
+// 4-byte total and then, for each bound column, its 1-based column number,
+// its indicator in the shortest length form and the value's bytes by storage
+// type. Integers are little-endian. The VARBIN reader makes one row of each
+// record, so a batch of rows is written as that many records (a batch of one
+// row is one record). writeRows grows its buffer field by field;
+// writeRowsInto trusts the caller's room.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -143,16 +145,19 @@ uint64_t fieldRoom(const KovaLayoutEntry* entry) {
   return kFieldOverhead + std::max<uint64_t>(entry->octetLength, kFixedValueMax);
 }
 
-// The batch's record into the burner's buffer, grown field by field.
-KovaStatus writeRecord(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount) {
+// The batch's records into the burner's buffer, grown field by field.
+KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount) {
   uint64_t first = 0;
   if (__builtin_mul_overflow(rowCount, burner->rowLength * 2, &first)) first = ~uint64_t(0);
-  KovaStatus status = makeRoom(burner, std::max<uint64_t>(first, 4));
+  KovaStatus status = makeRoom(burner, first);
   if (status != kStatusOk) return status;
-  burner->recordLength = 4;
   const int32_t columnCount = burner->table->columnCount;
   for (uint64_t r = 0; r < rowCount; ++r) {
     const uint8_t* row = rows + r * burner->rowLength;
+    status = makeRoom(burner, 4);
+    if (status != kStatusOk) return status;
+    const uint64_t start = burner->recordLength;
+    burner->recordLength += 4;
     for (int32_t i = 0; i < columnCount; ++i) {
       const KovaLayoutEntry* entry = burner->columns[i].typedEntry;
       if (!entry) continue;
@@ -161,8 +166,8 @@ KovaStatus writeRecord(KovaRipper* burner, const uint8_t* rows, uint64_t rowCoun
       uint8_t* end = putField(burner, entry, row, outputEnd(burner));
       burner->recordLength = uint64_t(end - burner->recordBuffer);
     }
+    putI32(burner->recordBuffer + start, static_cast<int32_t>(burner->recordLength - start));
   }
-  putI32(burner->recordBuffer, static_cast<int32_t>(burner->recordLength));
   return kStatusOk;
 }
 
@@ -170,23 +175,24 @@ KovaStatus writeRecord(KovaRipper* burner, const uint8_t* rows, uint64_t rowCoun
 
 KovaStatus varbinWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
                            const uint8_t** data, uint64_t* dataLength) {
-  return runWriter(burner, rows, byteCount, data, dataLength, writeRecord);
+  return runWriter(burner, rows, byteCount, data, dataLength, writeRecords);
 }
 
 KovaStatus varbinWriteRowsInto(KovaRipper* burner, const uint8_t* rows, uint64_t, uint32_t rowCount,
                                uint8_t* destination, uint64_t, uint64_t* dataLength) {
-  uint8_t* p = destination + 4;
+  uint8_t* p = destination;
   const int32_t columnCount = burner->table->columnCount;
   for (uint32_t r = 0; r < rowCount; ++r) {
     const uint8_t* row = rows + uint64_t(r) * burner->rowLength;
+    uint8_t* start = p;
+    p += 4;
     for (int32_t i = 0; i < columnCount; ++i) {
       const KovaLayoutEntry* entry = burner->columns[i].typedEntry;
       if (entry) p = putField(burner, entry, row, p);
     }
+    putI32(start, static_cast<int32_t>(p - start));
   }
-  const uint64_t total = uint64_t(p - destination);
-  putI32(destination, static_cast<int32_t>(total));
-  *dataLength = total;
+  *dataLength = uint64_t(p - destination);
   return kStatusOk;
 }
 
