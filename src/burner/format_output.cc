@@ -4,6 +4,7 @@
 // TIMESTAMP columns get "YYYY-MM-DD hh:mm:ss" with 0 to 9 fraction digits and
 // every other column the host's number text.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -106,10 +107,14 @@ uint64_t timestampText(KovaRipper* burner, const KovaColumnState* state, uint8_t
                                kStampUnits, &length, 0, int(year), int(month), int(day), hour,
                                minute, second);
   } else {
-    // A fraction within half a nanosecond of the next second stays in this
-    // second: nine digits, never ten.
-    int nanos = static_cast<int>((seconds - whole) * 1e9 + 0.5);
-    nanos = std::clamp(nanos, 0, 999999999);
+    // The fraction is rounded at the last digit printed (a double holds a
+    // far date's microseconds only approximately) and never carried into
+    // the second: at most nine digits, never ten.
+    const int shown = static_cast<int>(std::min<int64_t>(digits, 9));
+    int unit = 1;
+    for (int i = shown; i < 9; ++i) unit *= 10;
+    const double units = std::floor((seconds - whole) * 1e9 / unit + 0.5);
+    const int nanos = static_cast<int>(std::clamp(units, 0.0, 1e9 / unit - 1)) * unit;
     constexpr std::u16string_view layout = u"%04d-%02d-%02d %02d:%02d:%02d.%09d";
     status = k->ops->printWide(k, burner->locale, layout.data(), int64_t(layout.size()), text,
                                kStampUnits, &length, 0, int(year), int(month), int(day), hour,

@@ -32,6 +32,10 @@ TEST_F(FormatOutputTest, TimestampTexts) {
   EXPECT_EQ(stamp(-3600 * 24 * 365.0 * 100, 1), "1860-01-25 00:00:00.0\n");
   // A fraction that rounds up to the next second keeps nine digits.
   EXPECT_EQ(stamp(59.9999999997, 9), "1960-01-01 00:00:59.999999999\n");
+  EXPECT_EQ(stamp(59.9999997, 6), "1960-01-01 00:00:59.999999\n");
+  // Far from 1960 a microsecond is held only approximately: it is rounded
+  // at the last digit shown, not cut.
+  EXPECT_EQ(stamp(-1888354985.999999, 6), "1900-02-28 00:56:54.000001\n");
   double missing;
   uint64_t bits = 0xFFFFD10000000000ull;
   std::memcpy(&missing, &bits, 8);

@@ -34,6 +34,7 @@ struct ConvertArgs {
   std::string inDoc, inData, outDoc, outData;
   uint64_t blockSize = 1 << 20;
   uint64_t limit = UINT64_MAX;
+  uint64_t batch = UINT64_MAX;  // rows per writeRows call
   bool image = false;
   bool verify = false;
 };
@@ -42,7 +43,8 @@ bool parseArgs(std::span<char*> args, ConvertArgs* parsed, int* exitCode) {
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
-    const bool takesValue = arg == "-o" || arg == "--block-size" || arg == "--limit";
+    const bool takesValue =
+        arg == "-o" || arg == "--block-size" || arg == "--limit" || arg == "--batch";
     if (takesValue && i + 1 == args.size()) {
       *exitCode = usageError(kName, std::string(arg) + " needs a value");
       return false;
@@ -56,14 +58,16 @@ bool parseArgs(std::span<char*> args, ConvertArgs* parsed, int* exitCode) {
         *exitCode = usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") + text);
         return false;
       }
-    } else if (arg == "--limit") {
+    } else if (arg == "--limit" || arg == "--batch") {
       std::string_view digits = args[++i];
       if (digits.empty() || digits.size() > 18 ||
-          digits.find_first_not_of("0123456789") != std::string_view::npos) {
-        *exitCode = usageError(kName, "--limit: a number of rows, not " + std::string(digits));
+          digits.find_first_not_of("0123456789") != std::string_view::npos ||
+          (arg == "--batch" && std::strtoull(args[i], nullptr, 10) == 0)) {
+        *exitCode = usageError(kName, std::string(arg) + ": a number of rows, not " +
+                                          std::string(digits));
         return false;
       }
-      parsed->limit = std::strtoull(args[i], nullptr, 10);
+      (arg == "--limit" ? parsed->limit : parsed->batch) = std::strtoull(args[i], nullptr, 10);
     } else if (arg == "--image") {
       parsed->image = true;
     } else if (arg == "--verify") {
@@ -299,10 +303,8 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
     if (verifier && !verifier->feed(bytes, length)) return false;
     return true;
   };
-  // Moves and burns count ripped rows (up to the limit).
-  auto burn = [&](const uint8_t* rows, int32_t count) {
-    const uint64_t take = std::min<uint64_t>(uint64_t(std::max(count, 0)), args.limit - rowsDone);
-    if (take == 0) return true;
+  // Moves and burns up to a batch of ripped rows (and no more than the limit).
+  auto burnBatch = [&](const uint8_t* rows, uint64_t take) {
     const uint64_t length = o.burner->rowLength;
     outRows.resize(take * length);
     for (uint64_t r = 0; r < take; ++r) {
@@ -323,6 +325,16 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
     if (verifier) verifier->expect(outRows.data(), take, length);
     rowsDone += take;
     return emit(data, bytes);
+  };
+  auto burn = [&](const uint8_t* rows, int32_t count) {
+    uint64_t left = std::min<uint64_t>(uint64_t(std::max(count, 0)), args.limit - rowsDone);
+    for (uint64_t at = 0; left > 0;) {
+      const uint64_t take = std::min(left, args.batch);
+      if (!burnBatch(rows + at * o.ripper->rowLength, take)) return false;
+      at += take;
+      left -= take;
+    }
+    return true;
   };
 
   const std::string header = headerText(o.burner, nls);
