@@ -306,9 +306,10 @@ struct FixedSetup {
   KovaRipper* burner = nullptr;
   std::vector<uint8_t> rows;
   std::vector<Record> records;
-  static constexpr uint64_t kRows = 2000000;
+  uint64_t kRows = 2000000;  // or $KOVA_FIXED_ROWS (a multiple of 10,000)
 
   FixedSetup() {
+    if (const char* rows = std::getenv("KOVA_FIXED_ROWS")) kRows = std::strtoull(rows, nullptr, 10);
     Setup& s = setup();
     table = s.load("delimited_fixed.xml");
     burner = bound(s.extension, table, kRipperOutput);
@@ -320,7 +321,9 @@ struct FixedSetup {
       rec.id = int32_t(r);
       rec.big = int64_t(r) * 1000003;
       rec.x = double(r) / 7;
-      std::snprintf(rec.name, sizeof rec.name, "name %llu", static_cast<unsigned long long>(r));
+      std::memset(rec.name, 0, sizeof rec.name);
+      const std::string name = "name " + std::to_string(r);
+      std::memcpy(rec.name, name.data(), std::min(name.size(), sizeof rec.name - 1));
       std::memcpy(rec.code, "ABCD0001", 8);
       rec.day = double(r % 30000);
       rec.amount = double(r) / 100;
@@ -350,7 +353,7 @@ FixedSetup& fixedSetup() {
 void BM_BurnFixed(benchmark::State& state) {
   FixedSetup& f = fixedSetup();
   for (auto _ : state) {
-    for (uint64_t at = 0; at < FixedSetup::kRows; at += kBatch) {
+    for (uint64_t at = 0; at < f.kRows; at += kBatch) {
       const uint8_t* data = nullptr;
       uint64_t length = 0;
       f.burner->ops.writeRows(f.burner, f.rows.data() + at * f.burner->rowLength,
@@ -358,7 +361,7 @@ void BM_BurnFixed(benchmark::State& state) {
       benchmark::DoNotOptimize(data);
     }
   }
-  state.SetBytesProcessed(int64_t(state.iterations() * FixedSetup::kRows * 76));
+  state.SetBytesProcessed(int64_t(state.iterations() * f.kRows * 76));
 }
 
 // Each record's fields copied into a 76-byte record; text padded with blanks.
@@ -366,7 +369,7 @@ void BM_StructCopy(benchmark::State& state) {
   FixedSetup& f = fixedSetup();
   std::vector<uint8_t> out(kBatch * 76);
   for (auto _ : state) {
-    for (uint64_t at = 0; at < FixedSetup::kRows; at += kBatch) {
+    for (uint64_t at = 0; at < f.kRows; at += kBatch) {
       for (uint64_t r = 0; r < kBatch; ++r) {
         const Record& rec = f.records[at + r];
         uint8_t* p = out.data() + r * 76;
@@ -384,7 +387,7 @@ void BM_StructCopy(benchmark::State& state) {
       benchmark::DoNotOptimize(out.data());
     }
   }
-  state.SetBytesProcessed(int64_t(state.iterations() * FixedSetup::kRows * 76));
+  state.SetBytesProcessed(int64_t(state.iterations() * f.kRows * 76));
 }
 
 BENCHMARK(BM_BurnDelimited)->Unit(benchmark::kMillisecond)->UseRealTime();

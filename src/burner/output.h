@@ -47,6 +47,12 @@ KovaStatus runWriter(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount
                      KovaStatus (*write)(KovaRipper* burner, const uint8_t* rows,
                                          uint64_t rowCount));
 
+// True when the column's field encoding writes ASCII as ASCII (and blanks
+// as 0x20): ASCII texts may go to the output without the host's help.
+inline bool asciiField(const KovaColumnState* state) {
+  return state->reserved4[0] != 0;  // kAsciiPassesByte, set by bind
+}
+
 // The next free byte of the output.
 inline uint8_t* outputEnd(KovaRipper* burner) {
   return burner->recordBuffer + burner->recordLength;

@@ -7,13 +7,15 @@
 namespace kova {
 namespace {
 
-bool holdsTerminator(const KovaRipper* burner, const uint8_t* text, uint64_t n) {
+// True when the text holds the qualifier or one of the three terminators.
+bool needsQualifiers(const KovaRipper* burner, const uint8_t* text, uint64_t n, uint8_t q) {
   const uint8_t a = burner->terminators[2], b = burner->terminators[0], c = burner->terminators[1];
+  bool found = false;
   for (uint64_t i = 0; i < n; ++i) {
     const uint8_t x = text[i];
-    if (x == a || x == b || x == c) return true;
+    found |= (x == q) | (x == a) | (x == b) | (x == c);
   }
-  return false;
+  return found;
 }
 
 // Where the next qualifier byte that starts a character lies in text, or -1.
@@ -77,6 +79,8 @@ uint64_t trimCharacter(const KovaColumnState* state, uint8_t* text, uint64_t n) 
 uint64_t alignNumber(const KovaColumnState* state, uint8_t* text, uint64_t n) {
   KovaEncodingHandle* handle = state->targetHandle;
   if (!handle) return n;
+  // Most numbers have no blank at either end: nothing to move or drop.
+  if (asciiField(state) && n > 0 && text[0] != ' ' && text[n - 1] != ' ') return n;
   uint64_t kept = n;
   if (handle->ops->alignLeft(handle, text, n, 0x6c, &kept) != kStatusOk) return n;
   return kept < n ? kept : n;
@@ -94,9 +98,7 @@ KovaStatus qualifyDefault(KovaRipper* burner, const KovaColumnState* state, uint
   uint8_t* text = outputEnd(burner);
   // A qualifier anywhere in the field is doubled inside qualifiers, so that
   // a reader never takes it for the end of the field.
-  if (text[0] != q && !std::memchr(text, q, n) && !holdsTerminator(burner, text, n)) {
-    return kStatusOk;
-  }
+  if (!needsQualifiers(burner, text, n, q)) return kStatusOk;
   uint64_t doubled = 0;
   for (uint64_t at = 0;;) {
     const int64_t hit = findQualifier(state, text + at, n - at, q);
