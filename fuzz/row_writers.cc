@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int64_t reclen = 1 + data[1] % 64;
   data += 2;
   size -= 2;
-  const runtime::Account before = module().host.account();
+  const kova::runtime::Account before = module().host.account();
 
   const uint32_t writer = mode % 6;  // 0-2 delimited, 3 row image, 4 FIXED, 5 VARBIN
   const uint32_t recfm = writer == 4 ? kRecfmFixed : writer == 5 ? kRecfmVarbin : kRecfmDelimited;

@@ -189,34 +189,20 @@ KovaStatus recordEnd(KovaRipper* burner) {
 }
 
 KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount) {
-  const KovaObject* table = burner->table;
-  const int32_t columnCount = table->columnCount;
   KovaStatus status = reserveForRows(burner, 10, rowCount);
   if (status != kStatusOk) return status;
-  for (uint64_t r = 0; r < rowCount; ++r) {
-    const uint8_t* row = rows + r * burner->rowLength;
-    for (int32_t i = 0; i < columnCount; ++i) {
-      KovaColumnState* state = &burner->columns[i];
-      if (!state->column->dropped && state->entry) {
+  return writeTextRows(
+      burner, rows, rowCount,
+      [burner](KovaColumnState* state, const uint8_t* row, uint64_t* n) {
         Field field;
-        status = valueField(burner, state, row, &field);
+        KovaStatus status = valueField(burner, state, row, &field);
         if (status != kStatusOk) return status;
-        uint64_t n = field.n;
-        if (n > 0 && !field.nullText) {
-          status = finishField(burner, state, n, &n);
-          if (status != kStatusOk) return status;
-        }
-        burner->recordLength += n;
-      }
-      if (i + 1 < columnCount) {
-        status = appendByte(burner, table->fieldsep);
-        if (status != kStatusOk) return status;
-      }
-    }
-    status = recordEnd(burner);
-    if (status != kStatusOk) return status;
-  }
-  return kStatusOk;
+        *n = field.n;
+        // Null text is written as it is, never trimmed or qualified.
+        if (*n == 0 || field.nullText) return kStatusOk;
+        return finishField(burner, state, *n, n);
+      },
+      [burner] { return recordEnd(burner); });
 }
 
 }  // namespace

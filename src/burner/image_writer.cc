@@ -35,33 +35,16 @@ KovaStatus slotText(KovaRipper* burner, KovaColumnState* state, const uint8_t* r
 }
 
 KovaStatus writeLines(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount) {
-  const KovaObject* table = burner->table;
-  const int32_t columnCount = table->columnCount;
   KovaStatus status = reserveForRows(burner, 20, rowCount);
   if (status != kStatusOk) return status;
-  for (uint64_t r = 0; r < rowCount; ++r) {
-    const uint8_t* row = rows + r * burner->rowLength;
-    for (int32_t i = 0; i < columnCount; ++i) {
-      KovaColumnState* state = &burner->columns[i];
-      if (!state->column->dropped && state->entry) {
-        uint64_t n = 0;
-        status = slotText(burner, state, row, &n);
-        if (status != kStatusOk) return status;
-        if (n > 0) {
-          status = qualifyDefault(burner, state, n, &n);
-          if (status != kStatusOk) return status;
-        }
-        burner->recordLength += n;
-      }
-      if (i + 1 < columnCount) {
-        status = appendByte(burner, table->fieldsep);
-        if (status != kStatusOk) return status;
-      }
-    }
-    status = appendByte(burner, '\n');
-    if (status != kStatusOk) return status;
-  }
-  return kStatusOk;
+  return writeTextRows(
+      burner, rows, rowCount,
+      [burner](KovaColumnState* state, const uint8_t* row, uint64_t* n) {
+        KovaStatus status = slotText(burner, state, row, n);
+        if (status != kStatusOk || *n == 0) return status;
+        return qualifyDefault(burner, state, *n, n);
+      },
+      [burner] { return appendByte(burner, '\n'); });
 }
 
 }  // namespace

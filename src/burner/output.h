@@ -53,6 +53,36 @@ inline bool asciiField(const KovaColumnState* state) {
   return state->reserved4[0] != 0;  // kAsciiPassesByte, set by bind
 }
 
+// The rows of a text writer: for each row, the fields in table order, each
+// written by field(state, row, &n) as its final text of n bytes at the
+// output's end (dropped and unbound columns are empty), separated by the
+// table's fieldsep; then end() closes the record.
+template <typename Field, typename End>
+KovaStatus writeTextRows(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount,
+                         Field field, End end) {
+  const KovaObject* table = burner->table;
+  const int32_t columnCount = table->columnCount;
+  for (uint64_t r = 0; r < rowCount; ++r) {
+    const uint8_t* row = rows + r * burner->rowLength;
+    for (int32_t i = 0; i < columnCount; ++i) {
+      KovaColumnState* state = &burner->columns[i];
+      if (!state->column->dropped && state->entry) {
+        uint64_t n = 0;
+        KovaStatus status = field(state, row, &n);
+        if (status != kStatusOk) return status;
+        burner->recordLength += n;
+      }
+      if (i + 1 < columnCount) {
+        KovaStatus status = appendByte(burner, table->fieldsep);
+        if (status != kStatusOk) return status;
+      }
+    }
+    KovaStatus status = end();
+    if (status != kStatusOk) return status;
+  }
+  return kStatusOk;
+}
+
 // The next free byte of the output.
 inline uint8_t* outputEnd(KovaRipper* burner) {
   return burner->recordBuffer + burner->recordLength;
