@@ -43,6 +43,32 @@ TEST_F(FormatOutputTest, TimestampTexts) {
   EXPECT_EQ(stamp(1e15, 3), "\n");  // beyond the calendar
 }
 
+TEST_F(FormatOutputTest, HostPrintfPathGivesTheSameTexts) {
+  // Texts go to ASCII field encodings directly; any other encoding takes
+  // them from the host's printWide and the column's transcoder. Both ways
+  // must agree.
+  KovaObject* table = newTable(kRecfmDelimited, kEncodingUtf8);
+  addColumn(table, u"t", kTypeTimestamp, 3);
+  addColumn(table, u"u", kTypeTimestamp, 0);
+  addColumn(table, u"d", kTypeDate);
+  KovaRipper* b = burner(table);
+  ASSERT_NE(b, nullptr);
+  auto r = rows(b, 3);
+  const double values[] = {1893456000.5, -1, 1e9 + 0.123456};
+  for (int i = 0; i < 3; ++i) {
+    setValue<double>(b, r.data() + i * b->rowLength, 0, values[i]);
+    setValue<double>(b, r.data() + i * b->rowLength, 1, values[i]);
+    setValue<double>(b, r.data() + i * b->rowLength, 2, double(i * 10000));
+  }
+  const std::string direct = write(b, r);
+  for (int c = 0; c < 3; ++c) b->columns[c].reserved4[0] = 0;  // as for a non-ASCII encoding
+  EXPECT_EQ(write(b, r), direct);
+  EXPECT_EQ(direct,
+            "2020-01-01 00:00:00.500,2020-01-01 00:00:00,1960-01-01\n"
+            "1959-12-31 23:59:59.000,1959-12-31 23:59:59,1987-05-19\n"
+            "1991-09-09 01:46:40.123,1991-09-09 01:46:40,2014-10-04\n");
+}
+
 TEST_F(FormatOutputTest, DatesAndTimesUseTheirBoundFormats) {
   KovaObject* table = newTable(kRecfmDelimited, kEncodingUtf8);
   addColumn(table, u"d", kTypeDate);
