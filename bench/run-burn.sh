@@ -12,7 +12,7 @@
 # usage: bench/run-burn.sh [BIN_DIR]   (default build/bin)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=${1:-$root/build/bin}
+bin=$(cd "${1:-$root/build/bin}" && pwd)
 data=$root/bench/data
 rounds=${ROUNDS:-5}
 mkdir -p "$data"

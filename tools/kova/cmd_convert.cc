@@ -105,7 +105,7 @@ void skipHeaders(KovaRipper* ripper) {
 }
 
 // The header lines of a delimited OUT table: the column names, then empty
-// lines, in the table's encoding.
+// lines, in the encoding the burner writes its fields in.
 std::string headerText(const KovaRipper* burner, KovaNls* nls) {
   const KovaObject* table = burner->table;
   if (table->headerLines <= 0 || table->recfm != kRecfmDelimited) return "";
@@ -119,7 +119,7 @@ std::string headerText(const KovaRipper* burner, KovaNls* nls) {
     const KovaColumn* c = table->columns[i];
     if (c->name && c->nameLength > 0) names += toUtf8({c->name, size_t(c->nameLength)});
   }
-  const int32_t encoding = table->encoding;
+  const int32_t encoding = static_cast<int32_t>(burner->fieldEncoding);
   if (nls && encoding != 0 && encoding != kEncodingUtf8 &&
       nls->ops->needsTranscoding(nls, kEncodingUtf8, encoding, 0) && !names.empty()) {
     KovaTranscoder* t = nls->ops->createTranscoder(nls, kEncodingUtf8, encoding, 0, nullptr);
