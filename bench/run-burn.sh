@@ -76,8 +76,8 @@ if command -v valgrind >/dev/null; then
     out=$data/callgrind-$name.out
     (cd "$bin/.." && KOVA_DELIMITED_DATA="$data/delimited-100k.csv" KOVA_FIXED_ROWS=100000 \
       valgrind --tool=callgrind --callgrind-out-file="$out" --collect-atstart=no \
-      --toggle-collect="*$name*" "$bin/bench_burn" --benchmark_filter="^$name\$" \
-      --benchmark_min_time=1x >/dev/null 2>&1) || true
+      --toggle-collect="*$name*" "$bin/bench_burn" --benchmark_filter="^$name/" \
+      --benchmark_min_time=0.01 >/dev/null 2>&1) || true
     total=$(awk '/^summary:/ { print $2 }' "$out" 2>/dev/null || echo 0)
     awk -v n="$name" -v t="${total:-0}" 'BEGIN { printf "%-20s %8.1f instructions per row\n", n, t / 100000 }'
   done

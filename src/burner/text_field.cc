@@ -7,15 +7,39 @@
 namespace kova {
 namespace {
 
-// True when the text holds the qualifier or one of the three terminators.
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+// Nonzero when one of the eight bytes of word is the byte spread in pattern.
+inline uint64_t holdsByte(uint64_t word, uint64_t pattern) {
+  const uint64_t x = word ^ pattern;
+  return (x - kOnes) & ~x & kHighs;
+}
+
+// True when the text holds the qualifier or one of the three terminators;
+// eight bytes at a time.
 bool needsQualifiers(const KovaRipper* burner, const uint8_t* text, uint64_t n, uint8_t q) {
   const uint8_t a = burner->terminators[2], b = burner->terminators[0], c = burner->terminators[1];
-  bool found = false;
-  for (uint64_t i = 0; i < n; ++i) {
-    const uint8_t x = text[i];
-    found |= (x == q) | (x == a) | (x == b) | (x == c);
+  if (n < 8) {
+    bool found = false;
+    for (uint64_t i = 0; i < n; ++i) {
+      const uint8_t x = text[i];
+      found |= (x == q) | (x == a) | (x == b) | (x == c);
+    }
+    return found;
   }
-  return found;
+  const uint64_t pq = kOnes * q, pa = kOnes * a, pb = kOnes * b, pc = kOnes * c;
+  auto any = [&](const uint8_t* at) {
+    uint64_t word;
+    std::memcpy(&word, at, 8);
+    return (holdsByte(word, pq) | holdsByte(word, pa) | holdsByte(word, pb) |
+            holdsByte(word, pc)) != 0;
+  };
+  uint64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    if (any(text + i)) return true;
+  }
+  return i < n && any(text + n - 8);  // the last bytes, overlapping
 }
 
 // Where the next qualifier byte that starts a character lies in text, or -1.
