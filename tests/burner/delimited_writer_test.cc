@@ -3,6 +3,7 @@
 // values, trimming and the remainder of a batch.
 #include <gtest/gtest.h>
 
+#include "src/burner/output.h"
 #include "tests/burner/burner_fixture.h"
 
 namespace kova::testing {
@@ -136,6 +137,28 @@ TEST_F(DelimitedWriterTest, BinaryAsBase64AndCut) {
   setIndicator(b, r.data(), 0, 100);
   EXPECT_EQ(write(b, r), "AP8QYWIA\n");
   EXPECT_EQ(b->truncations, 1u);
+}
+
+TEST_F(DelimitedWriterTest, Base64AllocatesItsTextWithANulOrFails) {
+  KovaKernel* kernel = host().kernel();
+  KovaPool* pool = kernel->ops->createPool(kernel, nullptr, nullptr, "base64 test");
+  ASSERT_NE(pool, nullptr);
+  const uint8_t bytes[] = {'M', 'a', 'n', 'y', '!'};
+  for (uint64_t n = 0; n <= 5; ++n) {
+    uint8_t* text = nullptr;
+    uint64_t written = 99;
+    ASSERT_EQ(encodeBase64(pool, bytes, n, &text, &written), kStatusOk);
+    const char* expected[] = {"", "TQ==", "TWE=", "TWFu", "TWFueQ==", "TWFueSE="};
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(text)), expected[n]);  // ends with a NUL
+    EXPECT_EQ(written, std::strlen(expected[n]));
+  }
+  host().failAllocation(1);
+  uint8_t* text = nullptr;
+  uint64_t written = 99;
+  EXPECT_EQ(encodeBase64(pool, bytes, 5, &text, &written), kStatusNoMemory);
+  EXPECT_EQ(text, nullptr);
+  host().clearFailure();
+  pool->ops->destroyPool(pool);
 }
 
 TEST_F(DelimitedWriterTest, DecimalTextIsCheckedAgainstItsPrecision) {
