@@ -51,18 +51,6 @@ std::u16string_view nameOf(const KovaColumn* c) {
                                       : std::u16string_view();
 }
 
-void civilFromDays(int64_t days, int64_t* year, unsigned* month, unsigned* day) {
-  int64_t z = days - 3653 + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = unsigned(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  *day = doy - (153 * mp + 2) / 5 + 1;
-  *month = mp < 10 ? mp + 3 : mp - 9;
-  *year = int64_t(yoe) + era * 400 + (*month <= 2 ? 1 : 0);
-}
-
 // A double as a record of storage 17, 18 or 19.
 void storeRecord(uint32_t storage, double value, uint8_t* v) {
   uint16_t p[6] = {};
