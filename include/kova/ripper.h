@@ -58,9 +58,13 @@ typedef struct KovaRipperOptions {
 #define kStorageDecimal 5u
 #define kStorageDouble 6u
 #define kStorageInt64 8u
+#define kStorageEightBytes 9u
 #define kStorageInt32 10u
+#define kStorageUint32 11u
 #define kStorageInt16 12u
+#define kStorageUint16 13u
 #define kStorageInt8 14u
+#define kStorageUint8 15u
 #define kStorageDateRecord 17u
 #define kStorageTimeRecord 18u
 #define kStorageTimestampRecord 19u

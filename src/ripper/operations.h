@@ -71,7 +71,7 @@ KovaStatus xmlEndElement(KovaXmlCallbacks* table, const char16_t* name, int32_t 
 KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
                         const uint8_t* bytes, uint32_t length);
 
-// ---- Burner row writers (delimited_writer.cc, image_writer.cc,
+// ---- Burner row writers (src/burner/: delimited_writer.cc, image_writer.cc,
 //      fixed_writer.cc, varbin_writer.cc) -------------------------------------
 KovaStatus delimitedWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
                               const uint8_t** data, uint64_t* dataLength);

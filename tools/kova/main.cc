@@ -83,6 +83,30 @@ const Command kCommands[] = {
      "Header lines the document declares are skipped. Exits 1 when the ripper\n"
      "cannot be made or a block fails (the message names the block's offset).\n",
      runRip},
+    {"convert", "rip a data file with one document's table and burn it with another's",
+     "usage: kova convert IN_DOC IN_DATA OUT_DOC [-o OUT_DATA] [--verify]\n"
+     "                    [--block-size N] [--limit N] [--batch N] [--image]\n\n"
+     "Rips IN_DATA (- for stdin) with the table of the metadata document IN_DOC,\n"
+     "moves each row's values by column name into the rows of a burner for the\n"
+     "table of OUT_DOC and writes the burned bytes to OUT_DATA (stdout without\n"
+     "-o). Columns of the same type are copied; others go through their text\n"
+     "(dates and times in ISO form) and are read back by the host's informats.\n"
+     "An OUT column with no IN column of its name is null. When OUT_DOC declares\n"
+     "header lines, the first holds the column names. A summary (rows,\n"
+     "truncations, values that could not be converted, throughput) ends the run.\n\n"
+     "  -o OUT_DATA       the file to write (default stdout)\n"
+     "  --verify          rip OUT_DATA back with OUT_DOC and compare every value\n"
+     "                    with what was burned; a difference is reported with its\n"
+     "                    row, column and both values (needs -o)\n"
+     "  --block-size N    bytes per input block, e.g. 65536, 64k, 1M (default 1M)\n"
+     "  --limit N         stop after N rows\n"
+     "  --batch N         burn at most N rows per call of the burner (default: the\n"
+     "                    rows of each input block)\n"
+     "  --image           burn row-image rows (OUT_DOC's column formats apply)\n\n"
+     "Exits 1 when a table cannot be ripped or burned, a block fails, a row cannot\n"
+     "be written (the message names the row and the status) or --verify finds a\n"
+     "difference.\n",
+     runConvert},
 };
 
 void printHelp(FILE* out) {
