@@ -19,27 +19,6 @@ namespace kova {
 namespace {
 
 constexpr std::u16string_view kFragmentLabel = u"newlineRipBlockUTF8";
-constexpr std::u16string_view kBlockLabel = u"ensureBlockSize";
-
-// Resizes rowBlock to rows rows (earlier rows kept unless discard).
-KovaStatus sizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard) {
-  uint64_t size = 0;
-  if (rows > uint64_t(std::numeric_limits<int32_t>::max()) ||
-      __builtin_mul_overflow(rows, ripper->rowLength, &size)) {
-    logAllocationFailure(ripper->diagnostics, kBlockLabel, std::numeric_limits<int32_t>::max());
-    return kStatusNoMemory;
-  }
-  // A row of no bytes still needs a block to point at.
-  void* block = poolResize(ripper->pool, ripper->rowBlock, size ? size : 1, discard);
-  if (!block) {
-    logAllocationFailure(ripper->diagnostics, kBlockLabel,
-                         int64_t(std::min<uint64_t>(size, std::numeric_limits<int32_t>::max())));
-    return kStatusNoMemory;
-  }
-  ripper->rowBlock = static_cast<uint8_t*>(block);
-  ripper->blockCapacity = static_cast<int32_t>(rows);
-  return kStatusOk;
-}
 
 }  // namespace
 
@@ -52,7 +31,7 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
   const int64_t columns = ripper->table->columnCount > 0 ? ripper->table->columnCount : 1;
   const uint64_t estimate = uint64_t(length > 0 ? length : 0) / uint64_t(10 * columns) + 10;
   if (estimate > uint64_t(ripper->blockCapacity)) {
-    status = sizeRowBlock(ripper, estimate, true);
+    status = resizeRowBlock(ripper, estimate, true);
     *rows = ripper->rowBlock;
     if (status != kStatusOk) return status;
   }
@@ -88,7 +67,7 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
       // Half again as many rows, at least 10, so that a block of short
       // lines grows its row block a few times rather than once per 10 rows.
       const uint64_t used = ripper->rowsInBlock;
-      status = sizeRowBlock(ripper, used + std::max<uint64_t>(10, used / 2), used == 0);
+      status = resizeRowBlock(ripper, used + std::max<uint64_t>(10, used / 2), used == 0);
       if (status != kStatusOk) break;
     }
     uint8_t* row = ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;

@@ -7,38 +7,15 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/ripper/row_block.h"
 
 namespace kova {
-namespace {
-
-constexpr std::u16string_view kBlockLabel = u"ensureBlockSize";
-
-// Resizes rowBlock to rows rows; keep says whether the rows in it matter.
-KovaStatus resizeRowBlock(KovaRipper* ripper, int64_t rows, bool keep) {
-  uint64_t size = 0;
-  if (rows > std::numeric_limits<int32_t>::max() ||
-      __builtin_mul_overflow(uint64_t(rows), ripper->rowLength, &size)) {
-    logAllocationFailure(ripper->diagnostics, kBlockLabel, std::numeric_limits<int32_t>::max());
-    return kStatusNoMemory;
-  }
-  void* block = poolResize(ripper->pool, ripper->rowBlock, size, !keep);
-  if (!block) {
-    logAllocationFailure(ripper->diagnostics, kBlockLabel,
-                         int64_t(std::min<uint64_t>(size, std::numeric_limits<int32_t>::max())));
-    return kStatusNoMemory;
-  }
-  ripper->rowBlock = static_cast<uint8_t*>(block);
-  ripper->blockCapacity = static_cast<int32_t>(rows);
-  return kStatusOk;
-}
-
-}  // namespace
 
 KovaStatus sizeRowBlock(KovaRipper* ripper, int64_t length) {
   const int64_t columns = ripper->table->columnCount > 0 ? ripper->table->columnCount : 1;
   const int64_t estimate = (length > 0 ? length : 0) / (columns * 10) + 10;
   if (estimate <= ripper->blockCapacity) return kStatusOk;
-  return resizeRowBlock(ripper, estimate, false);
+  return resizeRowBlock(ripper, uint64_t(estimate), true);
 }
 
 KovaStatus growRowBlock(KovaRipper* ripper) {
@@ -47,7 +24,7 @@ KovaStatus growRowBlock(KovaRipper* ripper) {
   // Growing by a fixed ten rows would copy the block once per ten records
   // of a block with more (short) records than the estimate.
   const int64_t rows = used + (used / 2 > 10 ? used / 2 : 10);
-  return resizeRowBlock(ripper, rows, used > 0);
+  return resizeRowBlock(ripper, uint64_t(rows), used == 0);
 }
 
 void restoreOpenRow(KovaRipper* ripper) {
