@@ -85,6 +85,13 @@ TEST(RipXmlCommand, ShortDocumentIsParsedAtTheEndOfTheInput) {
   EXPECT_NE(run.out.find("kova rip: 1 row,"), std::string::npos) << run.out;
 }
 
+TEST(RipXmlCommand, DescribeShowsTheLayoutOfAnXmlTable) {
+  ToolRun run = runKova("describe " + examplePath("catalog.xml.xml"));
+  EXPECT_EQ(run.exit, 0);
+  EXPECT_NE(run.out.find("XML table, typed ripper, 12 columns"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("reading_time  TIME (92)"), std::string::npos) << run.out;
+}
+
 TEST(RipXmlCommand, MetadataDocumentIsReadInTheEncodingItDeclares) {
   TempFile doc("latin1.xml",
                "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<kova>\n<recfm>XML</recfm>\n"
