@@ -31,7 +31,7 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
   const int64_t columns = ripper->table->columnCount > 0 ? ripper->table->columnCount : 1;
   const uint64_t estimate = uint64_t(length > 0 ? length : 0) / uint64_t(10 * columns) + 10;
   if (estimate > uint64_t(ripper->blockCapacity)) {
-    status = resizeRowBlock(ripper, estimate, true);
+    status = sizeRowBlock(ripper, estimate, true);
     *rows = ripper->rowBlock;
     if (status != kStatusOk) return status;
   }
@@ -67,7 +67,7 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
       // Half again as many rows, at least 10, so that a block of short
       // lines grows its row block a few times rather than once per 10 rows.
       const uint64_t used = ripper->rowsInBlock;
-      status = resizeRowBlock(ripper, used + std::max<uint64_t>(10, used / 2), used == 0);
+      status = sizeRowBlock(ripper, used + std::max<uint64_t>(10, used / 2), used == 0);
       if (status != kStatusOk) break;
     }
     uint8_t* row = ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;

@@ -23,7 +23,7 @@ namespace {
 // Makes rowBlock hold at least rows rows; its old rows need not be kept.
 KovaStatus ensureBlockSize(KovaRipper* ripper, int64_t rows) {
   if (rows <= ripper->blockCapacity) return kStatusOk;
-  return resizeRowBlock(ripper, uint64_t(rows), true);
+  return sizeRowBlock(ripper, uint64_t(rows), true);
 }
 
 // Makes fragment able to hold one whole record, keeping what it holds.

@@ -11,11 +11,11 @@
 
 namespace kova {
 
-KovaStatus sizeRowBlock(KovaRipper* ripper, int64_t length) {
+KovaStatus sizeBlockForBytes(KovaRipper* ripper, int64_t length) {
   const int64_t columns = ripper->table->columnCount > 0 ? ripper->table->columnCount : 1;
   const int64_t estimate = (length > 0 ? length : 0) / (columns * 10) + 10;
   if (estimate <= ripper->blockCapacity) return kStatusOk;
-  return resizeRowBlock(ripper, uint64_t(estimate), true);
+  return sizeRowBlock(ripper, uint64_t(estimate), true);
 }
 
 KovaStatus growRowBlock(KovaRipper* ripper) {
@@ -24,7 +24,7 @@ KovaStatus growRowBlock(KovaRipper* ripper) {
   // Growing by a fixed ten rows would copy the block once per ten records
   // of a block with more (short) records than the estimate.
   const int64_t rows = used + (used / 2 > 10 ? used / 2 : 10);
-  return resizeRowBlock(ripper, uint64_t(rows), used == 0);
+  return sizeRowBlock(ripper, uint64_t(rows), used == 0);
 }
 
 void restoreOpenRow(KovaRipper* ripper) {

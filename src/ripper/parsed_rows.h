@@ -15,7 +15,7 @@ namespace kova {
 // Makes rowBlock hold at least length / (columnCount * 10) + 10 rows; the
 // old rows need not be kept. 0, or kStatusNoMemory after the
 // "ensureBlockSize" allocation line.
-KovaStatus sizeRowBlock(KovaRipper* ripper, int64_t length);
+KovaStatus sizeBlockForBytes(KovaRipper* ripper, int64_t length);
 
 // Makes room for the row at rowsInBlock, keeping the rows before it: the
 // block grows by half (at least 10 rows) when it is full. 0, or

@@ -43,14 +43,15 @@ void clearRow(const KovaRipper* ripper, uint8_t* row) {
   }
 }
 
-KovaStatus resizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard) {
-  constexpr std::u16string_view kLabel = u"ensureBlockSize";
+KovaStatus sizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard) {
+  static constexpr std::u16string_view kLabel = u"ensureBlockSize";
   uint64_t size = 0;
   if (rows > uint64_t(std::numeric_limits<int32_t>::max()) ||
       __builtin_mul_overflow(rows, ripper->rowLength, &size)) {
     logAllocationFailure(ripper->diagnostics, kLabel, loggedSize(UINT64_MAX));
     return kStatusNoMemory;
   }
+  // A row of no bytes still needs a block to point at.
   void* block = poolResize(ripper->pool, ripper->rowBlock, size ? size : 1, discard);
   if (!block) {
     logAllocationFailure(ripper->diagnostics, kLabel, loggedSize(size));

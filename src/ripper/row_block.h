@@ -17,12 +17,11 @@ namespace kova {
 // line names "initBlock[1]" (a carried row) or "initBlock[2]".
 uint8_t* initBlock(KovaRipper* ripper, int64_t n);
 
-// Resizes rowBlock to rows rows, keeping the rows in it unless discard (a
-// row of no bytes still gets a block to point at); blockCapacity becomes
-// rows. 0, or kStatusNoMemory after the "ensureBlockSize" allocation line
-// (also when rows rows would overflow the block size). Used by the parsers
-// that size their own block (FIXED, CLF, XML).
-KovaStatus resizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard);
+// Resizes rowBlock to rows rows, keeping the earlier rows unless discard is
+// set, and sets blockCapacity. kStatusNoMemory (after the level-4 line
+// labelled "ensureBlockSize") when it cannot be had; the block is then as
+// it was.
+KovaStatus sizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard);
 
 // Row-image mode: every byte a blank and every number slot the missing
 // value. Typed mode: every indicator null (-1, or -88 for a DOUBLE with

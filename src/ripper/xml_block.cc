@@ -80,7 +80,7 @@ KovaStatus gather(KovaRipper* ripper, const uint8_t* bytes, uint64_t n, bool* do
 // unchanged with the outputs unset.
 KovaStatus parseBytes(KovaRipper* ripper, const uint8_t* bytes, int64_t length, bool final,
                       uint8_t** rows, int32_t* rowCount) {
-  KovaStatus status = sizeRowBlock(ripper, length);
+  KovaStatus status = sizeBlockForBytes(ripper, length);
   if (status != kStatusOk) return status;
   restoreOpenRow(ripper);
   KovaXmlObject* parser = ripper->xml.xmlParser;
@@ -97,7 +97,7 @@ KovaStatus parseBytes(KovaRipper* ripper, const uint8_t* bytes, int64_t length, 
 // their buffer given back. When the row block cannot be had the bytes stay
 // gathered, so that the block can be given again.
 KovaStatus parseGathered(KovaRipper* ripper, bool final, uint8_t** rows, int32_t* rowCount) {
-  KovaStatus sized = sizeRowBlock(ripper, static_cast<int64_t>(ripper->recordLength));
+  KovaStatus sized = sizeBlockForBytes(ripper, static_cast<int64_t>(ripper->recordLength));
   if (sized != kStatusOk) return sized;
   ripper->recordBufferSize = 0;
   KovaStatus status = parseBytes(ripper, ripper->recordBuffer,
