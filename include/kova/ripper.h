@@ -229,6 +229,9 @@ typedef struct KovaXmlState {
   char16_t* xmlText;
   int64_t xmlTextLength;
   int64_t xmlTextCapacity;
+  const KovaColumnState* lastStarted; /* the tag tree's item for the last start element, or null */
+  int32_t nextColumn;                 /* tried first for the next element name; -1 none */
+  uint32_t tagsUnique;                /* bind found every tag the tree's answer for its text */
 } KovaXmlState;
 
 /* Room kept for the JSON and XML parsers' state (they share it): 64 words.

@@ -43,6 +43,31 @@ const KovaColumnState* findTag(const KovaRipper* ripper, const char16_t* name,
   return static_cast<const KovaColumnState*>(ripper->tagTree->ops->findItem(ripper->tagTree, &key));
 }
 
+bool hasTag(const KovaColumnState* item, const char16_t* name, int32_t nameBytes) {
+  return item && item->tagName && int64_t(item->tagLength) * 2 == nameBytes &&
+         std::memcmp(item->tagName, name, size_t(nameBytes)) == 0;
+}
+
+// The item of a start element. Columns mostly come in order: with tags all
+// different, the column after the last one matched answers as the tree would.
+const KovaColumnState* findStartTag(KovaRipper* ripper, const char16_t* name,
+                                    int32_t nameBytes) {
+  KovaXmlState& xml = ripper->xml;
+  if (xml.tagsUnique && xml.nextColumn >= 0 && xml.nextColumn < ripper->table->columnCount) {
+    const KovaColumnState* next = &ripper->columns[xml.nextColumn];
+    if (hasTag(next, name, nameBytes)) return next;
+  }
+  return findTag(ripper, name, nameBytes);
+}
+
+// The item of an end element: when the element has no children it is the
+// one its start found.
+const KovaColumnState* findEndTag(KovaRipper* ripper, const char16_t* name, int32_t nameBytes) {
+  const KovaColumnState* last = ripper->xml.lastStarted;
+  if (ripper->xml.tagsUnique && hasTag(last, name, nameBytes)) return last;
+  return findTag(ripper, name, nameBytes);
+}
+
 uint8_t* openRow(KovaRipper* ripper) {
   return ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;
 }
@@ -135,9 +160,13 @@ KovaStatus xmlFlushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount
 KovaStatus xmlStartElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes,
                            int32_t, const KovaXmlAttribute*) {
   KovaRipper* ripper = ownerOf(table);
-  ripper->xml.xmlTextLength = 0;
-  const KovaColumnState* item = findTag(ripper, name, nameBytes);
-  if (!item || item->index != -1) return kStatusOk;
+  KovaXmlState& xml = ripper->xml;
+  xml.xmlTextLength = 0;
+  const KovaColumnState* item = findStartTag(ripper, name, nameBytes);
+  xml.lastStarted = item;
+  if (!item) return kStatusOk;
+  xml.nextColumn = item->index + 1;
+  if (item->index != -1) return kStatusOk;
   // A record inside an open record starts that row again.
   KovaStatus status = growRowBlock(ripper);
   if (status != kStatusOk) return status;
@@ -173,8 +202,9 @@ KovaStatus xmlCharacters(KovaXmlCallbacks* table, const char16_t* text, int32_t 
 
 KovaStatus xmlEndElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes) {
   KovaRipper* ripper = ownerOf(table);
-  const KovaColumnState* item = findTag(ripper, name, nameBytes);
+  const KovaColumnState* item = findEndTag(ripper, name, nameBytes);
   KovaXmlState& xml = ripper->xml;
+  xml.lastStarted = nullptr;
   const int64_t units = xml.xmlTextLength;
   // The text of an element ends with it: a column element around it then
   // gets only the text after its last child.

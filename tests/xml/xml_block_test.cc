@@ -96,6 +96,21 @@ TEST_F(XmlRipTest, ColumnTakesOnlyTheTextAfterItsLastChild) {
             Rows{"\"y\"|2|NULL"});
 }
 
+TEST_F(XmlRipTest, ColumnsInAnyOrderAndColumnsSharingATagFindTheirElements) {
+  EXPECT_EQ(rip(xmlTable(), {"<r><row><c>1</c><b>2</b><a>3</a><b>4</b></row>"
+                             "<row><b>5</b><unknown>6</unknown><a>7</a></row></r>"}),
+            (Rows{"\"3\"|4|1", "\"7\"|5|NULL"}));
+  // Two columns tagged b: the element fills the one the tag tree names,
+  // whatever element came before it.
+  KovaObject* shared = xmlTable();
+  setTag(shared, shared->columns[2], u"b");
+  Rows rows = rip(shared, {"<r><row><b>1</b></row><row><a>x</a><b>2</b></row></r>"});
+  ASSERT_EQ(rows.size(), 2u);
+  const bool inB = rows[0] == "NULL|1|NULL";
+  EXPECT_EQ(rows[0], inB ? "NULL|1|NULL" : "NULL|NULL|1");
+  EXPECT_EQ(rows[1], inB ? "\"x\"|2|NULL" : "\"x\"|NULL|2");
+}
+
 TEST_F(XmlRipTest, NestedRecordRestartsTheRowAndCountsOnce) {
   EXPECT_EQ(rip(xmlTable(), {"<r><row><a>1</a><row><b>2</b></row><a>3</a></row>"
                              "<row><b>4</b></row></r>"}),
