@@ -17,6 +17,12 @@ namespace kova {
 // line names "initBlock[1]" (a carried row) or "initBlock[2]".
 uint8_t* initBlock(KovaRipper* ripper, int64_t n);
 
+// Resizes rowBlock to rows rows, keeping the earlier rows unless discard is
+// set, and sets blockCapacity. kStatusNoMemory (after the level-4 line
+// labelled "ensureBlockSize") when it cannot be had; the block is then as
+// it was.
+KovaStatus sizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard);
+
 // Row-image mode: every byte a blank and every number slot the missing
 // value. Typed mode: every indicator null (-1, or -88 for a DOUBLE with
 // nullAsMissing); the value bytes are left as they are.
@@ -59,7 +65,8 @@ inline void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t v
 }
 
 // Slot 9: for DELIMITED tables, a record left without its terminator becomes
-// one last row. kStatusNoMemory when the row cannot be had.
+// one last row. kStatusNoMemory when the row cannot be had. XML tables end
+// their document (xmlFlushPending).
 KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount);
 
 }  // namespace kova
