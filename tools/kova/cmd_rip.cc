@@ -16,8 +16,10 @@
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/byte_size.h"
 #include "tools/kova/command.h"
 #include "tools/kova/rip_output.h"
+#include "tools/kova/rip_splits.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
 #include "tools/kova/table_ripper.h"
@@ -35,23 +37,13 @@ struct RipArgs {
   uint64_t limit = UINT64_MAX;
   uint32_t flags = 0;
   bool raw = false;
+  PartitionOptions partition;
 };
 
 // "65536", "64k", "1M" (binary multiples); 0 when the text is none of these.
 uint64_t parseSize(std::string_view text) {
-  if (text.empty()) return 0;
-  uint64_t multiple = 1;
-  char last = text.back();
-  if (last == 'k' || last == 'K') multiple = 1024;
-  if (last == 'm' || last == 'M') multiple = 1024 * 1024;
-  if (multiple != 1) text.remove_suffix(1);
-  if (text.empty() || text.size() > 12) return 0;
   uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return 0;
-    value = value * 10 + uint64_t(c - '0');
-  }
-  return value * multiple;
+  return parseByteSize(text, &value) ? value : 0;
 }
 
 bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
@@ -65,7 +57,9 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
   };
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
-    if (arg == "--format") {
+    if (int taken = parsePartitionOption(args, &i, &parsed->partition, exitCode); taken != 0) {
+      if (taken < 0) return false;
+    } else if (arg == "--format") {
       const char* text = value(&i, "--format");
       if (!text) return false;
       std::string_view name = text;
@@ -262,6 +256,12 @@ int runRip(std::span<char*> args) {
   RipArgs parsed;
   int exitCode = kExitOk;
   if (!parseArgs(args, &parsed, &exitCode)) return exitCode;
+  if (parsed.partition.active()) {
+    RangeSettings settings{parsed.document, parsed.format, parsed.raw, parsed.flags,
+                           parsed.blockSize, parsed.limit != UINT64_MAX};
+    return ripPartitioned(parsed.document, parsed.data, settings, parsed.limit,
+                          parsed.partition);
+  }
   Session session;
   if (!session.open()) return kExitFailed;
   std::string error;

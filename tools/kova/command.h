@@ -25,6 +25,7 @@ int runCheckFormat(std::span<char*> args);
 int runMeta(std::span<char*> args);
 int runDescribe(std::span<char*> args);
 int runRip(std::span<char*> args);
+int runSplits(std::span<char*> args);
 
 // Prints "kova NAME: message" and the usage hint to stderr; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);
