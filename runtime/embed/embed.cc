@@ -47,23 +47,24 @@ extern "C" KovaEmbed* kovaEmbedOpen(const char* modulePath, char* error, size_t 
   }
   embed->host.setOption(u"ZRNLS.KPA_SESSION_CEI", kEncodingUtf8);
   embed->host.setOption(u"ZR_NAME_YEARCUTOFF", 1926);
-  std::string path;
-  if (modulePath) {
-    path = modulePath;
-  } else if (const char* env = std::getenv("KOVA_MODULE"); env && *env) {
-    path = env;
-  } else {
-    path = besideThisLibrary();
+  // Module::load reads $KOVA_MODULE when given no path; its own fallback is
+  // the program's folder, but an embedded module sits beside this library.
+  std::string beside;
+  const char* path = modulePath;
+  if (!path && !(std::getenv("KOVA_MODULE") && *std::getenv("KOVA_MODULE"))) {
+    beside = besideThisLibrary();
+    path = beside.c_str();
   }
   std::string why;
-  embed->module = kova::runtime::Module::load(&why, path.c_str());
+  embed->module = kova::runtime::Module::load(&why, path);
   if (!embed->module) {
     report(error, errorSize, "cannot load the module: " + why);
     delete embed;
     return nullptr;
   }
   if (!embed->module->start(embed->host, embed->diagnostics.get())) {
-    report(error, errorSize, "the module " + path + " could not build its extension object");
+    report(error, errorSize,
+           "the module " + embed->module->path() + " could not build its extension object");
     delete embed;
     return nullptr;
   }

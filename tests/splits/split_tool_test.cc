@@ -127,6 +127,19 @@ TEST_F(SplitToolTest, JobsPrintWhatOneThreadPrintsInEveryFormat) {
   }
 }
 
+// Few processes: the ThreadSanitizer build runs this one.
+TEST_F(SplitToolTest, ParallelRipOfQualifiedFileMatchesOneThread) {
+  const std::string doc = document(true);
+  const std::string data = write("q.csv", rows(400, true));
+  const std::string rip = "rip " + doc + " " + data + " --format jsonl";
+  const ToolRun plain = runKova(rip);
+  ASSERT_EQ(plain.exit, 0);
+  const ToolRun many = runKova(rip + " --jobs 3 --split-size 300", true);
+  EXPECT_EQ(many.exit, 0);
+  EXPECT_EQ(many.out.substr(0, plain.out.size()), plain.out) << many.out;
+  EXPECT_NE(many.out.find("re-ripped after verification"), std::string::npos) << many.out;
+}
+
 TEST_F(SplitToolTest, QualifiedTableIsRippedInSplitsOnlyWhenFieldsHoldNoLineEnds) {
   const std::string doc = document(true);
   const std::string data = write("q.csv", rows(50, false));
