@@ -12,6 +12,9 @@ namespace kova::runtime {
 namespace {
 
 constexpr size_t kWindow = 64 * 1024;
+// How far a guess at a qualified table's first record looks for a line end
+// with an even number of qualifiers before it.
+constexpr uint64_t kSpeculationWindow = 64 * 1024;
 
 class FileSource final : public ByteSource {
  public:
@@ -202,21 +205,36 @@ bool SplitRules::startAfterEnd(uint64_t from, bool parity, uint64_t* start) cons
   const uint32_t u = shape_.unit;
   UnitReader reader(source_, u);
   bool odd = false;
+  // Begun inside a qualified field, the parity stays odd for good: past the
+  // window the guess is the first line end at all (the caller verifies it).
+  uint64_t firstEnd = UINT64_MAX;
   for (uint64_t pos = from;; pos += u) {
     const uint8_t* unit = reader.at(pos);
     if (!unit) {
-      *start = size_;
+      *start = std::min(firstEnd, size_);
       return !reader.failed();
     }
     if (parity && std::memcmp(unit, shape_.qualifier, u) == 0) {
       odd = !odd;
-    } else if (!odd && std::memcmp(unit, shape_.lf, u) == 0) {
-      *start = pos + u;
-      return true;
-    } else if (!odd && shape_.crEndsRecord && std::memcmp(unit, shape_.cr, u) == 0) {
+      continue;
+    }
+    uint64_t after = 0;
+    if (std::memcmp(unit, shape_.lf, u) == 0) {
+      after = pos + u;
+    } else if (shape_.crEndsRecord && std::memcmp(unit, shape_.cr, u) == 0) {
       const uint8_t* next = reader.at(pos + u);
       if (reader.failed()) return false;
-      *start = next && std::memcmp(next, shape_.lf, u) == 0 ? pos + 2 * u : pos + u;
+      after = next && std::memcmp(next, shape_.lf, u) == 0 ? pos + 2 * u : pos + u;
+    } else {
+      continue;
+    }
+    if (!odd) {
+      *start = after;
+      return true;
+    }
+    firstEnd = std::min(firstEnd, after);
+    if (pos - from >= kSpeculationWindow) {
+      *start = firstEnd;
       return true;
     }
   }

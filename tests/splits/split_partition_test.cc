@@ -263,6 +263,23 @@ TEST_F(SplitPartitionTest, SpeculationFooledByQualifiedLineEndsIsCorrected) {
   EXPECT_GT(reripped, 10);
 }
 
+TEST(SplitRulesTest, GuessFromInsideAQualifiedFieldStaysNearItsOffset) {
+  // Begun inside "a", every later line end has an odd count of qualifiers
+  // before it; the guess must not run to the end of the file.
+  std::string data = "x\n";
+  for (int i = 0; i < 30000; ++i) data += "\"a\",b\n";
+  runtime::TableShape shape;
+  shape.mode = runtime::SplitMode::kQualified;
+  shape.qualifier[0] = '"';
+  auto source = runtime::memorySource(data);
+  runtime::SplitRules rules(shape, *source);
+  uint64_t start = 0;
+  ASSERT_TRUE(rules.speculativeStart(4, &start));
+  EXPECT_EQ(start, 8u);
+  ASSERT_TRUE(rules.speculativeStart(2, &start));
+  EXPECT_EQ(start, 2u);
+}
+
 TEST_F(SplitPartitionTest, QualifiedTableWithoutLineEndsInFieldsSplitsByTheLineRule) {
   const std::string data = "\"a,b\",\"x\"\"y\"\r\n\"c\",d\n\"\",\"\"\"\"\r\ne,\"f,g\"";
   KovaObject* table = textTable(kRecfmDelimited, kEncodingUtf8, 2, '"');
