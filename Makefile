@@ -3,10 +3,11 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
+BUILD_TSAN ?= build-tsan
 JOBS       ?= 2
 CMAKE_ARGS ?=
 
-.PHONY: all setup build run test test-asan fuzz bench interop clean
+.PHONY: all setup build run test test-asan test-tsan fuzz bench interop clean
 
 all: build
 
@@ -34,6 +35,17 @@ test-asan: setup $(BUILD_ASAN)/build.ninja
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
+# ThreadSanitizer: only the parallel tests (splits, jobs) and what they run.
+$(BUILD_TSAN)/build.ninja:
+	@cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_TSAN=ON \
+	  -DKOVA_BENCH=OFF $(CMAKE_ARGS) >/dev/null
+
+test-tsan: setup $(BUILD_TSAN)/build.ninja
+	@cmake --build $(BUILD_TSAN) -j $(JOBS) --target test_splits
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  GTEST_FILTER='OrderedJobs*:ParallelRip*:SplitToolTest.ParallelRip*' \
+	  ctest --test-dir $(BUILD_TSAN) --output-on-failure -R '^splits$$'
+
 $(BUILD_FUZZ)/build.ninja:
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DKOVA_FUZZ=ON -DKOVA_BENCH=OFF -DKOVA_WERROR=OFF >/dev/null
@@ -53,4 +65,4 @@ interop: build
 	@bash scripts/run-interop.sh $(BUILD)/bin/kova
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_TSAN)

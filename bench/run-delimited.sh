@@ -13,16 +13,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bin=${1:-$root/build/bin}
 data=$root/bench/data
 rounds=${ROUNDS:-5}
-mkdir -p "$data"
-
-if [ ! -s "$data/delimited.csv" ]; then
-  echo "generating $data/delimited.csv (2,000,000 rows)"
-  python3 "$root/bench/gen_delimited.py" "$data/delimited.csv" 2000000
-fi
-if [ ! -d "$root/bench/peers/node_modules/@duckdb/node-api" ]; then
-  echo "installing the peer (npm)"
-  (cd "$root/bench/peers" && npm install --no-audit --no-fund --silent)
-fi
+. "$root/bench/common.sh"
+ensure_delimited_data "$data/delimited.csv"
+ensure_peer
 
 bytes=$(stat -c %s "$data/delimited.csv")
 # Rounds alternate between kova and the peer, so that a change in the

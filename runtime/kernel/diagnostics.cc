@@ -66,12 +66,16 @@ RecordingDiagnostics::RecordingDiagnostics() {
 void RecordingDiagnostics::log(KovaDiagnostics* context, int32_t level, const char16_t* format,
                                int64_t formatLength, va_list args) {
   RecordingDiagnostics* self = reinterpret_cast<Abi*>(context)->self;
-  self->lines_.push_back({level, vformatWide(format, formatLength, args)});
+  LogLine line{level, vformatWide(format, formatLength, args)};
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  self->lines_.push_back(std::move(line));
 }
 
 void RecordingDiagnostics::reportStatus(KovaDiagnostics* context, int32_t level,
                                         KovaStatus status) {
-  reinterpret_cast<Abi*>(context)->self->statuses_.push_back({level, status});
+  RecordingDiagnostics* self = reinterpret_cast<Abi*>(context)->self;
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  self->statuses_.push_back({level, status});
 }
 
 bool RecordingDiagnostics::contains(std::string_view utf8, int32_t level) const {
@@ -84,6 +88,7 @@ bool RecordingDiagnostics::contains(std::string_view utf8, int32_t level) const 
 }
 
 void RecordingDiagnostics::clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
   lines_.clear();
   statuses_.clear();
 }

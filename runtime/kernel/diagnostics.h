@@ -1,9 +1,12 @@
 // Diagnostics contexts of the reference host: one that records every log line
 // and status (tests) and one that prints them to stderr (the tool). Each owns
 // the KovaDiagnostics it hands out; keep it alive while the module may log.
+// Rippers on several threads may log to one context at once: recording takes
+// a lock, and each stderr line is written by one call.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +32,7 @@ class RecordingDiagnostics {
   KovaDiagnostics* get() { return &abi_.base; }
   const std::vector<LogLine>& lines() const { return lines_; }
   const std::vector<ReportedStatus>& statuses() const { return statuses_; }
+  // lines() and statuses() are for when no ripper is logging any more.
   // True when some line at the given level (0: any) contains the UTF-8 text.
   bool contains(std::string_view utf8, int32_t level = 0) const;
   void clear();
@@ -41,6 +45,7 @@ class RecordingDiagnostics {
   static void log(KovaDiagnostics*, int32_t, const char16_t*, int64_t, va_list);
   static void reportStatus(KovaDiagnostics*, int32_t, KovaStatus);
   Abi abi_;
+  std::mutex mutex_;  // guards lines_ and statuses_ while the module logs
   std::vector<LogLine> lines_;
   std::vector<ReportedStatus> statuses_;
 };

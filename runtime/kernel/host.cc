@@ -2,9 +2,11 @@
 // and the account of live objects. Pools and cans live in pool.cc and can.cc.
 #include "runtime/kernel/host.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "runtime/kernel/can.h"
@@ -79,8 +81,16 @@ struct Host::State {
   std::unique_ptr<NlsService> nls;
   std::map<std::u16string, int64_t, std::less<>> options;
   std::set<std::u16string, std::less<>> unloadable;
-  Account account;
-  uint64_t events = 0;
+  // Threads that rip in parallel allocate through one Host: the account and
+  // the event count are atomic, and an armed failure is decided under a lock.
+  std::atomic<uint64_t> pools{0};
+  std::atomic<uint64_t> blocks{0};
+  std::atomic<uint64_t> bytes{0};
+  std::atomic<uint64_t> cans{0};
+  std::atomic<uint64_t> objects{0};
+  std::atomic<uint64_t> events{0};
+  std::atomic<bool> armed{false};  // a failure is armed or failing
+  std::mutex failureMutex;         // guards the four fields below
   uint64_t countdown = 0;  // 0: not armed
   bool persistent = false;
   bool failing = false;    // a persistent failure has fired
@@ -145,44 +155,68 @@ bool Host::option(std::u16string_view key, int64_t* value) const {
 }
 
 void Host::failAllocation(uint64_t nth, bool persistent) {
+  std::lock_guard<std::mutex> lock(state_->failureMutex);
   state_->countdown = nth;
   state_->persistent = persistent;
   state_->failing = false;
   state_->fired = false;
+  state_->armed = nth != 0;
 }
 
 void Host::clearFailure() {
+  std::lock_guard<std::mutex> lock(state_->failureMutex);
   state_->countdown = 0;
   state_->persistent = false;
   state_->failing = false;
+  state_->armed = false;
 }
 
-bool Host::failureFired() const { return state_->fired; }
+bool Host::failureFired() const {
+  std::lock_guard<std::mutex> lock(state_->failureMutex);
+  return state_->fired;
+}
 
 bool Host::consumeAllocation() {
   State& s = *state_;
-  ++s.events;
+  s.events.fetch_add(1, std::memory_order_relaxed);
+  if (!s.armed.load(std::memory_order_acquire)) return true;
+  std::lock_guard<std::mutex> lock(s.failureMutex);
   if (s.failing) return false;
   if (s.countdown == 0 || --s.countdown != 0) return true;
   s.fired = true;
   s.failing = s.persistent;
+  s.armed = s.persistent;
   return false;
 }
 
-uint64_t Host::allocationEvents() const { return state_->events; }
+uint64_t Host::allocationEvents() const { return state_->events.load(); }
 
-Account Host::account() const { return state_->account; }
-
-void Host::trackObject(int delta) { state_->account.objects += static_cast<uint64_t>(delta); }
-
-void Host::trackBlocks(int64_t blocks, int64_t bytes) {
-  state_->account.blocks += static_cast<uint64_t>(blocks);
-  state_->account.bytes += static_cast<uint64_t>(bytes);
+Account Host::account() const {
+  Account a;
+  a.pools = state_->pools.load();
+  a.blocks = state_->blocks.load();
+  a.bytes = state_->bytes.load();
+  a.cans = state_->cans.load();
+  a.objects = state_->objects.load();
+  return a;
 }
 
-void Host::trackPools(int delta) { state_->account.pools += static_cast<uint64_t>(delta); }
+void Host::trackObject(int delta) {
+  state_->objects.fetch_add(static_cast<uint64_t>(delta), std::memory_order_relaxed);
+}
 
-void Host::trackCans(int delta) { state_->account.cans += static_cast<uint64_t>(delta); }
+void Host::trackBlocks(int64_t blocks, int64_t bytes) {
+  state_->blocks.fetch_add(static_cast<uint64_t>(blocks), std::memory_order_relaxed);
+  state_->bytes.fetch_add(static_cast<uint64_t>(bytes), std::memory_order_relaxed);
+}
+
+void Host::trackPools(int delta) {
+  state_->pools.fetch_add(static_cast<uint64_t>(delta), std::memory_order_relaxed);
+}
+
+void Host::trackCans(int delta) {
+  state_->cans.fetch_add(static_cast<uint64_t>(delta), std::memory_order_relaxed);
+}
 
 void Host::setExtensionLoadable(std::u16string_view name, bool loadable) {
   if (loadable) {

@@ -3,6 +3,12 @@
 // extensions. One Host per embedding program (the tool, each test); it must
 // outlive every pool, can and object made through its kernel.
 //
+// Threads: options and failure switches are set before rippers run; then
+// any number of threads may use the kernel at once, each with pools, cans
+// and host objects of its own (the account and failure injection are
+// shared safely; a failure armed during a parallel run fires in whichever
+// thread asks next).
+//
 // Failure injection: every "allocation event" (pool and can creation,
 // allocate, resize, and the creation of any host object: transcoders,
 // encoding handles, extension handles, sibling objects, engines, format

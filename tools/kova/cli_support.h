@@ -9,23 +9,15 @@
 #include <cstdio>
 #include <string_view>
 
+#include "tools/kova/byte_size.h"
+
 namespace kova::tool {
 
-// "65536", "64k", "1M" (binary multiples); 0 when the text is none of these.
+// "65536", "64k", "1M", "2G" (binary multiples); 0 when the text is none of
+// these.
 inline uint64_t parseSize(std::string_view text) {
-  if (text.empty()) return 0;
-  uint64_t multiple = 1;
-  char last = text.back();
-  if (last == 'k' || last == 'K') multiple = 1024;
-  if (last == 'm' || last == 'M') multiple = 1024 * 1024;
-  if (multiple != 1) text.remove_suffix(1);
-  if (text.empty() || text.size() > 12) return 0;
   uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return 0;
-    value = value * 10 + uint64_t(c - '0');
-  }
-  return value * multiple;
+  return parseByteSize(text, &value) ? value : 0;
 }
 
 using Clock = std::chrono::steady_clock;

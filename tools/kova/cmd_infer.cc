@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/kova/cli_support.h"
 #include "tools/kova/command.h"
 #include "tools/kova/infer.h"
 #include "tools/kova/infer_delimited.h"
@@ -39,19 +40,6 @@ struct InferArgs {
   std::string encoding;
   bool json = false;
 };
-
-uint64_t parseSize(std::string_view text) {
-  uint64_t multiple = 1;
-  if (!text.empty()) {
-    char last = char(text.back() | 0x20);
-    multiple = last == 'k' ? 1024 : last == 'm' ? 1 << 20 : last == 'g' ? 1 << 30 : 1;
-    if (multiple != 1) text.remove_suffix(1);
-  }
-  if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string_view::npos) {
-    return 0;
-  }
-  return std::stoull(std::string(text)) * multiple;
-}
 
 bool parseArgs(std::span<char*> args, InferArgs* out, int* exit) {
   std::vector<std::string> positional;

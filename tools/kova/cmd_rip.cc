@@ -18,9 +18,11 @@
 #include "kova/ripper.h"
 #include "tools/kova/byte_order_mark.h"
 #include "tools/kova/cli_support.h"
+#include "tools/kova/byte_size.h"
 #include "tools/kova/command.h"
 #include "tools/kova/parse_failure.h"
 #include "tools/kova/rip_output.h"
+#include "tools/kova/rip_splits.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
 #include "tools/kova/table_ripper.h"
@@ -38,6 +40,7 @@ struct RipArgs {
   uint64_t limit = UINT64_MAX;
   uint32_t flags = 0;
   bool raw = false;
+  PartitionOptions partition;
 };
 
 bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
@@ -51,7 +54,9 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
   };
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
-    if (arg == "--format") {
+    if (int taken = parsePartitionOption(args, &i, &parsed->partition, exitCode); taken != 0) {
+      if (taken < 0) return false;
+    } else if (arg == "--format") {
       const char* text = value(&i, "--format");
       if (!text) return false;
       std::string_view name = text;
@@ -250,6 +255,12 @@ int runRip(std::span<char*> args) {
   RipArgs parsed;
   int exitCode = kExitOk;
   if (!parseArgs(args, &parsed, &exitCode)) return exitCode;
+  if (parsed.partition.active()) {
+    RangeSettings settings{parsed.document, parsed.format, parsed.raw, parsed.flags,
+                           parsed.blockSize, parsed.limit != UINT64_MAX};
+    return ripPartitioned(parsed.document, parsed.data, settings, parsed.limit,
+                          parsed.partition);
+  }
   Session session;
   if (!session.open()) return kExitFailed;
   std::string error;

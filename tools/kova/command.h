@@ -27,6 +27,7 @@ int runMetaInfer(std::span<char*> args);  // kova meta infer, reached through ru
 int runDescribe(std::span<char*> args);
 int runRip(std::span<char*> args);
 int runConvert(std::span<char*> args);
+int runSplits(std::span<char*> args);
 
 // Prints "kova NAME: message" and the usage hint to stderr; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

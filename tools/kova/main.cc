@@ -67,7 +67,9 @@ const Command kCommands[] = {
      runDescribe},
     {"rip", "rip a data file with a document's table and print the rows",
      "usage: kova rip DOC DATA [--format table|csv|jsonl|none] [--block-size N]\n"
-     "                         [--image] [--null-as-missing] [--limit N] [--raw]\n\n"
+     "                         [--image] [--null-as-missing] [--limit N] [--raw]\n"
+     "                         [--split OFFSET:LENGTH | --jobs N [--split-size N]]\n"
+     "                         [--no-quoted-newlines]\n\n"
      "Creates a ripper for the table of the metadata document DOC, feeds it DATA\n"
      "(- for stdin) block by block and prints the rows. A summary (rows,\n"
      "truncations, throughput) ends the run on stderr.\n\n"
@@ -79,9 +81,20 @@ const Command kCommands[] = {
      "  --null-as-missing a null DOUBLE gets the indicator -88\n"
      "  --limit N         stop after N rows\n"
      "  --raw             dates and times as the host's numbers (days or seconds\n"
-     "                    since 1960-01-01, seconds since midnight)\n\n"
+     "                    since 1960-01-01, seconds since midnight)\n"
+     "  --split O:L       only the records that begin in bytes [O, O+L) of DATA,\n"
+     "                    each read to its end (see `kova splits`); the outputs of\n"
+     "                    every split of a file, concatenated in split order, are\n"
+     "                    the whole file's rip (csv: only the split at offset 0\n"
+     "                    prints the header line)\n"
+     "  --jobs N          rip the file's splits on N threads (0: one per core) and\n"
+     "                    print the rows in file order, as one thread would\n"
+     "  --split-size N    bytes per split with --jobs (default: from the file size)\n"
+     "  --no-quoted-newlines  no qualified field holds CR or LF, so a split of a\n"
+     "                    qualified table can find its first record alone\n\n"
      "Header lines the document declares are skipped. Exits 1 when the ripper\n"
-     "cannot be made or a block fails (the message names the block's offset).\n",
+     "cannot be made or a block fails (the message names the block's offset, and\n"
+     "the split's with --jobs).\n",
      runRip},
     {"convert", "rip a data file with one document's table and burn it with another's",
      "usage: kova convert IN_DOC IN_DATA OUT_DOC [-o OUT_DATA] [--verify]\n"
@@ -107,6 +120,15 @@ const Command kCommands[] = {
      "be written (the message names the row and the status) or --verify finds a\n"
      "difference.\n",
      runConvert},
+    {"splits", "list the splits of a data file and whether it can be split",
+     "usage: kova splits DOC DATA [--size N] [--json]\n\n"
+     "Lists the byte ranges [offset, offset + length) a file of the table of DOC\n"
+     "divides into, for `kova rip --split` (one task per split; concatenating the\n"
+     "outputs in split order gives the whole file's rows). A file whose records\n"
+     "cannot be found from the middle is one split, and the reason is given.\n\n"
+     "  --size N   bytes per split, e.g. 64M (default 128M)\n"
+     "  --json     one JSON object for scripts\n",
+     runSplits},
 };
 
 void printHelp(FILE* out) {
