@@ -35,6 +35,11 @@ struct ModuleRipper {
   KovaRipper ripper;
   ColumnSettings* settings;  // table->columnCount entries; null without columns
   FixedPlan* fixedPlan;      // FIXED: grown by the first block, kept for the next
+  // The transcoder cache (transcoder_cache.h), entry i in row i / 265 at
+  // i % 265: rows 0 to 264 the transcoders from that encoding, row 265 the
+  // encoding handles. A row is allocated, zero-filled, on its first use, so
+  // creating a ripper costs no 564 KB table.
+  void** transcoderRows[kEncodingLimit + 1];
 };
 
 inline ModuleRipper* moduleSide(KovaRipper* ripper) {

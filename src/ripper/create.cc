@@ -233,9 +233,6 @@ KovaRipper* createRipper(KovaObject* table, const KovaRipperOptions* givenOption
 
   if (!takeClientOsName(ripper, options)) return abandon(ripper);
 
-  ripper->transcoders = static_cast<void**>(
-      poolAllocate(ripper->pool, sizeof(void*) * kTranscoderCacheEntries, true));
-  if (!ripper->transcoders) return abandon(ripper);
   if (table->columnCount > 0) {
     ripper->columns = static_cast<KovaColumnState*>(poolAllocate(
         ripper->pool, sizeof(KovaColumnState) * uint64_t(table->columnCount), true));
