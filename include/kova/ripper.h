@@ -330,7 +330,8 @@ struct KovaRipper {
     KovaXmlState xml;
     uint64_t parserStateWords[kParserStateWords];
   };
-  void** transcoders;                   /* the transcoder cache, kTranscoderCacheEntries */
+  void** transcoders;                   /* null: the module keeps its transcoder cache, numbered
+                                           as below, on its own side and fills it on need */
   uint32_t qualifierState;
   uint8_t terminators[3];               /* 13, 10, fieldsep */
   uint8_t reserved4;

@@ -9,6 +9,7 @@
 #include "src/host/siblings.h"
 #include "src/metadata/text.h"
 #include "src/ripper/bind.h"
+#include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/transcoder_cache.h"
 
@@ -173,7 +174,7 @@ KovaStatus ripperTranscoders(KovaRipper* ripper, KovaColumnState* state) {
     if (status != kStatusOk) return status;
     // UTF-8 fields into a row encoding that writes ASCII as ASCII: a field
     // of ASCII bytes is its own transcoding, so it may skip the transcoder.
-    state->reserved4[kAsciiPassesByte] =
+    settingsOf(ripper, state).asciiPasses =
         state->directTranscoder && field == kEncodingUtf8 &&
         !needsTranscoding(ripper, kEncodingLiteral, row);
   }

@@ -8,6 +8,7 @@
 
 #include "src/convert/decimal.h"
 #include "src/convert/missing.h"
+#include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
@@ -47,13 +48,13 @@ inline void copyField(uint8_t* to, const uint8_t* from, uint64_t n) {
 // True when charInformat would store the n bytes (n >= 1) as they are: no
 // informat, no cut at the character length or at the area, and no
 // transcoding (none needed, or ASCII text that reads the same in the row).
-inline bool plainCopy(const KovaColumnState* state, const uint8_t* bytes, uint32_t n,
-                      int64_t capacity) {
+inline bool plainCopy(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* bytes,
+                      uint32_t n, int64_t capacity) {
   const uint64_t charLength = state->charLength;
   if (int64_t(n) > capacity || n > uint32_t(INT32_MAX)) return false;
   if (charLength == 0 ? state->formatObject != nullptr : n > charLength) return false;
   return !state->directTranscoder ||
-         (state->reserved4[kAsciiPassesByte] && allAscii(bytes, n));
+         (settingsOf(ripper, state).asciiPasses && allAscii(bytes, n));
 }
 
 // Row-image mode: a number slot gets a double, a character slot blank-padded
@@ -165,7 +166,7 @@ void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
   switch (entry->storageType) {
     case kStorageChar:
     case kStorageBinary: {
-      if (plainCopy(state, bytes, n, int64_t(entry->octetLength))) {
+      if (plainCopy(ripper, state, bytes, n, int64_t(entry->octetLength))) {
         copyField(row + entry->dataOffset, bytes, n);
         writeIndicator(row, entry, int64_t(n));
         return;
