@@ -40,6 +40,17 @@ struct ModuleRipper {
   // encoding handles. A row is allocated, zero-filled, on its first use, so
   // creating a ripper costs no 564 KB table.
   void** transcoderRows[kEncodingLimit + 1];
+  // Set when the host asked for rejected values (kRipperReportRejects):
+  // the host's sink, the parser's own ripBlock behind the tracking one, and
+  // where the parser is in the input (rejects.h).
+  KovaRejectDiagnostics* rejects;
+  KovaStatus (*innerRipBlock)(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                              uint8_t** rows, int32_t* rowCount);
+  const uint8_t* blockBegin;  // the block being parsed; null outside ripBlock
+  const uint8_t* blockEnd;
+  uint64_t blockOffset;       // bytes fed before this block
+  int64_t fragmentOffset;     // where the fragment's first byte was in the input; -1 unknown
+  uint32_t rejectReason;      // set by a converter that refused or cut the value
 };
 
 inline ModuleRipper* moduleSide(KovaRipper* ripper) {

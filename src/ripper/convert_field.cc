@@ -11,6 +11,7 @@
 #include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 
 namespace kova {
@@ -91,6 +92,7 @@ bool readInteger(KovaRipper* ripper, KovaColumnState* state, const uint8_t* byte
     // Truncation toward zero is defined only inside the 64-bit range (this
     // also refuses NaN and infinities).
     if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) {
+      noteReject(ripper, kRejectOutOfRange);
       ++ripper->truncations;
       return false;
     }
@@ -101,7 +103,10 @@ bool readInteger(KovaRipper* ripper, KovaColumnState* state, const uint8_t* byte
   if (!handle) return false;
   uint64_t scratch = 0;
   KovaStatus status = handle->ops->readInteger(handle, ripper->locale, bytes, n, 0, value, &scratch);
-  if (status == kStatusDecimalOverflow) ++ripper->truncations;
+  if (status == kStatusDecimalOverflow) {
+    noteReject(ripper, kRejectOutOfRange);
+    ++ripper->truncations;
+  }
   return status == kStatusOk;
 }
 
@@ -132,6 +137,7 @@ void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
       writeIndicator(row, entry, int64_t(entry->octetLength));
       return;
     }
+    noteReject(ripper, kRejectOutOfRange);
     ++ripper->truncations;
   }
   writeIndicator(row, entry, nullIndicator(ripper, entry));
@@ -149,6 +155,9 @@ void convertDecimal(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
                                    static_cast<uint8_t>(column->charlength),
                                    static_cast<int8_t>(column->bytelength), &value);
   if (status != kStatusOk) {
+    noteReject(ripper, status == kStatusDecimalOverflow || status == kStatusDecimalPrecision
+                           ? kRejectOutOfRange
+                           : kRejectNotReadable);
     ++ripper->truncations;
     return;
   }
@@ -211,7 +220,10 @@ KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
     }
     return kStatusOk;
   }
-  if (ripper->rowImage) {
+  if (moduleSide(ripper)->rejects) [[unlikely]] {
+    convertReporting(ripper, state, row, bytes, length,
+                     ripper->rowImage ? convertImage : convertTyped);
+  } else if (ripper->rowImage) {
     convertImage(ripper, state, row, bytes, length);
   } else {
     convertTyped(ripper, state, row, bytes, length);

@@ -12,6 +12,7 @@
 #include "src/ripper/column_settings.h"
 #include "src/ripper/layout.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 #include "src/ripper/transcoder_cache.h"
 
@@ -231,6 +232,7 @@ KovaRipper* createRipper(KovaObject* table, const KovaRipperOptions* givenOption
   ripper->moxeClient = (options.flags & kRipperMoxeClient) ? 1 : 0;
   ripper->rowImage = rowImage ? 1 : 0;
 
+  takeRejectSink(ripper, options.flags, diagnostics);
   if (!takeClientOsName(ripper, options)) return abandon(ripper);
 
   if (table->columnCount > 0) {

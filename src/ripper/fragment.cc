@@ -4,6 +4,7 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/ripper/rejects.h"
 
 namespace kova {
 
@@ -25,6 +26,7 @@ KovaStatus appendFrag(KovaRipper* ripper, const uint8_t* bytes, uint64_t n,
     ripper->fragment = static_cast<uint8_t*>(grown);
     ripper->fragmentCapacity = size;
   }
+  if (ripper->fragmentLength == 0) noteFragmentStart(ripper, bytes);
   std::memcpy(ripper->fragment + ripper->fragmentLength, bytes, n);
   ripper->fragmentLength = needed;
   return kStatusOk;

@@ -1,5 +1,6 @@
 // kova rip DOC DATA [--format table|csv|jsonl|none] [--block-size N] [--image]
 //                   [--null-as-missing] [--limit N] [--raw]
+//                   [--rejects FILE] [--max-rejects N]
 // Creates, describes and binds a ripper for the document's table, feeds it
 // DATA block by block, ends the input with flushPending and prints the rows.
 // Progress goes to stderr when it is a terminal; a one-line summary always.
@@ -11,12 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kova/ripper.h"
 #include "tools/kova/command.h"
+#include "tools/kova/json.h"
+#include "tools/kova/rejects.h"
 #include "tools/kova/rip_output.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
@@ -27,6 +31,25 @@ namespace {
 
 constexpr const char* kName = "rip";
 
+// Header lines of a text table (skipped before the first row).
+uint64_t headerLinesOf(const KovaObject* table) {
+  const bool text = table->recfm == kRecfmDelimited || table->recfm == kRecfmNative;
+  return text && table->headerLines > 0 ? uint64_t(table->headerLines) : 0;
+}
+uint64_t headerLinesOf(const KovaRipper* ripper) { return headerLinesOf(ripper->table); }
+
+// The table's column names in UTF-8, in table order.
+std::vector<std::string> columnNames(const KovaObject* table) {
+  std::vector<std::string> names;
+  for (int32_t i = 0; i < table->columnCount; ++i) {
+    const KovaColumn* column = table->columns[i];
+    names.push_back(column && column->name && column->nameLength > 0
+                        ? toUtf8(std::u16string_view(column->name, size_t(column->nameLength)))
+                        : std::string());
+  }
+  return names;
+}
+
 struct RipArgs {
   std::string document;
   std::string data;
@@ -35,7 +58,19 @@ struct RipArgs {
   uint64_t limit = UINT64_MAX;
   uint32_t flags = 0;
   bool raw = false;
+  std::string rejects;                // --rejects FILE ("-": stderr)
+  uint64_t maxRejects = UINT64_MAX;  // --max-rejects N
 };
+
+// A count of 0 to 18 digits; false for anything else.
+bool parseCount(std::string_view digits, uint64_t* value) {
+  if (digits.empty() || digits.size() > 18 ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  *value = std::strtoull(std::string(digits).c_str(), nullptr, 10);
+  return true;
+}
 
 // "65536", "64k", "1M" (binary multiples); 0 when the text is none of these.
 uint64_t parseSize(std::string_view text) {
@@ -94,13 +129,21 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
     } else if (arg == "--limit") {
       const char* text = value(&i, "--limit");
       if (!text) return false;
-      std::string_view digits = text;
-      if (digits.empty() || digits.size() > 18 ||
-          digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      if (!parseCount(text, &parsed->limit)) {
         *exitCode = usageError(kName, std::string("--limit: a number of rows, not ") + text);
         return false;
       }
-      parsed->limit = std::strtoull(text, nullptr, 10);
+    } else if (arg == "--rejects") {
+      const char* text = value(&i, "--rejects");
+      if (!text) return false;
+      parsed->rejects = text;
+    } else if (arg == "--max-rejects") {
+      const char* text = value(&i, "--max-rejects");
+      if (!text) return false;
+      if (!parseCount(text, &parsed->maxRejects) || parsed->maxRejects == 0) {
+        *exitCode = usageError(kName, std::string("--max-rejects: a number from 1, not ") + text);
+        return false;
+      }
     } else if (arg == "--image") {
       parsed->flags |= kRipperRowImage;
     } else if (arg == "--null-as-missing") {
@@ -159,6 +202,11 @@ class Rip {
 
   // Rows of a block (or of flushPending) to the printer, up to the limit.
   void take(const uint8_t* rows, int32_t count) {
+    if (rejects_ && rejects_->limitReached()) {
+      // Rows after the one that held the last rejected value allowed.
+      const uint64_t last = rejects_->limitRow();
+      count = last < rows_ ? 0 : int32_t(std::min<uint64_t>(uint64_t(count), last - rows_ + 1));
+    }
     rows_ += uint64_t(count > 0 ? count : 0);
     if (args_.format == OutputFormat::kNone) {
       const uint64_t left = args_.limit - printed_;
@@ -176,8 +224,10 @@ class Rip {
     std::fflush(stdout);
   }
   uint64_t rows() const { return rows_; }
+  void setRejects(const RejectLog* rejects) { rejects_ = rejects; }
 
  private:
+  const RejectLog* rejects_ = nullptr;
   const RipArgs& args_;
   KovaRipper* ripper_;
   RowReader reader_;
@@ -187,7 +237,7 @@ class Rip {
   uint64_t printed_ = 0;
 };
 
-int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
+int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* rejects) {
   FILE* in = args.data == "-" ? stdin : std::fopen(args.data.c_str(), "rb");
   if (!in) {
     std::fprintf(stderr, "kova rip: cannot open %s: %s\n", args.data.c_str(), std::strerror(errno));
@@ -196,6 +246,7 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
   const std::string& name = args.data == "-" ? std::string("stdin") : args.data;
   std::vector<uint8_t> buffer(args.blockSize);
   Rip rip(args, ripper, nls);
+  rip.setRejects(rejects);
   Progress progress;
   const Clock::time_point start = Clock::now();
   uint64_t offset = 0;
@@ -212,6 +263,7 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
     }
     uint8_t* rows = nullptr;
     int32_t count = 0;
+    if (rejects) rejects->setRowsBefore(rip.rows());
     KovaStatus status = ripper->ops.ripBlock(ripper, buffer.data(), int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
@@ -223,11 +275,17 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
     rip.take(rows, count);
     offset += n;
     progress.update(offset, rip.rows());
-    if (rip.limitReached()) break;
+    if (rip.limitReached() || (rejects && rejects->limitReached())) break;
   }
-  if (result == kExitOk && !rip.limitReached()) {
+  if (result == kExitOk && !rip.limitReached() && !(rejects && rejects->limitReached())) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
+    if (ripper->qualifierState != 0) {
+      std::fprintf(stderr, "kova rip: %s: warning: the input ends inside a quoted field (record %llu)\n",
+                   name.c_str(),
+                   static_cast<unsigned long long>(rip.rows() + headerLinesOf(ripper) + 1));
+    }
+    if (rejects) rejects->setRowsBefore(rip.rows());
     KovaStatus status = ripper->ops.flushPending(ripper, &rows, &count);
     if (status != kStatusOk) {
       std::fprintf(stderr, "kova rip: %s: the end of the input failed: %s\n", name.c_str(),
@@ -247,6 +305,15 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
   std::string limit;
   if (rip.limitReached() && result == kExitOk) {
     limit = " (stopped at --limit " + std::to_string(args.limit) + ")";
+  }
+  if (rejects && result == kExitOk && rejects->limitReached()) {
+    std::fprintf(stderr, "kova rip: %s: stopped at rejected value %llu (--max-rejects)\n",
+                 name.c_str(), static_cast<unsigned long long>(rejects->count()));
+    result = kExitFailed;
+  }
+  if (rejects && rejects->count() > 0) {
+    limit += ", " + std::to_string(rejects->count()) + " rejected value" +
+             (rejects->count() == 1 ? "" : "s");
   }
   std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
                static_cast<unsigned long long>(rip.rows()), rip.rows() == 1 ? "" : "s",
@@ -272,7 +339,26 @@ int runRip(std::span<char*> args) {
   }
   KovaRipperOptions options{};
   options.flags = parsed.flags;
-  KovaRipper* ripper = openRipper(session, table, options, "rip", parsed.document);
+  // Rejected values: lines to a file, or only counted for --max-rejects.
+  FILE* rejectFile = nullptr;
+  if (!parsed.rejects.empty()) {
+    rejectFile = parsed.rejects == "-" ? stderr : std::fopen(parsed.rejects.c_str(), "w");
+    if (!rejectFile) {
+      std::fprintf(stderr, "kova rip: cannot write %s: %s\n", parsed.rejects.c_str(),
+                   std::strerror(errno));
+      table->destroy(table);
+      return kExitFailed;
+    }
+  }
+  std::unique_ptr<RejectLog> rejects;
+  if (rejectFile || parsed.maxRejects != UINT64_MAX) {
+    rejects = std::make_unique<RejectLog>(
+        session.diagnostics(), rejectFile, parsed.data == "-" ? "stdin" : parsed.data,
+        parsed.maxRejects, headerLinesOf(table), columnNames(table));
+    options.flags |= kRipperReportRejects;
+  }
+  KovaRipper* ripper = openRipper(session, table, options, "rip", parsed.document, nullptr,
+                                  rejects ? rejects->diagnostics() : nullptr);
   int result = kExitFailed;
   if (ripper) {
     // Typed rippers leave header lines to their host: skip them here too.
@@ -280,9 +366,19 @@ int runRip(std::span<char*> args) {
         (table->recfm == kRecfmDelimited || table->recfm == kRecfmNative)) {
       ripper->headerLinesLeft = table->headerLines;
     }
-    result = ripData(parsed, ripper, session.host().kernel()->nls);
+    if (rejects && (table->recfm == kRecfmFixed || table->recfm == kRecfmVarbin)) {
+      std::fprintf(stderr, "kova rip: %s: warning: rejected values of %s records are counted "
+                           "as truncations, not listed\n",
+                   parsed.document.c_str(), table->recfm == kRecfmFixed ? "FIXED" : "VARBIN");
+    }
+    result = ripData(parsed, ripper, session.host().kernel()->nls, rejects.get());
   }
   if (ripper) ripper->ops.destroy(ripper);
+  if (rejectFile && rejectFile != stderr && std::fclose(rejectFile) != 0) {
+    std::fprintf(stderr, "kova rip: cannot write %s: %s\n", parsed.rejects.c_str(),
+                 std::strerror(errno));
+    result = kExitFailed;
+  }
   table->destroy(table);
   return result;
 }

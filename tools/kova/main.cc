@@ -52,7 +52,8 @@ const Command kCommands[] = {
      runDescribe},
     {"rip", "rip a data file with a document's table and print the rows",
      "usage: kova rip DOC DATA [--format table|csv|jsonl|none] [--block-size N]\n"
-     "                         [--image] [--null-as-missing] [--limit N] [--raw]\n\n"
+     "                         [--image] [--null-as-missing] [--limit N] [--raw]\n"
+     "                         [--rejects FILE] [--max-rejects N]\n\n"
      "Creates a ripper for the table of the metadata document DOC, feeds it DATA\n"
      "(- for stdin) block by block and prints the rows. A summary (rows,\n"
      "truncations, throughput) ends the run on stderr.\n\n"
@@ -64,7 +65,10 @@ const Command kCommands[] = {
      "  --null-as-missing a null DOUBLE gets the indicator -88\n"
      "  --limit N         stop after N rows\n"
      "  --raw             dates and times as the host's numbers (days or seconds\n"
-     "                    since 1960-01-01, seconds since midnight)\n\n"
+     "                    since 1960-01-01, seconds since midnight)\n"
+     "  --rejects FILE    one JSON line per value that could not be stored as read\n"
+     "                    (file, offset, record, column, text, reason); - for stderr\n"
+     "  --max-rejects N   stop with exit 1 at the Nth such value\n\n"
      "Header lines the document declares are skipped. Exits 1 when the ripper\n"
      "cannot be made or a block fails (the message names the block's offset).\n",
      runRip},

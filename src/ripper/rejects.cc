@@ -1,0 +1,92 @@
+#include "src/ripper/rejects.h"
+
+#include <cstring>
+
+#include "src/ripper/operations.h"
+
+namespace kova {
+namespace {
+
+KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                           uint8_t** rows, int32_t* rowCount) {
+  ModuleRipper* m = moduleSide(ripper);
+  m->blockBegin = bytes;
+  m->blockEnd = bytes && length > 0 ? bytes + length : bytes;
+  const KovaStatus status = m->innerRipBlock(ripper, bytes, length, rows, rowCount);
+  m->blockBegin = m->blockEnd = nullptr;
+  if (length > 0) m->blockOffset += uint64_t(length);
+  return status;
+}
+
+int64_t indicatorOf(const uint8_t* row, const KovaLayoutEntry* entry) {
+  const uint8_t* at = row + entry->indicatorOffset;
+  switch (entry->indicatorWidth & kIndicatorWidthMask) {
+    case kIndicatorWidth1: return int8_t(*at);
+    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
+    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
+    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+  }
+}
+
+bool blank(const uint8_t* bytes, uint32_t n) {
+  for (uint32_t i = 0; i < n; ++i) {
+    if (bytes[i] != ' ' && bytes[i] != '\t') return false;
+  }
+  return true;
+}
+
+int64_t offsetOf(const ModuleRipper* m, const KovaRipper* ripper, const uint8_t* bytes) {
+  if (m->blockBegin && bytes >= m->blockBegin && bytes < m->blockEnd) {
+    return int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin));
+  }
+  if (ripper->fragment && bytes >= ripper->fragment &&
+      bytes < ripper->fragment + ripper->fragmentCapacity && m->fragmentOffset >= 0) {
+    return m->fragmentOffset + (bytes - ripper->fragment);
+  }
+  return -1;
+}
+
+}  // namespace
+
+void takeRejectSink(KovaRipper* ripper, uint32_t flags, KovaDiagnostics* diagnostics) {
+  if ((flags & kRipperReportRejects) && diagnostics && !(flags & kRipperOutput)) {
+    moduleSide(ripper)->rejects = reinterpret_cast<KovaRejectDiagnostics*>(diagnostics);
+    moduleSide(ripper)->fragmentOffset = -1;
+  }
+}
+
+void trackRejects(KovaRipper* ripper) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects || ripper->ops.ripBlock == trackedRipBlock) return;
+  const uint32_t recfm = ripper->table->recfm;
+  if (recfm != kRecfmDelimited && recfm != kRecfmNative && recfm != kRecfmClf) return;
+  m->innerRipBlock = ripper->ops.ripBlock;
+  ripper->ops.ripBlock = trackedRipBlock;
+}
+
+void convertReporting(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
+                      const uint8_t* bytes, uint32_t n,
+                      void (*convert)(KovaRipper*, KovaColumnState*, uint8_t*, const uint8_t*,
+                                      uint32_t)) {
+  ModuleRipper* m = moduleSide(ripper);
+  const uint32_t truncations = ripper->truncations;
+  m->rejectReason = 0;
+  convert(ripper, state, row, bytes, n);
+  uint32_t reason = m->rejectReason;
+  if (reason == 0 && ripper->truncations != truncations) reason = kRejectCut;
+  if (reason == 0 && !ripper->rowImage && bytes && n > 0 && !blank(bytes, n) &&
+      indicatorOf(row, state->typedEntry) < 0) {
+    reason = kRejectNotReadable;
+  }
+  if (reason == 0) return;
+  KovaReject reject{};
+  reject.column = uint32_t(state - ripper->columns);
+  reject.reason = reason;
+  reject.row = ripper->rowsInBlock;
+  reject.fieldOffset = bytes ? offsetOf(m, ripper, bytes) : -1;
+  reject.field = bytes;
+  reject.fieldLength = int64_t(n);
+  m->rejects->reject(m->rejects, ripper, &reject);
+}
+
+}  // namespace kova
