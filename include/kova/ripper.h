@@ -57,6 +57,11 @@ typedef struct KovaRipperOptions {
 #define kRejectNotReadable 1u  /* no number, date or decimal for its column: stored null */
 #define kRejectOutOfRange 2u   /* a number that does not fit its column: stored null */
 #define kRejectCut 3u          /* text or binary cut to the column's length */
+#define kRejectBeyondLastColumn 4u /* a field after the table's last column: dropped
+                                      (column: its 0-based field number) */
+#define kRejectOpenQualified 5u /* no value: the block ended inside a qualified field,
+                                   which began at fieldOffset (column: its field number);
+                                   said after every such block */
 
 /* One value a ripper could not store as read. Handed to the host during the
  * ripBlock or flushPending call that converts the field; every pointer is
@@ -80,7 +85,10 @@ typedef struct KovaReject {
  * KovaDiagnostics (log lines and statuses go there as always). The ripper
  * then calls reject once for each value of a DELIMITED, NATIVE or CLF table
  * that it stores null or cut (typed rows: every reason; row images: cuts
- * only); truncationCount and the rows are the same as without the flag.
+ * only), and once for each non-empty field after the table's last column
+ * and after each block that ends inside a qualified field (DELIMITED,
+ * NATIVE); truncationCount and the rows are the same as without
+ * the flag.
  * FIXED, VARBIN, JSON and XML rippers call nothing. Without the flag the
  * module never reads past the KovaDiagnostics. */
 typedef struct KovaRejectDiagnostics KovaRejectDiagnostics;

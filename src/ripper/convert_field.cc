@@ -210,7 +210,12 @@ void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
 KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
                         const uint8_t* bytes, uint32_t length) {
   const KovaObject* table = ripper->table;
-  if (int64_t(fieldNumber) >= int64_t(table->columnCount)) return kStatusOk;
+  if (int64_t(fieldNumber) >= int64_t(table->columnCount)) {
+    if (moduleSide(ripper)->rejects) [[unlikely]] {
+      reportBeyondLastColumn(ripper, fieldNumber, bytes, length);
+    }
+    return kStatusOk;
+  }
   KovaColumnState* state = &ripper->columns[fieldNumber];
   if (!state->entry) return kStatusOk;
   if (table->recfm == kRecfmDelimited && bytes && isNullText(bytes, length)) {

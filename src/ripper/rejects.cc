@@ -15,6 +15,18 @@ KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   const KovaStatus status = m->innerRipBlock(ripper, bytes, length, rows, rowCount);
   m->blockBegin = m->blockEnd = nullptr;
   if (length > 0) m->blockOffset += uint64_t(length);
+  if (status == kStatusOk && ripper->qualifierState != 0) {
+    // The host hears where the open field began: one stray qualifier can
+    // take in the rest of the input.
+    KovaReject open{};
+    open.column = ripper->fieldIndex;
+    open.reason = kRejectOpenQualified;
+    open.row = ripper->rowsInBlock;
+    open.fieldOffset = m->fragmentOffset;
+    open.field = ripper->fragment;
+    open.fieldLength = int64_t(ripper->fragmentLength);
+    m->rejects->reject(m->rejects, ripper, &open);
+  }
   return status;
 }
 
@@ -62,6 +74,20 @@ void trackRejects(KovaRipper* ripper) {
   if (recfm != kRecfmDelimited && recfm != kRecfmNative && recfm != kRecfmClf) return;
   m->innerRipBlock = ripper->ops.ripBlock;
   ripper->ops.ripBlock = trackedRipBlock;
+}
+
+void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint8_t* bytes,
+                            uint32_t n) {
+  if (!bytes || n == 0) return;
+  ModuleRipper* m = moduleSide(ripper);
+  KovaReject reject{};
+  reject.column = fieldNumber;
+  reject.reason = kRejectBeyondLastColumn;
+  reject.row = ripper->rowsInBlock;
+  reject.fieldOffset = offsetOf(m, ripper, bytes);
+  reject.field = bytes;
+  reject.fieldLength = int64_t(n);
+  m->rejects->reject(m->rejects, ripper, &reject);
 }
 
 void convertReporting(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,

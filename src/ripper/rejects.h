@@ -32,6 +32,11 @@ inline void noteFragmentStart(KovaRipper* ripper, const uint8_t* bytes) {
                           : -1;
 }
 
+// convertField with a sink: a non-empty field after the last column, which
+// no column stores.
+void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint8_t* bytes,
+                            uint32_t n);
+
 // convertField with a sink: converts the field through convert, then
 // reports it when the converter noted a reason, counted a truncation, or
 // (typed rows) stored a null for a text that was not blank.

@@ -22,6 +22,7 @@ const char* RejectLog::reasonText(uint32_t reason) {
     case kRejectNotReadable: return "not readable for its column";
     case kRejectOutOfRange: return "out of range";
     case kRejectCut: return "cut to the column";
+    case kRejectBeyondLastColumn: return "beyond the last column";
     default: return "unknown";
   }
 }
