@@ -1,9 +1,11 @@
 // kova rip DOC DATA [--format table|csv|jsonl|none] [--block-size N] [--image]
 //                   [--null-as-missing] [--limit N] [--raw]
 //                   [--rejects FILE] [--max-rejects N]
+//                   [--strict] [--memory SIZE] [--max-quoted-lines N]
 // Creates, describes and binds a ripper for the document's table, feeds it
 // DATA block by block, ends the input with flushPending and prints the rows.
 // Progress goes to stderr when it is a terminal; a one-line summary always.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,13 +20,16 @@
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/column_problems.h"
 #include "tools/kova/command.h"
 #include "tools/kova/json.h"
 #include "tools/kova/rejects.h"
+#include "tools/kova/rip_losses.h"
 #include "tools/kova/rip_output.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
 #include "tools/kova/table_ripper.h"
+#include "tools/kova/utf8_repair.h"
 
 namespace kova::tool {
 namespace {
@@ -36,7 +41,6 @@ uint64_t headerLinesOf(const KovaObject* table) {
   const bool text = table->recfm == kRecfmDelimited || table->recfm == kRecfmNative;
   return text && table->headerLines > 0 ? uint64_t(table->headerLines) : 0;
 }
-uint64_t headerLinesOf(const KovaRipper* ripper) { return headerLinesOf(ripper->table); }
 
 // The table's column names in UTF-8, in table order.
 std::vector<std::string> columnNames(const KovaObject* table) {
@@ -55,6 +59,8 @@ struct RipArgs {
   std::string data;
   OutputFormat format = isatty(STDOUT_FILENO) ? OutputFormat::kTable : OutputFormat::kCsv;
   uint64_t blockSize = 1 << 20;
+  bool blockSizeGiven = false;
+  LossOptions loss;
   uint64_t limit = UINT64_MAX;
   uint32_t flags = 0;
   bool raw = false;
@@ -70,23 +76,6 @@ bool parseCount(std::string_view digits, uint64_t* value) {
   }
   *value = std::strtoull(std::string(digits).c_str(), nullptr, 10);
   return true;
-}
-
-// "65536", "64k", "1M" (binary multiples); 0 when the text is none of these.
-uint64_t parseSize(std::string_view text) {
-  if (text.empty()) return 0;
-  uint64_t multiple = 1;
-  char last = text.back();
-  if (last == 'k' || last == 'K') multiple = 1024;
-  if (last == 'm' || last == 'M') multiple = 1024 * 1024;
-  if (multiple != 1) text.remove_suffix(1);
-  if (text.empty() || text.size() > 12) return 0;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return 0;
-    value = value * 10 + uint64_t(c - '0');
-  }
-  return value * multiple;
 }
 
 bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
@@ -121,6 +110,7 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
       const char* text = value(&i, "--block-size");
       if (!text) return false;
       parsed->blockSize = parseSize(text);
+      parsed->blockSizeGiven = true;
       if (parsed->blockSize == 0 || parsed->blockSize > (uint64_t(1) << 31)) {
         *exitCode = usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") +
                                           text);
@@ -150,6 +140,8 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
       parsed->flags |= kRipperNullAsMissing;
     } else if (arg == "--raw") {
       parsed->raw = true;
+    } else if (int taken = parseLossOption(args, &i, &parsed->loss, exitCode); taken != 0) {
+      if (taken < 0) return false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *exitCode = usageError(kName, "unknown option " + std::string(arg));
       return false;
@@ -196,8 +188,8 @@ class Progress {
 // One rip: the open data file, the ripper and the printer.
 class Rip {
  public:
-  Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls)
-      : args_(args), ripper_(ripper), reader_(ripper, nls, args.raw),
+  Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, LossLedger* ledger)
+      : args_(args), ripper_(ripper), ledger_(ledger), reader_(ripper, nls, args.raw),
         printer_(makePrinter(args.format, reader_.names(), reader_.numeric(), stdout)) {}
 
   // Rows of a block (or of flushPending) to the printer, up to the limit.
@@ -215,6 +207,7 @@ class Rip {
     }
     for (int32_t r = 0; r < count && printed_ < args_.limit; ++r, ++printed_) {
       reader_.read(rows + uint64_t(r) * ripper_->rowLength, &cells_);
+      repair();
       printer_->row(cells_);
     }
   }
@@ -227,9 +220,23 @@ class Rip {
   void setRejects(const RejectLog* rejects) { rejects_ = rejects; }
 
  private:
+  // Text values are printed as valid UTF-8; what had to be replaced is counted.
+  void repair() {
+    for (size_t c = 0; c < cells_.size(); ++c) {
+      if (cells_[c].kind != Cell::kText) continue;
+      if (uint64_t n = repairUtf8(&cells_[c].text)) {
+        ledger_->note(Loss::kInvalidBytes, n, -1, int32_t(c + 1),
+                      "row " + std::to_string(printed_ + 1) +
+                          ": invalid UTF-8 printed as U+FFFD");
+      }
+    }
+  }
+
+
   const RejectLog* rejects_ = nullptr;
   const RipArgs& args_;
   KovaRipper* ripper_;
+  LossLedger* ledger_;
   RowReader reader_;
   std::unique_ptr<RowPrinter> printer_;
   std::vector<Cell> cells_;
@@ -237,15 +244,33 @@ class Rip {
   uint64_t printed_ = 0;
 };
 
-int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* rejects) {
+int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* rejects,
+            LossLedger& ledger) {
+  struct stat info {};
+  if (args.data != "-" && ::stat(args.data.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fprintf(stderr, "kova rip: %s is a directory, not a data file\n", args.data.c_str());
+    return kExitFailed;
+  }
   FILE* in = args.data == "-" ? stdin : std::fopen(args.data.c_str(), "rb");
   if (!in) {
     std::fprintf(stderr, "kova rip: cannot open %s: %s\n", args.data.c_str(), std::strerror(errno));
     return kExitFailed;
   }
   const std::string& name = args.data == "-" ? std::string("stdin") : args.data;
-  std::vector<uint8_t> buffer(args.blockSize);
-  Rip rip(args, ripper, nls);
+  // The rows one block can produce must fit the memory budget.
+  const uint64_t blockSize = budgetBlockSize(ripper, args.blockSize, args.loss.memory);
+  if (blockSize < args.blockSize && (args.blockSizeGiven || blockSize < 65536)) {
+    std::fprintf(stderr,
+                 "kova rip: %s: note: blocks of %llu bytes instead of %llu keep a block's rows "
+                 "(%llu bytes each) within --memory %lluM\n",
+                 name.c_str(), static_cast<unsigned long long>(blockSize),
+                 static_cast<unsigned long long>(args.blockSize),
+                 static_cast<unsigned long long>(ripper->rowLength),
+                 static_cast<unsigned long long>(args.loss.memory >> 20));
+  }
+  std::vector<uint8_t> buffer(blockSize);
+  QualifiedWatch watch(ripper, args.loss.maxQuotedLines);
+  Rip rip(args, ripper, nls, &ledger);
   rip.setRejects(rejects);
   Progress progress;
   const Clock::time_point start = Clock::now();
@@ -274,17 +299,15 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     }
     rip.take(rows, count);
     offset += n;
+    watch.afterBlock(buffer.data(), n, offset, &ledger);
     progress.update(offset, rip.rows());
     if (rip.limitReached() || (rejects && rejects->limitReached())) break;
   }
   if (result == kExitOk && !rip.limitReached() && !(rejects && rejects->limitReached())) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
-    if (ripper->qualifierState != 0) {
-      std::fprintf(stderr, "kova rip: %s: warning: the input ends inside a quoted field (record %llu)\n",
-                   name.c_str(),
-                   static_cast<unsigned long long>(rip.rows() + headerLinesOf(ripper) + 1));
-    }
+    watch.atEnd(&ledger);
+    noteCutRecord(ripper, offset, &ledger);
     if (rejects) rejects->setRowsBefore(rip.rows());
     KovaStatus status = ripper->ops.flushPending(ripper, &rows, &count);
     if (status != kStatusOk) {
@@ -315,11 +338,19 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     limit += ", " + std::to_string(rejects->count()) + " rejected value" +
              (rejects->count() == 1 ? "" : "s");
   }
-  std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
+  std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
                static_cast<unsigned long long>(rip.rows()), rip.rows() == 1 ? "" : "s",
                ripper->ops.truncationCount(ripper),
-               ripper->ops.truncationCount(ripper) == 1 ? "" : "s", megabytes, seconds,
-               seconds > 0 ? megabytes / seconds : 0.0, limit.c_str());
+               ripper->ops.truncationCount(ripper) == 1 ? "" : "s", ledger.summary().c_str(),
+               megabytes, seconds, seconds > 0 ? megabytes / seconds : 0.0, limit.c_str());
+  if (ledger.any()) {
+    if (args.loss.strict) {
+      std::fprintf(stderr, "kova rip: --strict: %s\n", ledger.first(name).c_str());
+      if (result == kExitOk) result = kExitFailed;
+    } else {
+      ledger.warn(name);
+    }
+  }
   return result;
 }
 
@@ -355,10 +386,16 @@ int runRip(std::span<char*> args) {
     rejects = std::make_unique<RejectLog>(
         session.diagnostics(), rejectFile, parsed.data == "-" ? "stdin" : parsed.data,
         parsed.maxRejects, headerLinesOf(table), columnNames(table));
-    options.flags |= kRipperReportRejects;
   }
+  // The ledger hears of every rejected value first (for the summary's
+  // counts), then the --rejects log.
+  LossLedger ledger;
+  LossSink sink(&ledger, session.diagnostics(),
+                rejects ? reinterpret_cast<KovaRejectDiagnostics*>(rejects->diagnostics())
+                        : nullptr);
+  options.flags |= kRipperReportRejects;
   KovaRipper* ripper = openRipper(session, table, options, "rip", parsed.document, nullptr,
-                                  rejects ? rejects->diagnostics() : nullptr);
+                                  sink.diagnostics());
   int result = kExitFailed;
   if (ripper) {
     // Typed rippers leave header lines to their host: skip them here too.
@@ -371,7 +408,14 @@ int runRip(std::span<char*> args) {
                            "as truncations, not listed\n",
                    parsed.document.c_str(), table->recfm == kRecfmFixed ? "FIXED" : "VARBIN");
     }
-    result = ripData(parsed, ripper, session.host().kernel()->nls, rejects.get());
+    const std::vector<ColumnProblem> problems = columnProblems(table, ripper);
+    warnColumnProblems("rip", parsed.document, problems);
+    if (parsed.loss.strict && !problems.empty()) {
+      std::fprintf(stderr, "kova rip: --strict: %s: %s\n", parsed.document.c_str(),
+                   problemText(problems.front()).c_str());
+    } else {
+      result = ripData(parsed, ripper, session.host().kernel()->nls, rejects.get(), ledger);
+    }
   }
   if (ripper) ripper->ops.destroy(ripper);
   if (rejectFile && rejectFile != stderr && std::fclose(rejectFile) != 0) {

@@ -53,14 +53,22 @@ const Command kCommands[] = {
     {"rip", "rip a data file with a document's table and print the rows",
      "usage: kova rip DOC DATA [--format table|csv|jsonl|none] [--block-size N]\n"
      "                         [--image] [--null-as-missing] [--limit N] [--raw]\n"
-     "                         [--rejects FILE] [--max-rejects N]\n\n"
+     "                         [--rejects FILE] [--max-rejects N]\n"
+     "                         [--strict] [--memory SIZE] [--max-quoted-lines N]\n\n"
      "Creates a ripper for the table of the metadata document DOC, feeds it DATA\n"
      "(- for stdin) block by block and prints the rows. A summary (rows,\n"
      "truncations, throughput) ends the run on stderr.\n\n"
      "  --format F        table (default on a terminal), csv (RFC 4180 with a header\n"
      "                    line; the default otherwise), jsonl (one JSON object per\n"
      "                    row) or none (rip only)\n"
-     "  --block-size N    bytes per block, e.g. 65536, 64k, 1M (default 1M)\n"
+     "  --block-size N    bytes per block, e.g. 65536, 64k, 1M, 2G (default 1M)\n"
+     "  --memory SIZE     memory for one block's rows (default 256M); blocks shrink\n"
+     "                    to fit it\n"
+     "  --strict          exit 1 on the first value lost (not read, invalid bytes,\n"
+     "                    a field beyond the last column, a record cut at the end)\n"
+     "                    or a column that is null in every row\n"
+     "  --max-quoted-lines N  report a qualified field that runs on across more\n"
+     "                    than N line ends (default: no limit)\n"
      "  --image           row-image rows instead of typed rows\n"
      "  --null-as-missing a null DOUBLE gets the indicator -88\n"
      "  --limit N         stop after N rows\n"
@@ -69,8 +77,10 @@ const Command kCommands[] = {
      "  --rejects FILE    one JSON line per value that could not be stored as read\n"
      "                    (file, offset, record, column, text, reason); - for stderr\n"
      "  --max-rejects N   stop with exit 1 at the Nth such value\n\n"
-     "Header lines the document declares are skipped. Exits 1 when the ripper\n"
-     "cannot be made or a block fails (the message names the block's offset).\n",
+     "Header lines the document declares are skipped. The summary counts what was\n"
+     "lost besides truncations, with one warning line per kind. Exits 1 when the\n"
+     "ripper cannot be made or a block fails (the message names the block's\n"
+     "offset), and with --strict on any loss.\n",
      runRip},
 };
 

@@ -1,5 +1,7 @@
 #include "tools/kova/table_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +9,11 @@
 namespace kova::tool {
 
 bool readFile(const std::string& path, std::string* bytes, std::string* error) {
+  struct stat info {};
+  if (path != "-" && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = path + " is a directory, not a document";
+    return false;
+  }
   FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
   if (!file) {
     *error = "cannot open " + path + ": " + std::strerror(errno);
