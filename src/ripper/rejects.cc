@@ -30,16 +30,6 @@ KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   return status;
 }
 
-int64_t indicatorOf(const uint8_t* row, const KovaLayoutEntry* entry) {
-  const uint8_t* at = row + entry->indicatorOffset;
-  switch (entry->indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(*at);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
-  }
-}
-
 bool blank(const uint8_t* bytes, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) {
     if (bytes[i] != ' ' && bytes[i] != '\t') return false;
@@ -90,20 +80,13 @@ void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint
   m->rejects->reject(m->rejects, ripper, &reject);
 }
 
-void convertReporting(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                      const uint8_t* bytes, uint32_t n,
-                      void (*convert)(KovaRipper*, KovaColumnState*, uint8_t*, const uint8_t*,
-                                      uint32_t)) {
+void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes,
+                     uint32_t n, uint32_t truncationsBefore) {
   ModuleRipper* m = moduleSide(ripper);
-  const uint32_t truncations = ripper->truncations;
-  m->rejectReason = 0;
-  convert(ripper, state, row, bytes, n);
   uint32_t reason = m->rejectReason;
-  if (reason == 0 && ripper->truncations != truncations) reason = kRejectCut;
-  if (reason == 0 && !ripper->rowImage && bytes && n > 0 && !blank(bytes, n) &&
-      indicatorOf(row, state->typedEntry) < 0) {
-    reason = kRejectNotReadable;
-  }
+  if (reason == 0 && ripper->truncations != truncationsBefore) reason = kRejectCut;
+  // A null stored for a blank text is no loss.
+  if (reason == 0 && !blank(bytes, n)) reason = kRejectNotReadable;
   if (reason == 0) return;
   KovaReject reject{};
   reject.column = uint32_t(state - ripper->columns);
