@@ -32,6 +32,12 @@ inline void noteFragmentStart(KovaRipper* ripper, const uint8_t* bytes) {
                           : -1;
 }
 
+// The fragment's first count bytes were dropped (the opening qualifier).
+inline void noteFragmentShift(KovaRipper* ripper, int64_t count) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (m->rejects && m->fragmentOffset >= 0) m->fragmentOffset += count;
+}
+
 // convertField with a sink: converts the field through convert, then
 // reports it when the converter noted a reason, counted a truncation, or
 // (typed rows) stored a null for a text that was not blank.

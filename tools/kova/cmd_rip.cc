@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/block_reader.h"
 #include "tools/kova/command.h"
 #include "tools/kova/json.h"
 #include "tools/kova/rejects.h"
@@ -237,14 +238,24 @@ class Rip {
   uint64_t printed_ = 0;
 };
 
+// --max-rejects: the limit is reached and the row holding the last value
+// allowed has been handed back (a row may end blocks after its value).
+bool rejectsDone(const RejectLog* rejects, uint64_t rowsHandedBack) {
+  return rejects && rejects->limitReached() && rowsHandedBack > rejects->limitRow();
+}
+
 int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* rejects) {
+  if (isDirectory(args.data)) {
+    std::fprintf(stderr, "kova rip: %s is a directory, not a data file\n", args.data.c_str());
+    return kExitFailed;
+  }
   FILE* in = args.data == "-" ? stdin : std::fopen(args.data.c_str(), "rb");
   if (!in) {
     std::fprintf(stderr, "kova rip: cannot open %s: %s\n", args.data.c_str(), std::strerror(errno));
     return kExitFailed;
   }
   const std::string& name = args.data == "-" ? std::string("stdin") : args.data;
-  std::vector<uint8_t> buffer(args.blockSize);
+  BlockReader blocks(in, args.blockSize, ripper->table->recfm == kRecfmVarbin);
   Rip rip(args, ripper, nls);
   rip.setRejects(rejects);
   Progress progress;
@@ -252,11 +263,21 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
   uint64_t offset = 0;
   int result = kExitOk;
   for (;;) {
-    size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
-    if (n == 0) {
-      if (std::ferror(in)) {
+    const uint8_t* block = nullptr;
+    size_t n = 0;
+    if (!blocks.next(&block, &n)) {
+      if (blocks.readError() != 0) {
         std::fprintf(stderr, "kova rip: %s: read error at offset %llu: %s\n", name.c_str(),
-                     static_cast<unsigned long long>(offset), std::strerror(errno));
+                     static_cast<unsigned long long>(offset), std::strerror(blocks.readError()));
+        result = kExitFailed;
+      } else if (blocks.leftover() > 0) {
+        progress.clear();
+        std::fprintf(stderr,
+                     "kova rip: %s: the input ends inside a record: %llu bytes at offset %llu, "
+                     "of a record of %llu\n",
+                     name.c_str(), static_cast<unsigned long long>(blocks.leftover()),
+                     static_cast<unsigned long long>(offset),
+                     static_cast<unsigned long long>(blocks.leftoverClaim()));
         result = kExitFailed;
       }
       break;
@@ -264,7 +285,7 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     uint8_t* rows = nullptr;
     int32_t count = 0;
     if (rejects) rejects->setRowsBefore(rip.rows());
-    KovaStatus status = ripper->ops.ripBlock(ripper, buffer.data(), int64_t(n), &rows, &count);
+    KovaStatus status = ripper->ops.ripBlock(ripper, block, int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
       std::fprintf(stderr, "kova rip: %s: the block at offset %llu failed: %s\n", name.c_str(),
@@ -275,9 +296,9 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     rip.take(rows, count);
     offset += n;
     progress.update(offset, rip.rows());
-    if (rip.limitReached() || (rejects && rejects->limitReached())) break;
+    if (rip.limitReached() || rejectsDone(rejects, rip.rows())) break;
   }
-  if (result == kExitOk && !rip.limitReached() && !(rejects && rejects->limitReached())) {
+  if (result == kExitOk && !rip.limitReached() && !rejectsDone(rejects, rip.rows())) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
     if (ripper->qualifierState != 0) {
