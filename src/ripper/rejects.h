@@ -33,6 +33,12 @@ inline void noteFragmentStart(KovaRipper* ripper, const uint8_t* bytes) {
                           : -1;
 }
 
+// The fragment's first count bytes were dropped (the opening qualifier).
+inline void noteFragmentShift(KovaRipper* ripper, int64_t count) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (m->rejects && m->fragmentOffset >= 0) m->fragmentOffset += count;
+}
+
 // convertField with a sink: a non-empty field after the last column, which
 // no column stores.
 void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint8_t* bytes,

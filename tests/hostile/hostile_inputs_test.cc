@@ -83,7 +83,7 @@ std::vector<Case> cases() {
                         "column 3: row 1"}});
   all.push_back({"StrayQualifierIsReportedWhereItBegan",
                  "rip " + doc + " " + file("stray.csv", strayQualifier()) + " --format none", 0,
-                 1, {"1 record cut at the end", "byte 10", "column 2", "still open at the end"}});
+                 1, {"1 record cut at the end", "byte 10", "column 2", "ends inside a quoted field begun there"}});
   all.push_back({"QualifiedFieldOverTheLineLimit",
                  "rip " + doc + " " + file("long.csv", longQualified()) +
                      " --format none --block-size 4 --max-quoted-lines 3",

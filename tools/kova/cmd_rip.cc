@@ -5,7 +5,6 @@
 // Creates, describes and binds a ripper for the document's table, feeds it
 // DATA block by block, ends the input with flushPending and prints the rows.
 // Progress goes to stderr when it is a terminal; a one-line summary always.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/block_reader.h"
 #include "tools/kova/column_problems.h"
 #include "tools/kova/command.h"
 #include "tools/kova/json.h"
@@ -244,10 +244,15 @@ class Rip {
   uint64_t printed_ = 0;
 };
 
+// --max-rejects: the limit is reached and the row holding the last value
+// allowed has been handed back (a row may end blocks after its value).
+bool rejectsDone(const RejectLog* rejects, uint64_t rowsHandedBack) {
+  return rejects && rejects->limitReached() && rowsHandedBack > rejects->limitRow();
+}
+
 int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* rejects,
             LossLedger& ledger) {
-  struct stat info {};
-  if (args.data != "-" && ::stat(args.data.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (isDirectory(args.data)) {
     std::fprintf(stderr, "kova rip: %s is a directory, not a data file\n", args.data.c_str());
     return kExitFailed;
   }
@@ -268,7 +273,7 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
                  static_cast<unsigned long long>(ripper->rowLength),
                  static_cast<unsigned long long>(args.loss.memory >> 20));
   }
-  std::vector<uint8_t> buffer(blockSize);
+  BlockReader blocks(in, blockSize, ripper->table->recfm == kRecfmVarbin);
   QualifiedWatch watch(ripper, args.loss.maxQuotedLines);
   Rip rip(args, ripper, nls, &ledger);
   rip.setRejects(rejects);
@@ -277,11 +282,21 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
   uint64_t offset = 0;
   int result = kExitOk;
   for (;;) {
-    size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
-    if (n == 0) {
-      if (std::ferror(in)) {
+    const uint8_t* block = nullptr;
+    size_t n = 0;
+    if (!blocks.next(&block, &n)) {
+      if (blocks.readError() != 0) {
         std::fprintf(stderr, "kova rip: %s: read error at offset %llu: %s\n", name.c_str(),
-                     static_cast<unsigned long long>(offset), std::strerror(errno));
+                     static_cast<unsigned long long>(offset), std::strerror(blocks.readError()));
+        result = kExitFailed;
+      } else if (blocks.leftover() > 0) {
+        progress.clear();
+        std::fprintf(stderr,
+                     "kova rip: %s: the input ends inside a record: %llu bytes at offset %llu, "
+                     "of a record of %llu\n",
+                     name.c_str(), static_cast<unsigned long long>(blocks.leftover()),
+                     static_cast<unsigned long long>(offset),
+                     static_cast<unsigned long long>(blocks.leftoverClaim()));
         result = kExitFailed;
       }
       break;
@@ -289,7 +304,7 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     uint8_t* rows = nullptr;
     int32_t count = 0;
     if (rejects) rejects->setRowsBefore(rip.rows());
-    KovaStatus status = ripper->ops.ripBlock(ripper, buffer.data(), int64_t(n), &rows, &count);
+    KovaStatus status = ripper->ops.ripBlock(ripper, block, int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
       std::fprintf(stderr, "kova rip: %s: the block at offset %llu failed: %s\n", name.c_str(),
@@ -299,11 +314,11 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     }
     rip.take(rows, count);
     offset += n;
-    watch.afterBlock(buffer.data(), n, offset, &ledger);
+    watch.afterBlock(block, n, offset, &ledger);
     progress.update(offset, rip.rows());
-    if (rip.limitReached() || (rejects && rejects->limitReached())) break;
+    if (rip.limitReached() || rejectsDone(rejects, rip.rows())) break;
   }
-  if (result == kExitOk && !rip.limitReached() && !(rejects && rejects->limitReached())) {
+  if (result == kExitOk && !rip.limitReached() && !rejectsDone(rejects, rip.rows())) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
     watch.atEnd(&ledger);

@@ -193,8 +193,8 @@ void QualifiedWatch::afterBlock(const uint8_t* block, size_t n, uint64_t end,
   if (!reported_ && lines_ > maxLines_) {
     reported_ = true;
     ledger->note(Loss::kLongQualified, 1, int64_t(begun_), int32_t(ripper_->fieldIndex + 1),
-                 "a qualified field has run on across more than " + std::to_string(maxLines_) +
-                     " line ends");
+                 "a quoted field begun there has run on across more than " +
+                     std::to_string(maxLines_) + " line ends");
   }
 }
 
@@ -202,8 +202,8 @@ void QualifiedWatch::atEnd(LossLedger* ledger) {
   // A qualifier as the last byte closed the field (state 2).
   if (!ripper_ || !open_ || ripper_->qualifierState != 1) return;
   ledger->note(Loss::kCutAtEnd, 1, int64_t(begun_), int32_t(ripper_->fieldIndex + 1),
-               "a qualified field is still open at the end of the input (" +
-                   std::to_string(lines_) + " line ends taken into it)");
+               "the input ends inside a quoted field begun there (" + std::to_string(lines_) +
+                   " line ends taken into it)");
 }
 
 const KovaDiagnosticsOps LossSink::kOps = {&LossSink::onLog, &LossSink::onStatus};
