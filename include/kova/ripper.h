@@ -32,6 +32,7 @@ typedef struct KovaRipper KovaRipper;
 #define kRipperTimePrecisionFromScale 0x40u /* TIME precision from the column's scale */
 #define kRipperMoxeClient 0x80u     /* the client byte-order rule of FIXED/VARBIN/NATIVE burners */
 #define kRipperEscapeStyle 0x100u   /* delimited writer: escape instead of doubling qualifiers */
+#define kRipperReportRejects 0x200u /* diagnostics is a KovaRejectDiagnostics (below) */
 
 /* The byte order value of clientByteOrder that means big-endian. */
 #define kClientBigEndian 2
@@ -49,6 +50,52 @@ typedef struct KovaRipperOptions {
   int32_t clientByteOrder;        /* 2: big-endian */
   uint32_t reserved2;
 } KovaRipperOptions;
+
+/* ---- Rejected values ----------------------------------------------------- */
+
+/* Why a value was not stored as read (KovaReject.reason). */
+#define kRejectNotReadable 1u  /* no number, date or decimal for its column: stored null */
+#define kRejectOutOfRange 2u   /* a number that does not fit its column: stored null */
+#define kRejectCut 3u          /* text or binary cut to the column's length */
+#define kRejectBeyondLastColumn 4u /* a field after the table's last column: dropped
+                                      (column: its 0-based field number) */
+#define kRejectOpenQualified 5u /* no value: the block ended inside a qualified field,
+                                   which began at fieldOffset (column: its field number);
+                                   said after every such block */
+
+/* One value a ripper could not store as read. Handed to the host during the
+ * ripBlock or flushPending call that converts the field; every pointer is
+ * valid only for the duration of the callback. */
+typedef struct KovaReject {
+  uint32_t column;       /* 0-based table column */
+  uint32_t reason;       /* kReject* */
+  uint32_t row;          /* index of the value's row among the rows this call hands back; a
+                            row carried into the next call is that call's row 0 */
+  uint32_t reserved0;
+  int64_t fieldOffset;   /* byte offset of the field's text in the input the ripper has been
+                            fed since it was bound (every ripBlock counted); -1 when the
+                            parser read the field from a transcoded copy of the input */
+  const uint8_t* field;  /* the field's bytes as the parser delivered them (UTF-8 for a table
+                            the ripper transcodes first), unqualified */
+  int64_t fieldLength;
+} KovaReject;
+
+/* With kRipperReportRejects in the options, createRipper takes its
+ * diagnostics as this larger record, whose first member is the ordinary
+ * KovaDiagnostics (log lines and statuses go there as always). The ripper
+ * then calls reject once for each value of a DELIMITED, NATIVE or CLF table
+ * that it stores null or cut (typed rows: every reason; row images: cuts
+ * only), and once for each non-empty field after the table's last column
+ * and after each block that ends inside a qualified field (DELIMITED,
+ * NATIVE); truncationCount and the rows are the same as without
+ * the flag.
+ * FIXED, VARBIN, JSON and XML rippers call nothing. Without the flag the
+ * module never reads past the KovaDiagnostics. */
+typedef struct KovaRejectDiagnostics KovaRejectDiagnostics;
+struct KovaRejectDiagnostics {
+  KovaDiagnostics base;
+  void (*reject)(KovaRejectDiagnostics* self, KovaRipper* ripper, const KovaReject* reject);
+};
 
 /* ---- Row layouts -------------------------------------------------------- */
 
@@ -339,7 +386,8 @@ struct KovaRipper {
     KovaXmlState xml;
     uint64_t parserStateWords[kParserStateWords];
   };
-  void** transcoders;                   /* the transcoder cache, kTranscoderCacheEntries */
+  void** transcoders;                   /* null: the module keeps its transcoder cache, numbered
+                                           as below, on its own side and fills it on need */
   uint32_t qualifierState;
   uint8_t terminators[3];               /* 13, 10, fieldsep */
   uint8_t reserved4;

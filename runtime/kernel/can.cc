@@ -32,6 +32,7 @@ Can* self(KovaCan* can) { return reinterpret_cast<Can*>(can); }
 KovaStatus canAdd(KovaCan* can, uint32_t, uint32_t kind, void* object, uint64_t, uint64_t,
                   uint64_t, uint64_t) {
   if (!can || !object || kind >= kKindCount) return kStatusNotSupported;
+  if (!self(can)->host->consumeAllocation()) return kStatusNoMemory;
   try {
     self(can)->entries.push_back({kind, object});
   } catch (const std::bad_alloc&) {

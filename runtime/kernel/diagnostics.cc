@@ -2,7 +2,9 @@
 // printf; stderr output is UTF-8.
 #include "runtime/kernel/diagnostics.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "runtime/kernel/print_wide.h"
 
@@ -95,6 +97,39 @@ void RecordingDiagnostics::clear() {
 
 // ---- StderrDiagnostics ---------------------------------------------------
 
+namespace {
+
+// "RC=[-2143305719]" in a module's line becomes "RC=[kStatusName
+// (0x803fe809)]": statuses are read by name and in hexadecimal everywhere.
+std::string withStatusNames(std::string text) {
+  static constexpr std::string_view kMark = "RC=[-";
+  size_t at = 0;
+  while ((at = text.find(kMark, at)) != std::string::npos) {
+    const size_t digits = at + kMark.size();
+    size_t end = digits;
+    while (end < text.size() && end - digits < 11 && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end == digits || end >= text.size() || text[end] != ']') {
+      at = digits;
+      continue;
+    }
+    const long long value = -std::stoll(text.substr(digits, end - digits));
+    if (value < INT32_MIN) {
+      at = end;
+      continue;
+    }
+    const auto status = static_cast<KovaStatus>(static_cast<int32_t>(value));
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08x", static_cast<unsigned>(status));
+    const char* name = kovaStatusName(status);
+    const std::string shown = name ? std::string(name) + " (" + code + ")" : std::string(code);
+    text.replace(at + 4, end - (at + 4), shown);
+    at += 4 + shown.size();
+  }
+  return text;
+}
+
+}  // namespace
+
 StderrDiagnostics::StderrDiagnostics(int32_t minimumLevel) : minimumLevel_(minimumLevel) {
   static const KovaDiagnosticsOps kOps = {&StderrDiagnostics::log,
                                           &StderrDiagnostics::reportStatus};
@@ -106,8 +141,16 @@ void StderrDiagnostics::log(KovaDiagnostics* context, int32_t level, const char1
                             int64_t formatLength, va_list args) {
   StderrDiagnostics* self = reinterpret_cast<Abi*>(context)->self;
   if (level < self->minimumLevel_) return;
-  std::string text = toUtf8(vformatWide(format, formatLength, args));
+  std::string text = withStatusNames(toUtf8(vformatWide(format, formatLength, args)));
+  if (!self->internalName_.empty() && text.starts_with(self->internalName_ + ":")) {
+    text.replace(0, self->internalName_.size(), self->shownName_);
+  }
   std::fprintf(stderr, "kova: %s: %s\n", levelName(level), text.c_str());
+}
+
+void StderrDiagnostics::renameDocument(std::string internal, std::string shown) {
+  internalName_ = std::move(internal);
+  shownName_ = std::move(shown);
 }
 
 void StderrDiagnostics::reportStatus(KovaDiagnostics* context, int32_t level, KovaStatus status) {

@@ -56,6 +56,10 @@ class StderrDiagnostics {
  public:
   explicit StderrDiagnostics(int32_t minimumLevel = kLogWarning);
   KovaDiagnostics* get() { return &abi_.base; }
+  // Lines that begin with "internal:" are printed with "shown:" instead, so
+  // that a message names the user's file rather than the name the module
+  // gives a document it parses. Empty internal: no renaming.
+  void renameDocument(std::string internal, std::string shown);
 
  private:
   struct Abi {
@@ -66,6 +70,8 @@ class StderrDiagnostics {
   static void reportStatus(KovaDiagnostics*, int32_t, KovaStatus);
   Abi abi_;
   int32_t minimumLevel_;
+  std::string internalName_;
+  std::string shownName_;
 };
 
 }  // namespace kova::runtime

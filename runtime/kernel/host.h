@@ -10,9 +10,10 @@
 // thread asks next).
 //
 // Failure injection: every "allocation event" (pool and can creation,
-// allocate, resize, and the creation of any host object: transcoders,
-// encoding handles, extension handles, sibling objects, engines, format
-// objects) first asks consumeAllocation(); when armed, the Nth event from
+// allocate, resize, the creation of any host object: transcoders, encoding
+// handles, extension handles, sibling objects, engines, format objects, and
+// the two operations that store an entry: a can's canAdd and a search tree's
+// insertItem) first asks consumeAllocation(); when armed, the Nth event from
 // the arming fails (once, or that one and every later one).
 #pragma once
 

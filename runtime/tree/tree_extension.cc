@@ -59,6 +59,7 @@ KovaStatus insertItem(KovaTree* tree, void* item) {
               sizeof(key.length));
   std::u16string_view text;
   if (!keyOf(key, &text)) return kStatusNotSupported;
+  if (!self->host->consumeAllocation()) return kStatusNoMemory;
   try {
     self->tree.insert(item, text);  // an equal key keeps the first item
   } catch (const std::bad_alloc&) {

@@ -164,7 +164,7 @@ KovaStatus finishField(KovaRipper* burner, const KovaColumnState* state, uint64_
   if (sqlType == kSqlChar) {
     n = trimCharacter(state, text, n);
   } else if (sqlType != kSqlVarchar) {
-    n = alignNumber(state, text, n);
+    n = alignNumber(burner, state, text, n);
   }
   if (!burner->escapeStyle) return qualifyDefault(burner, state, n, final);
   const bool text_like = sqlType == kSqlChar || sqlType == kSqlVarchar || sqlType == kSqlDate ||

@@ -36,7 +36,7 @@ int32_t formatUnits(const KovaFormatObject* format) {
 // field encoding (at most limit bytes), or copied and cut to limit.
 uint64_t wideToOutput(KovaRipper* burner, const KovaColumnState* state, const char16_t* text,
                       uint64_t units, uint8_t* output, uint64_t limit) {
-  if (state->fromWide && asciiField(state) && units <= limit) {
+  if (state->fromWide && asciiField(burner, state) && units <= limit) {
     // Formatted texts are nearly always ASCII: then they are their own
     // transcoding into a field encoding that writes ASCII as ASCII.
     char16_t high = 0;
@@ -156,7 +156,7 @@ uint64_t timestampText(KovaRipper* burner, const KovaColumnState* state, uint8_t
     const double units = std::floor((seconds - whole) * 1e9 / unit + 0.5);
     nanos = static_cast<int>(std::clamp(units, 0.0, 1e9 / unit - 1)) * unit;
   }
-  if (asciiField(state)) {
+  if (asciiField(burner, state)) {
     return asciiStamp(output, int(year), int(month), int(day), hour, minute, second, nanos,
                       shown);
   }

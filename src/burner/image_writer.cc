@@ -30,7 +30,7 @@ KovaStatus slotText(KovaRipper* burner, KovaColumnState* state, const uint8_t* r
   KovaStatus status = makeRoom(burner, formattedRoom(state));
   if (status != kStatusOk) return status;
   *n = formatForOutput(burner, state, outputEnd(burner), v);
-  if (*n > 0) *n = alignNumber(state, outputEnd(burner), *n);
+  if (*n > 0) *n = alignNumber(burner, state, outputEnd(burner), *n);
   return kStatusOk;
 }
 

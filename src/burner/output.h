@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "kova/ripper.h"
+#include "src/ripper/column_settings.h"
 
 namespace kova {
 
@@ -49,8 +50,8 @@ KovaStatus runWriter(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount
 
 // True when the column's field encoding writes ASCII as ASCII (and blanks
 // as 0x20): ASCII texts may go to the output without the host's help.
-inline bool asciiField(const KovaColumnState* state) {
-  return state->reserved4[0] != 0;  // kAsciiPassesByte, set by bind
+inline bool asciiField(const KovaRipper* burner, const KovaColumnState* state) {
+  return settingsOf(burner, state).asciiPasses;  // set by bind
 }
 
 // The rows of a text writer: for each row, the fields in table order, each

@@ -121,11 +121,12 @@ uint64_t trimCharacter(const KovaColumnState* state, uint8_t* text, uint64_t n) 
   return kept < n ? kept : n;
 }
 
-uint64_t alignNumber(const KovaColumnState* state, uint8_t* text, uint64_t n) {
+uint64_t alignNumber(const KovaRipper* burner, const KovaColumnState* state, uint8_t* text,
+                     uint64_t n) {
   KovaEncodingHandle* handle = state->targetHandle;
   if (!handle) return n;
   // Most numbers have no blank at either end: nothing to move or drop.
-  if (asciiField(state) && n > 0 && text[0] != ' ' && text[n - 1] != ' ') return n;
+  if (asciiField(burner, state) && n > 0 && text[0] != ' ' && text[n - 1] != ' ') return n;
   uint64_t kept = n;
   if (handle->ops->alignLeft(handle, text, n, 0x6c, &kept) != kStatusOk) return n;
   return kept < n ? kept : n;

@@ -20,7 +20,8 @@ namespace kova {
 // The field's length without trailing blanks (CHAR) or after moving it over
 // its leading blanks and dropping trailing ones (numbers, dates).
 uint64_t trimCharacter(const KovaColumnState* state, uint8_t* text, uint64_t n);
-uint64_t alignNumber(const KovaColumnState* state, uint8_t* text, uint64_t n);
+uint64_t alignNumber(const KovaRipper* burner, const KovaColumnState* state, uint8_t* text,
+                     uint64_t n);
 
 // Qualifies the field of n bytes at the output's end when the table has a
 // text qualifier: in the default style when it holds the qualifier, the

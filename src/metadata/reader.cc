@@ -1,6 +1,7 @@
 // readXml and readXmlChunk: fill a KovaObject from a metadata document through
 // a zrexml parser. The reader merges: it sets the fields the document names
 // and appends one column per "column" element; it never checks the root.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -66,19 +67,43 @@ bool findAttribute(int32_t count, const KovaXmlAttribute* attributes, std::u16st
 }
 
 // Reads a lenient integer; the target is left alone when the text is not one.
-void readInt32(KovaLocale* locale, std::u16string_view text, int32_t* target) {
+bool readInt32(KovaLocale* locale, std::u16string_view text, int32_t* target) {
   int32_t value = 0;
-  if (parseInteger(locale, text.data(), int64_t(text.size()), &value) == kStatusOk) *target = value;
+  if (parseInteger(locale, text.data(), int64_t(text.size()), &value) != kStatusOk) return false;
+  *target = value;
+  return true;
 }
 
-void readInt64(KovaLocale* locale, std::u16string_view text, int64_t* target) {
-  if (!locale) return;
+bool readInt64(KovaLocale* locale, std::u16string_view text, int64_t* target) {
+  if (!locale) return true;
   int64_t value = 0;
   uint64_t scratch = 0;
   if (locale->ops->readWideInteger(locale, text.data(), int64_t(text.size()), 0, &value,
-                                   &scratch) == kStatusOk) {
-    *target = value;
+                                   &scratch) != kStatusOk) {
+    return false;
   }
+  *target = value;
+  return true;
+}
+
+// A number element of the document: its value, or, for text that is no
+// number its field can hold, the field left unchanged and a warning that
+// names the element (the document is still read).
+template <typename Number>
+void readNumber(ReaderContext* context, std::u16string_view element, std::u16string_view text,
+                Number* target) {
+  KovaLocale* locale = localeOf(context->object);
+  bool read;
+  if constexpr (sizeof(Number) == 8) {
+    read = readInt64(locale, text, target);
+  } else {
+    read = readInt32(locale, text, target);
+  }
+  if (read) return;
+  logLine(context->diagnostics, kLogWarning,
+          u"[readXml] : <%.*s>%.*s</%.*s> is no number; the element is ignored.",
+          int(element.size()), element.data(), int(std::min<size_t>(text.size(), 64)),
+          text.data(), int(element.size()), element.data());
 }
 
 // The one-byte value of a control-byte attribute or text.
@@ -224,13 +249,19 @@ KovaStatus tableText(KovaObject* o, ElementId id, std::u16string_view text) {
   }
 }
 
-KovaStatus columnEnd(ReaderContext* context, ElementId id, std::u16string_view text) {
+KovaStatus columnEnd(ReaderContext* context, ElementId id, std::u16string_view elementName,
+                     std::u16string_view text) {
   KovaObject* o = context->object;
   KovaColumn* c = context->column;
-  KovaLocale* locale = localeOf(o);
   uint32_t code = 0;
   if (id == ElementId::kName) {
-    // An empty name cannot be copied: the read fails, as with any lost copy.
+    // An empty name leaves the column without one (nothing to copy, and
+    // no memory lacking); the tools show it by its number.
+    if (text.empty()) {
+      c->name = nullptr;
+      c->nameLength = 0;
+      return kStatusOk;
+    }
     return setText(o, text, &c->name, &c->nameLength);
   }
   if (text.empty()) return kStatusOk;
@@ -238,13 +269,13 @@ KovaStatus columnEnd(ReaderContext* context, ElementId id, std::u16string_view t
     case ElementId::kFormat: return setText(o, text, &c->format, &c->formatLength);
     case ElementId::kInformat: return setText(o, text, &c->informat, &c->informatLength);
     case ElementId::kTag: return setText(o, text, &c->tag, &c->tagLength);
-    case ElementId::kBytelength: readInt64(locale, text, &c->bytelength); break;
-    case ElementId::kCharlength: readInt64(locale, text, &c->charlength); break;
-    case ElementId::kOffset: readInt64(locale, text, &c->offset); break;
-    case ElementId::kIndOffset: readInt64(locale, text, &c->indOffset); break;
-    case ElementId::kIndLength: readInt32(locale, text, &c->indLength); break;
-    case ElementId::kScale: readInt32(locale, text, &c->scale); break;
-    case ElementId::kColendian: readInt32(locale, text, &c->colendian); break;
+    case ElementId::kBytelength: readNumber(context, elementName, text, &c->bytelength); break;
+    case ElementId::kCharlength: readNumber(context, elementName, text, &c->charlength); break;
+    case ElementId::kOffset: readNumber(context, elementName, text, &c->offset); break;
+    case ElementId::kIndOffset: readNumber(context, elementName, text, &c->indOffset); break;
+    case ElementId::kIndLength: readNumber(context, elementName, text, &c->indLength); break;
+    case ElementId::kScale: readNumber(context, elementName, text, &c->scale); break;
+    case ElementId::kColendian: readNumber(context, elementName, text, &c->colendian); break;
     case ElementId::kDropped: if (isTrue(context)) c->dropped = 1; break;
     case ElementId::kSelect: if (isTrue(context)) c->select = 1; break;
     case ElementId::kType: if (valueCode(text, KeywordRole::kType, &code)) c->type = code; break;
@@ -265,7 +296,7 @@ KovaStatus endElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nam
   std::u16string_view text(context->text, context->textLength);
 
   if (isColumnElement(id)) {
-    if (context->column) return columnEnd(context, id, text);
+    if (context->column) return columnEnd(context, id, elementName, text);
     logLine(context->diagnostics, kLogWarning,
             u"[readXml] : Element <%.*s> outside a column is ignored.",
             int(elementName.size()), elementName.data());
@@ -281,9 +312,9 @@ KovaStatus endElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nam
       status = setText(o, text, &o->fileType, &o->fileTypeLength);
       if (status == kStatusOk) o->extension->setFormats(o);
       return status;
-    case ElementId::kReclen: readInt64(locale, text, &o->reclen); break;
-    case ElementId::kHeaderLines: readInt32(locale, text, &o->headerLines); break;
-    case ElementId::kKeylen: readInt32(locale, text, &o->keylen); break;
+    case ElementId::kReclen: readNumber(context, elementName, text, &o->reclen); break;
+    case ElementId::kHeaderLines: readNumber(context, elementName, text, &o->headerLines); break;
+    case ElementId::kKeylen: readNumber(context, elementName, text, &o->keylen); break;
     case ElementId::kNumTasks:
       status = parseInteger(locale, text.data(), int64_t(text.size()), &number, true);
       if (status == kStatusOk) o->numTasks = number;

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "src/host/log.h"
 #include "src/metadata/format_spec.h"
 
 namespace kova {
@@ -45,12 +46,20 @@ KovaStatus checkBindable(const KovaRipper* ripper) {
   const uint32_t recfm = table->recfm;
   if (recfm == kRecfmFixed || (ripper->output && recfm == kRecfmNative)) {
     if (table->reclen < 1 || table->reclen > std::numeric_limits<int32_t>::max()) {
+      logLine(ripper->diagnostics, kLogError,
+              u"bind: the record length %lld is outside 1 to 2147483647.",
+              static_cast<long long>(table->reclen));
       return kStatusNotSupported;
     }
   }
-  if (ripper->rowLength == 0 && dividesByRowLength(ripper)) return kStatusNotSupported;
+  if (ripper->rowLength == 0 && dividesByRowLength(ripper)) {
+    logLine(ripper->diagnostics, kLogError,
+            u"bind: the row has no bytes (no column can be laid out).");
+    return kStatusNotSupported;
+  }
   if (table->columnCount < 1 &&
       (recfm == kRecfmJson || recfm == kRecfmXml || recfm == kRecfmClf)) {
+    logLine(ripper->diagnostics, kLogError, u"bind: the table has no columns.");
     return kStatusNotSupported;
   }
   const bool binary = recfm == kRecfmFixed || recfm == kRecfmNative || recfm == kRecfmVarbin;
@@ -63,7 +72,12 @@ KovaStatus checkBindable(const KovaRipper* ripper) {
       if (!state.entry) continue;
       const KovaColumn* column = state.column;
       bool needsEncoding = textColumn(column) || (fixedRipper && column->type == kTypeBinary);
-      if (needsEncoding && state.rowEncoding == 0) return kStatusNotSupported;
+      if (needsEncoding && state.rowEncoding == 0) {
+        logLine(ripper->diagnostics, kLogError,
+                u"bind: column %d needs an encoding for its binary values and has none.",
+                i + 1);
+        return kStatusNotSupported;
+      }
     }
   }
   return kStatusOk;

@@ -9,6 +9,7 @@
 #include "src/host/siblings.h"
 #include "src/metadata/text.h"
 #include "src/ripper/bind.h"
+#include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/transcoder_cache.h"
 
@@ -173,7 +174,7 @@ KovaStatus ripperTranscoders(KovaRipper* ripper, KovaColumnState* state) {
     if (status != kStatusOk) return status;
     // UTF-8 fields into a row encoding that writes ASCII as ASCII: a field
     // of ASCII bytes is its own transcoding, so it may skip the transcoder.
-    state->reserved4[kAsciiPassesByte] =
+    settingsOf(ripper, state).asciiPasses =
         state->directTranscoder && field == kEncodingUtf8 &&
         !needsTranscoding(ripper, kEncodingLiteral, row);
   }
@@ -205,7 +206,7 @@ KovaStatus burnerTranscoders(KovaRipper* ripper, KovaColumnState* state) {
   if (field != 0) {
     status = cachedHandle(ripper, field, &state->targetHandle);
     if (status != kStatusOk) return status;
-    state->reserved4[kAsciiPassesByte] = !needsTranscoding(ripper, kEncodingLiteral, field);
+    settingsOf(ripper, state).asciiPasses = !needsTranscoding(ripper, kEncodingLiteral, field);
   }
   if (state->formatObject && row != 0) {
     status = transcoderIfNeeded(ripper, row, kEncodingWide, &state->toWide);

@@ -14,6 +14,7 @@
 #include "src/metadata/text.h"
 #include "src/ripper/bind.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/transcoder_cache.h"
 
 namespace kova {
@@ -210,6 +211,7 @@ KovaStatus bindRipper(KovaRipper* ripper) {
     default:
       return kStatusNotSupported;
   }
+  trackRejects(ripper);
   return kStatusOk;
 }
 

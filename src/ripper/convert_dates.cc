@@ -10,6 +10,7 @@
 #include "src/convert/calendar.h"
 #include "src/convert/missing.h"
 #include "src/host/siblings.h"
+#include "src/ripper/column_settings.h"
 
 namespace kova {
 namespace {
@@ -166,15 +167,6 @@ bool readMoment(const uint8_t* p, uint32_t n, Moment* m) {
   return m->hasTime;
 }
 
-// What the reader was decided for: the informat object and its operation
-// (an object made anew at an old address is looked at again).
-struct Plan {
-  const KovaFormatObject* informat;
-  KovaStatus (*run)(KovaFormatObject* object, int32_t zero);
-};
-static_assert(sizeof(Plan) <= sizeof(KovaColumnState::reserved5));
-static_assert(sizeof(DateReader) <= sizeof(KovaColumnState::reserved3));
-
 // A few texts of every form, near the ends of days and of the span's start.
 constexpr std::string_view kProbes[] = {
     "2024-02-29",         "1959-12-31 23:59:59.125", "1582-01-01T00:00:01",
@@ -263,21 +255,17 @@ bool readDateText(DateReader reader, const uint8_t* text, uint32_t n, double* va
   }
 }
 
-DateReader dateReaderOf(KovaColumnState* state) {
+DateReader dateReaderOf(KovaRipper* ripper, KovaColumnState* state) {
   const KovaFormatObject* informat = state->formatObject;
-  Plan plan;
-  std::memcpy(&plan, state->reserved5, sizeof plan);
-  DateReader reader;
-  std::memcpy(&reader, state->reserved3, sizeof reader);
-  if (reader != DateReader::kUnknown && plan.informat == informat && informat &&
-      plan.run == informat->run) {
-    return reader;
+  ColumnSettings& settings = settingsOf(ripper, state);
+  if (settings.dateReader != DateReader::kUnknown && settings.probedInformat == informat &&
+      informat && settings.probedRun == informat->run) {
+    return settings.dateReader;
   }
-  reader = classify(state);
-  plan = {informat, informat ? informat->run : nullptr};
-  std::memcpy(state->reserved5, &plan, sizeof plan);
-  std::memcpy(state->reserved3, &reader, sizeof reader);
-  return reader;
+  settings.dateReader = classify(state);
+  settings.probedInformat = informat;
+  settings.probedRun = informat ? informat->run : nullptr;
+  return settings.dateReader;
 }
 
 }  // namespace kova

@@ -41,8 +41,7 @@ bool readDateText(DateReader reader, const uint8_t* text, uint32_t n, double* va
 // when there is none. Decided once per informat object: by its name, and by
 // reading a few probe texts through the informat itself, which must give
 // what readDateText gives (a stand-in informat under the same name is
-// never bypassed). Kept in the column state's reserved bytes (reserved3,
-// reserved5).
-DateReader dateReaderOf(KovaColumnState* state);
+// never bypassed). Kept in the column's module-side settings.
+DateReader dateReaderOf(KovaRipper* ripper, KovaColumnState* state);
 
 }  // namespace kova

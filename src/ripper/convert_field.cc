@@ -8,8 +8,10 @@
 
 #include "src/convert/decimal.h"
 #include "src/convert/missing.h"
+#include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 
 namespace kova {
@@ -47,13 +49,13 @@ inline void copyField(uint8_t* to, const uint8_t* from, uint64_t n) {
 // True when charInformat would store the n bytes (n >= 1) as they are: no
 // informat, no cut at the character length or at the area, and no
 // transcoding (none needed, or ASCII text that reads the same in the row).
-inline bool plainCopy(const KovaColumnState* state, const uint8_t* bytes, uint32_t n,
-                      int64_t capacity) {
+inline bool plainCopy(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* bytes,
+                      uint32_t n, int64_t capacity) {
   const uint64_t charLength = state->charLength;
   if (int64_t(n) > capacity || n > uint32_t(INT32_MAX)) return false;
   if (charLength == 0 ? state->formatObject != nullptr : n > charLength) return false;
   return !state->directTranscoder ||
-         (state->reserved4[kAsciiPassesByte] && allAscii(bytes, n));
+         (settingsOf(ripper, state).asciiPasses && allAscii(bytes, n));
 }
 
 // Row-image mode: a number slot gets a double, a character slot blank-padded
@@ -91,7 +93,10 @@ bool readInteger(KovaRipper* ripper, KovaColumnState* state, const uint8_t* byte
   if (!handle) return false;
   uint64_t scratch = 0;
   KovaStatus status = handle->ops->readInteger(handle, ripper->locale, bytes, n, 0, value, &scratch);
-  if (status == kStatusDecimalOverflow) ++ripper->truncations;
+  if (status == kStatusDecimalOverflow) {
+    noteReject(ripper, kRejectOutOfRange);
+    ++ripper->truncations;
+  }
   return status == kStatusOk;
 }
 
@@ -122,7 +127,7 @@ void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
   switch (entry->storageType) {
     case kStorageChar:
     case kStorageBinary: {
-      if (plainCopy(state, bytes, n, int64_t(entry->octetLength))) {
+      if (plainCopy(ripper, state, bytes, n, int64_t(entry->octetLength))) {
         copyField(row + entry->dataOffset, bytes, n);
         writeIndicator(row, entry, int64_t(n));
         return;
@@ -159,6 +164,7 @@ bool informatInteger(KovaRipper* ripper, double v, int64_t* value) {
   // Truncation toward zero is defined only inside the 64-bit range (this
   // also refuses NaN and infinities).
   if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) {
+    noteReject(ripper, kRejectOutOfRange);
     ++ripper->truncations;
     return false;
   }
@@ -181,6 +187,7 @@ void storeIntegerColumn(KovaRipper* ripper, const KovaLayoutEntry* entry, uint8_
       writeIndicator(row, entry, int64_t(entry->octetLength));
       return;
     }
+    noteReject(ripper, kRejectOutOfRange);
     ++ripper->truncations;
   }
   writeIndicator(row, entry, nullIndicator(ripper, entry));
@@ -197,6 +204,9 @@ void convertDecimalText(KovaRipper* ripper, const KovaColumnState* state, uint8_
   KovaStatus status = parseDecimal(text, n, false, static_cast<uint8_t>(column->charlength),
                                    static_cast<int8_t>(column->bytelength), &value);
   if (status != kStatusOk) {
+    noteReject(ripper, status == kStatusDecimalOverflow || status == kStatusDecimalPrecision
+                           ? kRejectOutOfRange
+                           : kRejectNotReadable);
     ++ripper->truncations;
     return;
   }
@@ -207,7 +217,12 @@ void convertDecimalText(KovaRipper* ripper, const KovaColumnState* state, uint8_
 KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
                         const uint8_t* bytes, uint32_t length) {
   const KovaObject* table = ripper->table;
-  if (int64_t(fieldNumber) >= int64_t(table->columnCount)) return kStatusOk;
+  if (int64_t(fieldNumber) >= int64_t(table->columnCount)) {
+    if (moduleSide(ripper)->rejects) [[unlikely]] {
+      reportBeyondLastColumn(ripper, fieldNumber, bytes, length);
+    }
+    return kStatusOk;
+  }
   KovaColumnState* state = &ripper->columns[fieldNumber];
   if (!state->entry) return kStatusOk;
   if (table->recfm == kRecfmDelimited && bytes && isNullText(bytes, length)) {
@@ -217,11 +232,18 @@ KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
     }
     return kStatusOk;
   }
+  // One call of each converter, so that it stays inline; a host that asked
+  // for rejected values pays two tests more per field.
+  ModuleRipper* m = moduleSide(ripper);
+  const bool reporting = m->rejects != nullptr;
+  const uint32_t truncations = ripper->truncations;
+  if (reporting) [[unlikely]] m->rejectReason = 0;
   if (ripper->rowImage) {
     convertImage(ripper, state, row, bytes, length);
   } else {
     convertTyped(ripper, state, row, bytes, length);
   }
+  if (reporting) [[unlikely]] checkConverted(ripper, state, row, bytes, length, truncations);
   return kStatusOk;
 }
 

@@ -9,8 +9,10 @@
 #include "src/host/options.h"
 #include "src/host/pool.h"
 #include "src/host/siblings.h"
+#include "src/ripper/column_settings.h"
 #include "src/ripper/layout.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 #include "src/ripper/transcoder_cache.h"
 
@@ -162,11 +164,12 @@ KovaRipper* newRipper(KovaDiagnostics* diagnostics) {
   KovaKernel* k = kernel();
   KovaPool* pool = createPool(k, 0, diagnostics, "zrekova ripper");
   if (!pool) return nullptr;
-  auto* ripper = static_cast<KovaRipper*>(poolAllocate(pool, sizeof(KovaRipper), true));
-  if (!ripper) {
+  auto* whole = static_cast<ModuleRipper*>(poolAllocate(pool, sizeof(ModuleRipper), true));
+  if (!whole) {
     destroyPool(pool);
     return nullptr;
   }
+  KovaRipper* ripper = &whole->ripper;
   ripper->pool = pool;
   ripper->diagnostics = diagnostics;
   KovaCanOptions canOptions{};
@@ -229,15 +232,16 @@ KovaRipper* createRipper(KovaObject* table, const KovaRipperOptions* givenOption
   ripper->moxeClient = (options.flags & kRipperMoxeClient) ? 1 : 0;
   ripper->rowImage = rowImage ? 1 : 0;
 
+  takeRejectSink(ripper, options.flags, diagnostics);
   if (!takeClientOsName(ripper, options)) return abandon(ripper);
 
-  ripper->transcoders = static_cast<void**>(
-      poolAllocate(ripper->pool, sizeof(void*) * kTranscoderCacheEntries, true));
-  if (!ripper->transcoders) return abandon(ripper);
   if (table->columnCount > 0) {
     ripper->columns = static_cast<KovaColumnState*>(poolAllocate(
         ripper->pool, sizeof(KovaColumnState) * uint64_t(table->columnCount), true));
     if (!ripper->columns) return abandon(ripper);
+    moduleSide(ripper)->settings = static_cast<ColumnSettings*>(poolAllocate(
+        ripper->pool, sizeof(ColumnSettings) * uint64_t(table->columnCount), true));
+    if (!moduleSide(ripper)->settings) return abandon(ripper);
   }
 
   ripper->rowEncoding = chooseRowEncoding(table, rowImage);

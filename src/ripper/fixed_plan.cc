@@ -14,6 +14,7 @@
 #include "src/convert/missing.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
 
 namespace kova {
@@ -81,18 +82,6 @@ struct FixedPlan {
 };
 
 namespace {
-
-// The plan's address is kept in the first word of the parser-state room,
-// which FIXED rippers do not use otherwise (bind leaves it zero).
-FixedPlan* storedPlan(const KovaRipper* ripper) {
-  FixedPlan* plan;
-  std::memcpy(&plan, &ripper->parserStateWords[0], sizeof plan);
-  return plan;
-}
-
-void storePlan(KovaRipper* ripper, FixedPlan* plan) {
-  std::memcpy(&ripper->parserStateWords[0], &plan, sizeof plan);
-}
 
 // Whether count bytes at offset lie inside a record of reclen bytes.
 bool inside(int64_t offset, uint64_t count, uint64_t reclen) {
@@ -403,7 +392,7 @@ inline KovaStatus convertOne(const FixedStep* steps, const FixedStep* end, const
 KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** result) {
   const KovaObject* table = ripper->table;
   const uint64_t columns = table->columnCount > 0 ? uint64_t(table->columnCount) : 0;
-  FixedPlan* plan = storedPlan(ripper);
+  FixedPlan* plan = moduleSide(ripper)->fixedPlan;
   if (!plan || plan->capacity < columns) {
     const uint64_t room = columns > 0 ? columns : 1;
     const uint64_t size = sizeof(FixedPlan) + room * sizeof(FixedStep);
@@ -414,7 +403,7 @@ KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** resu
     }
     plan = static_cast<FixedPlan*>(grown);
     plan->capacity = room;
-    storePlan(ripper, plan);
+    moduleSide(ripper)->fixedPlan = plan;
   }
   plan->reclen = uint64_t(reclen);
   plan->count = 0;

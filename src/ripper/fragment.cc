@@ -4,11 +4,19 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/ripper/held_field.h"
+#include "src/ripper/rejects.h"
 
 namespace kova {
 
 KovaStatus appendFrag(KovaRipper* ripper, const uint8_t* bytes, uint64_t n,
                       std::u16string_view label) {
+  // Bytes past what the field's column can take are not held.
+  const uint64_t limit = heldFieldLimit(ripper);
+  if (limit != UINT64_MAX) {
+    const uint64_t room = ripper->fragmentLength < limit ? limit - ripper->fragmentLength : 0;
+    if (n > room) n = room;
+  }
   if (n == 0) return kStatusOk;
   uint64_t needed = ripper->fragmentLength + n;
   if (needed < n) {  // would wrap
@@ -25,6 +33,7 @@ KovaStatus appendFrag(KovaRipper* ripper, const uint8_t* bytes, uint64_t n,
     ripper->fragment = static_cast<uint8_t*>(grown);
     ripper->fragmentCapacity = size;
   }
+  if (ripper->fragmentLength == 0) noteFragmentStart(ripper, bytes);
   std::memcpy(ripper->fragment + ripper->fragmentLength, bytes, n);
   ripper->fragmentLength = needed;
   return kStatusOk;

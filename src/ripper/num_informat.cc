@@ -50,7 +50,7 @@ double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* te
     // The common date and time texts need neither 16-bit text nor the
     // informat's general reader.
     double value;
-    if (const DateReader reader = dateReaderOf(state);
+    if (const DateReader reader = dateReaderOf(ripper, state);
         reader != DateReader::kNone && readDateText(reader, text, n, &value)) {
       return value;
     }

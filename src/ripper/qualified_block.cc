@@ -5,6 +5,7 @@
 
 #include "src/ripper/fragment.h"
 #include "src/ripper/qualified_field.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/terminator_scan.h"
 
 namespace kova {
@@ -100,6 +101,7 @@ void dequalify(KovaRipper* ripper, bool closed) {
     text[written++] = text[i];
   }
   ripper->fragmentLength = written;
+  noteFragmentShift(ripper, 1);  // the text now begins after the opening qualifier
 }
 
 KovaStatus startQualified(KovaRipper* ripper, const uint8_t* bytes, int64_t length,

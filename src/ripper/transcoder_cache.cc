@@ -1,8 +1,27 @@
 #include "src/ripper/transcoder_cache.h"
 
 #include "src/host/nls.h"
+#include "src/host/pool.h"
+#include "src/ripper/column_settings.h"
 
 namespace kova {
+namespace {
+
+static_assert(kHandleCacheBase == kEncodingLimit * kEncodingLimit &&
+                  kTranscoderCacheEntries == (kEncodingLimit + 1) * kEncodingLimit,
+              "the cache's entries fill whole rows of kEncodingLimit");
+
+// The cache entry numbered entry; null when its row cannot be allocated.
+void** cacheSlot(KovaRipper* ripper, uint32_t entry) {
+  void**& row = moduleSide(ripper)->transcoderRows[entry / kEncodingLimit];
+  if (!row) {
+    row = static_cast<void**>(poolAllocate(ripper->pool, sizeof(void*) * kEncodingLimit, true));
+    if (!row) return nullptr;
+  }
+  return &row[entry % kEncodingLimit];
+}
+
+}  // namespace
 
 bool needsTranscoding(const KovaRipper* ripper, uint32_t from, uint32_t to) {
   KovaNls* nls = ripper->nls;
@@ -22,7 +41,9 @@ KovaStatus cachedTranscoder(KovaRipper* ripper, uint32_t from, uint32_t to,
                             KovaTranscoder** transcoder) {
   *transcoder = nullptr;
   if (!validEncoding(from) || !validEncoding(to)) return kStatusNotSupported;
-  void*& slot = ripper->transcoders[from * kEncodingLimit + to];
+  void** entry = cacheSlot(ripper, from * kEncodingLimit + to);
+  if (!entry) return kStatusNoMemory;
+  void*& slot = *entry;
   if (!slot) {
     KovaNls* nls = ripper->nls;
     KovaTranscoder* made =
@@ -40,7 +61,9 @@ KovaStatus cachedTranscoder(KovaRipper* ripper, uint32_t from, uint32_t to,
 KovaStatus cachedHandle(KovaRipper* ripper, uint32_t encoding, KovaEncodingHandle** handle) {
   *handle = nullptr;
   if (!validEncoding(encoding)) return kStatusNotSupported;
-  void*& slot = ripper->transcoders[kHandleCacheBase + encoding];
+  void** entry = cacheSlot(ripper, kHandleCacheBase + encoding);
+  if (!entry) return kStatusNoMemory;
+  void*& slot = *entry;
   if (!slot) {
     KovaNls* nls = ripper->nls;
     KovaEncodingHandle* made = nullptr;

@@ -3,6 +3,7 @@
 // row-image columns, and the wide scratch buffer failing to grow.
 #include <gtest/gtest.h>
 
+#include "src/ripper/column_settings.h"
 #include "tests/burner/burner_fixture.h"
 
 namespace kova::testing {
@@ -61,7 +62,9 @@ TEST_F(FormatOutputTest, HostPrintfPathGivesTheSameTexts) {
     setValue<double>(b, r.data() + i * b->rowLength, 2, double(i * 10000));
   }
   const std::string direct = write(b, r);
-  for (int c = 0; c < 3; ++c) b->columns[c].reserved4[0] = 0;  // as for a non-ASCII encoding
+  for (int c = 0; c < 3; ++c) {
+    settingsOf(b, &b->columns[c]).asciiPasses = false;  // as for a non-ASCII encoding
+  }
   EXPECT_EQ(write(b, r), direct);
   EXPECT_EQ(direct,
             "2020-01-01 00:00:00.500,2020-01-01 00:00:00,1960-01-01\n"

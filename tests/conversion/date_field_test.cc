@@ -178,7 +178,7 @@ TEST_F(DateFieldTest, TextsReadInPlaceGiveTheInformatsDouble) {
     ASSERT_NE(ripper, nullptr);
     KovaFormatObject* informat = state(ripper, 0).formatObject;
     ASSERT_NE(informat, nullptr);
-    EXPECT_EQ(dateReaderOf(&state(ripper, 0)), r.reader);
+    EXPECT_EQ(dateReaderOf(ripper, &state(ripper, 0)), r.reader);
     const size_t fromDays = expectSameReading(informat, r.reader, days);
     const size_t fromGenerated = expectSameReading(informat, r.reader, generated);
     expectSameReading(informat, r.reader, edges);
@@ -232,7 +232,7 @@ TEST_F(DateFieldTest, OnlyTheHostsDateReadersAreReadInPlace) {
   EXPECT_EQ(indicator(ripper, row, 0), -1);
   convert(ripper, row, 0, "12.5");
   EXPECT_EQ(valueAs<double>(ripper, row, 0), 12.5);
-  EXPECT_EQ(dateReaderOf(&state(ripper, 0)), DateReader::kNone);
+  EXPECT_EQ(dateReaderOf(ripper, &state(ripper, 0)), DateReader::kNone);
 }
 
 }  // namespace

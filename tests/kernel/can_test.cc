@@ -88,5 +88,21 @@ TEST_F(CanTest, CreationIsAnAllocationEventThatCanFail) {
   can->ops->destroyCan(can);
 }
 
+TEST_F(CanTest, AddingAnObjectIsAnAllocationEventThatCanFail) {
+  KovaCan* can = makeCan();
+  ASSERT_NE(can, nullptr);
+  ASSERT_EQ(can->ops->canSetReleaser(can, kCanKindFormat, reinterpret_cast<uintptr_t>(&releaseFormat)),
+            kStatusOk);
+  FormatThing refused{1};
+  FormatThing kept{2};
+  host_.failAllocation(1);
+  EXPECT_EQ(can->ops->canAdd(can, 0, kCanKindFormat, &refused, 0, 0, 0, 0), kStatusNoMemory);
+  EXPECT_TRUE(host_.failureFired());
+  EXPECT_EQ(can->ops->canAdd(can, 0, kCanKindFormat, &kept, 0, 0, 0, 0), kStatusOk);
+  can->ops->destroyCan(can);
+  // The refused object was never the can's to release.
+  EXPECT_EQ(released_, std::vector<int>{-2});
+}
+
 }  // namespace
 }  // namespace kova::runtime

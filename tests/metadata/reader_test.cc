@@ -127,9 +127,13 @@ TEST_F(ReaderTest, StrictNumbersFailTheRead) {
   EXPECT_EQ(uint32_t(o->returnCode), kStatusNotSupported);
 }
 
-TEST_F(ReaderTest, AnEmptyColumnNameFailsTheRead) {
-  KovaObject* o = read("<columns><column><name></name></column></columns>\n", kStatusNoMemory);
-  EXPECT_EQ(o->columnCount, 1);
+TEST_F(ReaderTest, AnEmptyColumnNameLeavesTheColumnWithoutOne) {
+  KovaObject* o = read("<columns><column><name></name><type>INT</type></column>"
+                       "<column><name/></column></columns>\n", kStatusOk);
+  ASSERT_EQ(o->columnCount, 2);
+  EXPECT_EQ(o->columns[0]->nameLength, 0);
+  EXPECT_EQ(o->columns[0]->type, uint32_t(kTypeInt));
+  EXPECT_EQ(o->columns[1]->nameLength, 0);
 }
 
 TEST_F(ReaderTest, ColumnElementsBeforeTheFirstColumnHaveNoEffect) {

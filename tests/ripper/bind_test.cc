@@ -149,7 +149,6 @@ TEST_F(BindTest, ColumnsShareCachedTranscodersAndHandles) {
   const KovaColumnState& y = state(ripper, 1);
   ASSERT_NE(x.toWide, nullptr);
   EXPECT_EQ(x.toWide, y.toWide);
-  EXPECT_EQ(x.toWide, ripper->transcoders[20 * kEncodingLimit + 25]);
   ASSERT_NE(x.sourceHandle, nullptr);
   EXPECT_EQ(x.sourceHandle, y.sourceHandle);
   EXPECT_EQ(x.targetHandle, nullptr);
@@ -161,17 +160,15 @@ TEST_F(BindTest, ColumnsShareCachedTranscodersAndHandles) {
   const KovaColumnState& t = state(ripper, 3);
   ASSERT_NE(s.directTranscoder, nullptr);
   EXPECT_EQ(s.directTranscoder, t.directTranscoder);
-  EXPECT_EQ(s.directTranscoder, ripper->transcoders[20 * kEncodingLimit + 1]);
   ASSERT_NE(s.fromWide, nullptr);
   EXPECT_EQ(s.fromWide, t.fromWide);
   ASSERT_NE(s.targetHandle, nullptr);
-  EXPECT_EQ(s.targetHandle, ripper->transcoders[kHandleCacheBase + 1]);
+  EXPECT_NE(s.targetHandle, x.sourceHandle);
   const KovaColumnState& u = state(ripper, 4);
   EXPECT_EQ(u.directTranscoder, nullptr);
   EXPECT_EQ(u.targetHandle, x.sourceHandle);
 
   // The table's text needs converting to UTF-8 before the parsers see it.
-  EXPECT_EQ(ripper->toUtf8, ripper->transcoders[1 * kEncodingLimit + 20]);
   EXPECT_NE(ripper->toUtf8, nullptr);
 
   // Binding again changes nothing and makes nothing.
@@ -187,12 +184,11 @@ TEST_F(BindTest, BurnerTranscodesRowValuesToTheFile) {
   KovaRipper* burner = bound(table, kRipperOutput);
   ASSERT_NE(burner, nullptr);
   const KovaColumnState& s = state(burner, 0);
-  EXPECT_EQ(s.directTranscoder, burner->transcoders[1 * kEncodingLimit + 20]);
   EXPECT_NE(s.directTranscoder, nullptr);
-  EXPECT_EQ(s.targetHandle, burner->transcoders[kHandleCacheBase + 20]);
+  EXPECT_NE(s.targetHandle, nullptr);
   EXPECT_EQ(s.toWide, nullptr);  // no format bound
   EXPECT_EQ(s.sourceHandle, nullptr);
-  EXPECT_EQ(s.fromWide, burner->transcoders[25 * kEncodingLimit + 20]);
+  EXPECT_NE(s.fromWide, nullptr);
   EXPECT_NE(state(burner, 1).formatObject, nullptr);
   EXPECT_EQ(burner->terminators[2], ',');
   EXPECT_EQ(burner->terminatorCount, 3u);

@@ -85,9 +85,6 @@ TEST_F(CreateRipperTest, TypedDelimitedTableWithoutEncodingBecomesUtf8) {
   EXPECT_EQ(table->encoding, kEncodingUtf8);
   EXPECT_EQ(ripper->rowEncoding, uint32_t(kEncodingUtf8));
   EXPECT_EQ(ripper->fieldEncoding, uint32_t(kEncodingUtf8));
-  // The table's handle is made ahead and cached.
-  EXPECT_NE(ripper->transcoders[kHandleCacheBase + kEncodingUtf8], nullptr);
-
   KovaObject* clf = newTable(kRecfmClf, 0);
   ASSERT_NE(create(clf), nullptr);
   EXPECT_EQ(clf->encoding, 0);
@@ -153,9 +150,13 @@ TEST_F(CreateRipperTest, TableEncodingOutsideTheIdentifiersIsRefused) {
   EXPECT_EQ(create(newTable(kRecfmFixed, 100000), kRipperRowImage), nullptr);
   // 264 is an identifier the host does not know: its handle is refused,
   // which creation does not count as a failure.
-  KovaRipper* ripper = create(newTable(kRecfmDelimited, kEncodingLimit - 1));
-  ASSERT_NE(ripper, nullptr);
-  EXPECT_EQ(ripper->transcoders[kHandleCacheBase + kEncodingLimit - 1], nullptr);
+  const uint64_t before = host().account().objects;
+  KovaRipper* unknown = create(newTable(kRecfmDelimited, kEncodingLimit - 1));
+  ASSERT_NE(unknown, nullptr);
+  const uint64_t withoutHandle = host().account().objects - before;
+  // A known encoding's handle is made ahead: one host object more.
+  ASSERT_NE(create(newTable(kRecfmDelimited, kEncodingUtf8)), nullptr);
+  EXPECT_EQ(host().account().objects - before - withoutHandle, withoutHandle + 1);
 }
 
 TEST_F(CreateRipperTest, RowImageEncodingIsTheSessionEncoding) {

@@ -140,6 +140,18 @@ TEST_F(TreeTest, ItemsAreKeptByAddressNotCopied) {
   EXPECT_EQ(find(u"name")->index, 99u);
 }
 
+TEST_F(TreeTest, AnInsertionIsAnAllocationEventThatCanFail) {
+  Item item;
+  const std::u16string key = u"k";
+  item.tagName = key.data();
+  item.tagLength = 1;
+  host_.failAllocation(1);
+  EXPECT_EQ(tree_->ops->insertItem(tree_, &item), kStatusNoMemory);
+  EXPECT_EQ(find(u"k"), nullptr);
+  EXPECT_EQ(tree_->ops->insertItem(tree_, &item), kStatusOk);
+  EXPECT_EQ(find(u"k"), &item);
+}
+
 TEST_F(TreeTest, MalformedItemsAndKeysAreRefused) {
   Item broken;
   broken.tagLength = 3;  // no text

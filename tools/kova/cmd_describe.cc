@@ -13,6 +13,7 @@
 
 #include "kova/ripper.h"
 #include "src/metadata/vocabulary.h"
+#include "tools/kova/column_problems.h"
 #include "tools/kova/command.h"
 #include "tools/kova/json.h"
 #include "tools/kova/session.h"
@@ -284,6 +285,7 @@ int runDescribe(std::span<char*> args) {
       openRipper(session, table, parsed.options, "describe", parsed.document, &layout);
   int result = kExitFailed;
   if (ripper) {
+    warnColumnProblems("describe", parsed.document, columnProblems(table, ripper));
     if (parsed.json) {
       printJson(parsed, table, ripper, layout);
     } else {

@@ -1,5 +1,7 @@
 // kova rip DOC DATA [--format table|csv|jsonl|none] [--block-size N] [--image]
 //                   [--null-as-missing] [--limit N] [--raw]
+//                   [--rejects FILE] [--max-rejects N]
+//                   [--strict] [--memory SIZE] [--max-quoted-lines N]
 // Creates, describes and binds a ripper for the document's table, feeds it
 // DATA block by block, ends the input with flushPending and prints the rows.
 // Progress goes to stderr when it is a terminal; a one-line summary always.
@@ -11,37 +13,76 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/block_reader.h"
 #include "tools/kova/byte_order_mark.h"
-#include "tools/kova/cli_support.h"
 #include "tools/kova/byte_size.h"
+#include "tools/kova/cli_support.h"
+#include "tools/kova/column_problems.h"
 #include "tools/kova/command.h"
+#include "tools/kova/json.h"
 #include "tools/kova/parse_failure.h"
+#include "tools/kova/rejects.h"
+#include "tools/kova/rip_losses.h"
 #include "tools/kova/rip_output.h"
 #include "tools/kova/rip_splits.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
 #include "tools/kova/table_ripper.h"
+#include "tools/kova/utf8_repair.h"
 
 namespace kova::tool {
 namespace {
 
 constexpr const char* kName = "rip";
 
+// Header lines of a text table (skipped before the first row).
+uint64_t headerLinesOf(const KovaObject* table) {
+  const bool text = table->recfm == kRecfmDelimited || table->recfm == kRecfmNative;
+  return text && table->headerLines > 0 ? uint64_t(table->headerLines) : 0;
+}
+
+// The table's column names in UTF-8, in table order.
+std::vector<std::string> columnNames(const KovaObject* table) {
+  std::vector<std::string> names;
+  for (int32_t i = 0; i < table->columnCount; ++i) {
+    const KovaColumn* column = table->columns[i];
+    names.push_back(column && column->name && column->nameLength > 0
+                        ? toUtf8(std::u16string_view(column->name, size_t(column->nameLength)))
+                        : std::string());
+  }
+  return names;
+}
+
 struct RipArgs {
   std::string document;
   std::string data;
   OutputFormat format = isatty(STDOUT_FILENO) ? OutputFormat::kTable : OutputFormat::kCsv;
   uint64_t blockSize = 1 << 20;
+  bool blockSizeGiven = false;
+  LossOptions loss;
   uint64_t limit = UINT64_MAX;
   uint32_t flags = 0;
   bool raw = false;
   PartitionOptions partition;
+  std::string rejects;                // --rejects FILE ("-": stderr)
+  uint64_t maxRejects = UINT64_MAX;  // --max-rejects N
 };
+
+// A count of 0 to 18 digits; false for anything else.
+bool parseCount(std::string_view digits, uint64_t* value) {
+  if (digits.empty() || digits.size() > 18 ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  *value = std::strtoull(std::string(digits).c_str(), nullptr, 10);
+  return true;
+}
 
 bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
   std::vector<std::string> positional;
@@ -77,6 +118,7 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
       const char* text = value(&i, "--block-size");
       if (!text) return false;
       parsed->blockSize = parseSize(text);
+      parsed->blockSizeGiven = true;
       if (parsed->blockSize == 0 || parsed->blockSize > (uint64_t(1) << 31)) {
         *exitCode = usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") +
                                           text);
@@ -85,19 +127,29 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
     } else if (arg == "--limit") {
       const char* text = value(&i, "--limit");
       if (!text) return false;
-      std::string_view digits = text;
-      if (digits.empty() || digits.size() > 18 ||
-          digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      if (!parseCount(text, &parsed->limit)) {
         *exitCode = usageError(kName, std::string("--limit: a number of rows, not ") + text);
         return false;
       }
-      parsed->limit = std::strtoull(text, nullptr, 10);
+    } else if (arg == "--rejects") {
+      const char* text = value(&i, "--rejects");
+      if (!text) return false;
+      parsed->rejects = text;
+    } else if (arg == "--max-rejects") {
+      const char* text = value(&i, "--max-rejects");
+      if (!text) return false;
+      if (!parseCount(text, &parsed->maxRejects) || parsed->maxRejects == 0) {
+        *exitCode = usageError(kName, std::string("--max-rejects: a number from 1, not ") + text);
+        return false;
+      }
     } else if (arg == "--image") {
       parsed->flags |= kRipperRowImage;
     } else if (arg == "--null-as-missing") {
       parsed->flags |= kRipperNullAsMissing;
     } else if (arg == "--raw") {
       parsed->raw = true;
+    } else if (int taken = parseLossOption(args, &i, &parsed->loss, exitCode); taken != 0) {
+      if (taken < 0) return false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *exitCode = usageError(kName, "unknown option " + std::string(arg));
       return false;
@@ -118,12 +170,17 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
 // One rip: the open data file, the ripper and the printer.
 class Rip {
  public:
-  Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls)
-      : args_(args), ripper_(ripper), reader_(ripper, nls, args.raw),
+  Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, LossLedger* ledger)
+      : args_(args), ripper_(ripper), ledger_(ledger), reader_(ripper, nls, args.raw),
         printer_(makePrinter(args.format, reader_.names(), reader_.numeric(), stdout)) {}
 
   // Rows of a block (or of flushPending) to the printer, up to the limit.
   void take(const uint8_t* rows, int32_t count) {
+    if (rejects_ && rejects_->limitReached()) {
+      // Rows after the one that held the last rejected value allowed.
+      const uint64_t last = rejects_->limitRow();
+      count = last < rows_ ? 0 : int32_t(std::min<uint64_t>(uint64_t(count), last - rows_ + 1));
+    }
     rows_ += uint64_t(count > 0 ? count : 0);
     if (args_.format == OutputFormat::kNone) {
       const uint64_t left = args_.limit - printed_;
@@ -132,6 +189,7 @@ class Rip {
     }
     for (int32_t r = 0; r < count && printed_ < args_.limit; ++r, ++printed_) {
       reader_.read(rows + uint64_t(r) * ripper_->rowLength, &cells_);
+      repair();
       printer_->row(cells_);
     }
   }
@@ -141,10 +199,26 @@ class Rip {
     std::fflush(stdout);
   }
   uint64_t rows() const { return rows_; }
+  void setRejects(const RejectLog* rejects) { rejects_ = rejects; }
 
  private:
+  // Text values are printed as valid UTF-8; what had to be replaced is counted.
+  void repair() {
+    for (size_t c = 0; c < cells_.size(); ++c) {
+      if (cells_[c].kind != Cell::kText) continue;
+      if (uint64_t n = repairUtf8(&cells_[c].text)) {
+        ledger_->note(Loss::kInvalidBytes, n, -1, int32_t(c + 1),
+                      "row " + std::to_string(printed_ + 1) +
+                          ": invalid UTF-8 printed as U+FFFD");
+      }
+    }
+  }
+
+
+  const RejectLog* rejects_ = nullptr;
   const RipArgs& args_;
   KovaRipper* ripper_;
+  LossLedger* ledger_;
   RowReader reader_;
   std::unique_ptr<RowPrinter> printer_;
   std::vector<Cell> cells_;
@@ -152,15 +226,39 @@ class Rip {
   uint64_t printed_ = 0;
 };
 
-int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
+// --max-rejects: the limit is reached and the row holding the last value
+// allowed has been handed back (a row may end blocks after its value).
+bool rejectsDone(const RejectLog* rejects, uint64_t rowsHandedBack) {
+  return rejects && rejects->limitReached() && rowsHandedBack > rejects->limitRow();
+}
+
+int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* rejects,
+            LossLedger& ledger) {
+  if (isDirectory(args.data)) {
+    std::fprintf(stderr, "kova rip: %s is a directory, not a data file\n", args.data.c_str());
+    return kExitFailed;
+  }
   FILE* in = args.data == "-" ? stdin : std::fopen(args.data.c_str(), "rb");
   if (!in) {
     std::fprintf(stderr, "kova rip: cannot open %s: %s\n", args.data.c_str(), std::strerror(errno));
     return kExitFailed;
   }
   const std::string& name = args.data == "-" ? std::string("stdin") : args.data;
-  std::vector<uint8_t> buffer(args.blockSize);
-  Rip rip(args, ripper, nls);
+  // The rows one block can produce must fit the memory budget.
+  const uint64_t blockSize = budgetBlockSize(ripper, args.blockSize, args.loss.memory);
+  if (blockSize < args.blockSize && (args.blockSizeGiven || blockSize < 65536)) {
+    std::fprintf(stderr,
+                 "kova rip: %s: note: blocks of %llu bytes instead of %llu keep a block's rows "
+                 "(%llu bytes each) within --memory %lluM\n",
+                 name.c_str(), static_cast<unsigned long long>(blockSize),
+                 static_cast<unsigned long long>(args.blockSize),
+                 static_cast<unsigned long long>(ripper->rowLength),
+                 static_cast<unsigned long long>(args.loss.memory >> 20));
+  }
+  BlockReader blocks(in, blockSize, ripper->table->recfm == kRecfmVarbin);
+  QualifiedWatch watch(ripper, args.loss.maxQuotedLines);
+  Rip rip(args, ripper, nls, &ledger);
+  rip.setRejects(rejects);
   Progress progress;
   const Clock::time_point start = Clock::now();
   uint64_t offset = 0;
@@ -169,36 +267,31 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
   // value (binary records keep their block boundaries; XML parsers read it).
   const uint32_t recfm = ripper->table->recfm;
   const bool text = recfm == kRecfmDelimited || recfm == kRecfmClf || recfm == kRecfmJson;
-  uint8_t first[4];
-  size_t startLength = text ? std::fread(first, 1, sizeof first, in) : 0;
-  size_t mark = byteOrderMarkLength(ripper->table->encoding,
-                                    {reinterpret_cast<const char*>(first), startLength});
-  offset = mark;
+  if (text) offset = blocks.skipByteOrderMark(ripper->table->encoding);
   for (;;) {
+    const uint8_t* block = nullptr;
     size_t n = 0;
-    if (startLength > mark) {
-      n = startLength - mark;
-      std::memcpy(buffer.data(), first + mark, std::min(n, buffer.size()));
-      if (n > buffer.size()) {  // a block smaller than the first bytes
-        mark += buffer.size();
-        n = buffer.size();
-      } else {
-        startLength = 0;
-      }
-    } else {
-      n = std::fread(buffer.data(), 1, buffer.size(), in);
-    }
-    if (n == 0) {
-      if (std::ferror(in)) {
+    if (!blocks.next(&block, &n)) {
+      if (blocks.readError() != 0) {
         std::fprintf(stderr, "kova rip: %s: read error at offset %llu: %s\n", name.c_str(),
-                     static_cast<unsigned long long>(offset), std::strerror(errno));
+                     static_cast<unsigned long long>(offset), std::strerror(blocks.readError()));
+        result = kExitFailed;
+      } else if (blocks.leftover() > 0) {
+        progress.clear();
+        std::fprintf(stderr,
+                     "kova rip: %s: the input ends inside a record: %llu bytes at offset %llu, "
+                     "of a record of %llu\n",
+                     name.c_str(), static_cast<unsigned long long>(blocks.leftover()),
+                     static_cast<unsigned long long>(offset),
+                     static_cast<unsigned long long>(blocks.leftoverClaim()));
         result = kExitFailed;
       }
       break;
     }
     uint8_t* rows = nullptr;
     int32_t count = 0;
-    KovaStatus status = ripper->ops.ripBlock(ripper, buffer.data(), int64_t(n), &rows, &count);
+    if (rejects) rejects->setRowsBefore(rip.rows());
+    KovaStatus status = ripper->ops.ripBlock(ripper, block, int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
       if (std::string fault = xmlParseFailure(ripper); !fault.empty()) {
@@ -212,12 +305,16 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
     }
     rip.take(rows, count);
     offset += n;
+    watch.afterBlock(block, n, offset, &ledger);
     progress.update(offset, rip.rows());
-    if (rip.limitReached()) break;
+    if (rip.limitReached() || rejectsDone(rejects, rip.rows())) break;
   }
-  if (result == kExitOk && !rip.limitReached()) {
+  if (result == kExitOk && !rip.limitReached() && !rejectsDone(rejects, rip.rows())) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
+    watch.atEnd(&ledger);
+    noteCutRecord(ripper, offset, &ledger);
+    if (rejects) rejects->setRowsBefore(rip.rows());
     KovaStatus status = ripper->ops.flushPending(ripper, &rows, &count);
     if (std::string fault = xmlParseFailure(ripper); !fault.empty()) {
       std::fprintf(stderr, "kova rip: %s: %s\n", name.c_str(), fault.c_str());
@@ -241,11 +338,28 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
   if (rip.limitReached() && result == kExitOk) {
     limit = " (stopped at --limit " + std::to_string(args.limit) + ")";
   }
-  std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
+  if (rejects && result == kExitOk && rejects->limitReached()) {
+    std::fprintf(stderr, "kova rip: %s: stopped at rejected value %llu (--max-rejects)\n",
+                 name.c_str(), static_cast<unsigned long long>(rejects->count()));
+    result = kExitFailed;
+  }
+  if (rejects && rejects->count() > 0) {
+    limit += ", " + std::to_string(rejects->count()) + " rejected value" +
+             (rejects->count() == 1 ? "" : "s");
+  }
+  std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
                static_cast<unsigned long long>(rip.rows()), rip.rows() == 1 ? "" : "s",
                ripper->ops.truncationCount(ripper),
-               ripper->ops.truncationCount(ripper) == 1 ? "" : "s", megabytes, seconds,
-               seconds > 0 ? megabytes / seconds : 0.0, limit.c_str());
+               ripper->ops.truncationCount(ripper) == 1 ? "" : "s", ledger.summary().c_str(),
+               megabytes, seconds, seconds > 0 ? megabytes / seconds : 0.0, limit.c_str());
+  if (ledger.any()) {
+    if (args.loss.strict) {
+      std::fprintf(stderr, "kova rip: --strict: %s\n", ledger.first(name).c_str());
+      if (result == kExitOk) result = kExitFailed;
+    } else {
+      ledger.warn(name);
+    }
+  }
   return result;
 }
 
@@ -271,7 +385,32 @@ int runRip(std::span<char*> args) {
   }
   KovaRipperOptions options{};
   options.flags = parsed.flags;
-  KovaRipper* ripper = openRipper(session, table, options, "rip", parsed.document);
+  // Rejected values: lines to a file, or only counted for --max-rejects.
+  FILE* rejectFile = nullptr;
+  if (!parsed.rejects.empty()) {
+    rejectFile = parsed.rejects == "-" ? stderr : std::fopen(parsed.rejects.c_str(), "w");
+    if (!rejectFile) {
+      std::fprintf(stderr, "kova rip: cannot write %s: %s\n", parsed.rejects.c_str(),
+                   std::strerror(errno));
+      table->destroy(table);
+      return kExitFailed;
+    }
+  }
+  std::unique_ptr<RejectLog> rejects;
+  if (rejectFile || parsed.maxRejects != UINT64_MAX) {
+    rejects = std::make_unique<RejectLog>(
+        session.diagnostics(), rejectFile, parsed.data == "-" ? "stdin" : parsed.data,
+        parsed.maxRejects, headerLinesOf(table), columnNames(table));
+  }
+  // The ledger hears of every rejected value first (for the summary's
+  // counts), then the --rejects log.
+  LossLedger ledger;
+  LossSink sink(&ledger, session.diagnostics(),
+                rejects ? reinterpret_cast<KovaRejectDiagnostics*>(rejects->diagnostics())
+                        : nullptr);
+  options.flags |= kRipperReportRejects;
+  KovaRipper* ripper = openRipper(session, table, options, "rip", parsed.document, nullptr,
+                                  sink.diagnostics());
   int result = kExitFailed;
   if (ripper) {
     // Typed rippers leave header lines to their host: skip them here too.
@@ -279,9 +418,26 @@ int runRip(std::span<char*> args) {
         (table->recfm == kRecfmDelimited || table->recfm == kRecfmNative)) {
       ripper->headerLinesLeft = table->headerLines;
     }
-    result = ripData(parsed, ripper, session.host().kernel()->nls);
+    if (rejects && (table->recfm == kRecfmFixed || table->recfm == kRecfmVarbin)) {
+      std::fprintf(stderr, "kova rip: %s: warning: rejected values of %s records are counted "
+                           "as truncations, not listed\n",
+                   parsed.document.c_str(), table->recfm == kRecfmFixed ? "FIXED" : "VARBIN");
+    }
+    const std::vector<ColumnProblem> problems = columnProblems(table, ripper);
+    warnColumnProblems("rip", parsed.document, problems);
+    if (parsed.loss.strict && !problems.empty()) {
+      std::fprintf(stderr, "kova rip: --strict: %s: %s\n", parsed.document.c_str(),
+                   problemText(problems.front()).c_str());
+    } else {
+      result = ripData(parsed, ripper, session.host().kernel()->nls, rejects.get(), ledger);
+    }
   }
   if (ripper) ripper->ops.destroy(ripper);
+  if (rejectFile && rejectFile != stderr && std::fclose(rejectFile) != 0) {
+    std::fprintf(stderr, "kova rip: cannot write %s: %s\n", parsed.rejects.c_str(),
+                 std::strerror(errno));
+    result = kExitFailed;
+  }
   table->destroy(table);
   return result;
 }

@@ -4,9 +4,46 @@
 
 namespace kova::tool {
 
+namespace {
+
+// The length of the valid UTF-8 sequence at text[i], or 0 when the bytes
+// there are no valid sequence (overlong forms, surrogates, beyond U+10FFFF).
+size_t validSequence(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = byte(i);
+  if (c < 0x80) return 1;
+  size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  }
+  const unsigned char second = byte(i + 1);
+  if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
+      (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F)) {
+    return 0;
+  }
+  return n;
+}
+
+}  // namespace
+
 std::string jsonString(std::string_view utf8) {
   std::string out = "\"";
-  for (unsigned char c : utf8) {
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c >= 0x80) {
+      // Invalid bytes become U+FFFD, so that every line stays valid JSON.
+      const size_t n = validSequence(utf8, i);
+      if (n == 0) {
+        out += "\xEF\xBF\xBD";
+        ++i;
+      } else {
+        out.append(utf8.substr(i, n));
+        i += n;
+      }
+      continue;
+    }
+    ++i;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;

@@ -6,7 +6,8 @@
 
 namespace kova::tool {
 
-// A JSON string literal (quoted, escaped) of UTF-8 text.
+// A JSON string literal (quoted, escaped) of UTF-8 text; invalid bytes
+// become U+FFFD.
 std::string jsonString(std::string_view utf8);
 
 // UTF-16 to UTF-8 (unpaired surrogates become U+FFFD).

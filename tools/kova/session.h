@@ -20,6 +20,10 @@ class Session {
   bool open();
   runtime::Host& host() { return host_; }
   KovaDiagnostics* diagnostics() { return diagnostics_.get(); }
+  // Messages about the metadata document being read name path.
+  void nameDocument(const std::string& path) {
+    diagnostics_.renameDocument("hadoop_metadata.xml", path == "-" ? "stdin" : path);
+  }
   runtime::Module& module() { return *module_; }
   KovaExtensionObject* extension() { return module_ ? module_->extension() : nullptr; }
   int64_t major() const { return major_; }

@@ -1,12 +1,23 @@
 #include "tools/kova/table_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace kova::tool {
 
+bool isDirectory(const std::string& path) {
+  struct stat status;
+  return path != "-" && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 bool readFile(const std::string& path, std::string* bytes, std::string* error) {
+  if (isDirectory(path)) {
+    *error = path + " is a directory";
+    return false;
+  }
   FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
   if (!file) {
     *error = "cannot open " + path + ": " + std::strerror(errno);
@@ -19,7 +30,7 @@ bool readFile(const std::string& path, std::string* bytes, std::string* error) {
   bool failed = std::ferror(file);
   if (file != stdin) std::fclose(file);
   if (failed) {
-    *error = "cannot read " + path;
+    *error = "cannot read " + path + ": " + std::strerror(errno);
     return false;
   }
   return true;
@@ -63,6 +74,11 @@ KovaObject* loadTable(Session& session, const std::string& path, std::string* er
                       uint32_t flags) {
   std::string bytes;
   if (!readFile(path, &bytes, error)) return nullptr;
+  if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
+    *error = path + ": the document is empty";
+    return nullptr;
+  }
+  session.nameDocument(path);
   KovaExtensionObject* extension = session.extension();
   KovaObject* object =
       extension->createInstance(extension, &flags, session.diagnostics(), "kova table");

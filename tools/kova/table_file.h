@@ -27,7 +27,11 @@ KovaObject* loadTable(Session& session, const std::string& path, std::string* er
 // when there is none.
 std::string rootElementName(std::string_view xml);
 
-// The whole file ("-": stdin); false and *error when it cannot be read.
+// True when path names a directory.
+bool isDirectory(const std::string& path);
+
+// The whole file ("-": stdin); false and *error when it cannot be read (a
+// directory included).
 bool readFile(const std::string& path, std::string* bytes, std::string* error);
 
 }  // namespace kova::tool

@@ -31,10 +31,10 @@ std::string creationProblem(const KovaObject* table, const KovaRipperOptions& op
 
 KovaRipper* openRipper(Session& session, KovaObject* table, const KovaRipperOptions& options,
                        const char* command, const std::string& document,
-                       const KovaRowLayout** layout) {
+                       const KovaRowLayout** layout, KovaDiagnostics* diagnostics) {
   const char* what = (options.flags & kRipperOutput) ? "burner" : "ripper";
-  KovaRipper* ripper =
-      session.extension()->createRipper(table, &options, session.diagnostics());
+  KovaRipper* ripper = session.extension()->createRipper(
+      table, &options, diagnostics ? diagnostics : session.diagnostics());
   if (!ripper) {
     std::fprintf(stderr, "kova %s: %s: cannot create a %s: %s\n", command, document.c_str(),
                  what, creationProblem(table, options).c_str());

@@ -1,0 +1,71 @@
+// What the module keeps for a ripper beyond the host-visible KovaRipper: the
+// per-column settings bind and the converters decide (an array beside
+// `columns`, one entry per table column, from the ripper's pool) and the
+// FIXED parser's plan. The ABI's reserved bytes stay untouched. Created with
+// the ripper (createRipper), released with its pool; used only on the
+// ripper's one thread.
+#pragma once
+
+#include <cstdint>
+
+#include "kova/ripper.h"
+#include "src/ripper/convert_dates.h"
+
+namespace kova {
+
+struct FixedPlan;
+
+// One column's private settings.
+struct ColumnSettings {
+  // The column's fields are UTF-8 and its row encoding writes ASCII as
+  // ASCII: a field of ASCII bytes needs no transcoding (set by bind).
+  bool asciiPasses;
+  // The in-place date reader chosen for the informat below (kUnknown until
+  // the first date field), and what it was chosen for: the informat object
+  // and its operation, so that an object made anew at an old address is
+  // looked at again.
+  DateReader dateReader;
+  const KovaFormatObject* probedInformat;
+  KovaStatus (*probedRun)(KovaFormatObject* object, int32_t zero);
+};
+
+// The ripper as the module allocates it: the host's view first, so that a
+// KovaRipper* the host hands back is also the address of this.
+struct ModuleRipper {
+  KovaRipper ripper;
+  ColumnSettings* settings;  // table->columnCount entries; null without columns
+  FixedPlan* fixedPlan;      // FIXED: grown by the first block, kept for the next
+  // The transcoder cache (transcoder_cache.h), entry i in row i / 265 at
+  // i % 265: rows 0 to 264 the transcoders from that encoding, row 265 the
+  // encoding handles. A row is allocated, zero-filled, on its first use, so
+  // creating a ripper costs no 564 KB table.
+  void** transcoderRows[kEncodingLimit + 1];
+  // Set when the host asked for rejected values (kRipperReportRejects):
+  // the host's sink, the parser's own ripBlock behind the tracking one, and
+  // where the parser is in the input (rejects.h).
+  KovaRejectDiagnostics* rejects;
+  KovaStatus (*innerRipBlock)(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                              uint8_t** rows, int32_t* rowCount);
+  const uint8_t* blockBegin;  // the block being parsed; null outside ripBlock
+  const uint8_t* blockEnd;
+  uint64_t blockOffset;       // bytes fed before this block
+  int64_t fragmentOffset;     // where the fragment's first byte was in the input; -1 unknown
+  uint32_t rejectReason;      // set by a converter that refused or cut the value
+};
+
+inline ModuleRipper* moduleSide(KovaRipper* ripper) {
+  return reinterpret_cast<ModuleRipper*>(ripper);
+}
+inline const ModuleRipper* moduleSide(const KovaRipper* ripper) {
+  return reinterpret_cast<const ModuleRipper*>(ripper);
+}
+
+// The settings of the column whose state is state (an entry of columns).
+inline ColumnSettings& settingsOf(KovaRipper* ripper, const KovaColumnState* state) {
+  return moduleSide(ripper)->settings[state - ripper->columns];
+}
+inline const ColumnSettings& settingsOf(const KovaRipper* ripper, const KovaColumnState* state) {
+  return moduleSide(ripper)->settings[state - ripper->columns];
+}
+
+}  // namespace kova

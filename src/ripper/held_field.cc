@@ -1,0 +1,41 @@
+#include "src/ripper/held_field.h"
+
+namespace kova {
+
+namespace {
+
+// Bytes of slack past the cut: a character split by the limit and a
+// closing qualifier removed from the end leave the cut value untouched.
+constexpr uint64_t kSlack = 64;
+// Bytes a character may take in the fragment, as the cut judges it.
+constexpr uint64_t kMaxCharacterBytes = 6;
+
+}  // namespace
+
+uint64_t heldFieldLimit(const KovaRipper* ripper) {
+  const KovaObject* table = ripper->table;
+  if (table->recfm != kRecfmDelimited && table->recfm != kRecfmNative) return UINT64_MAX;
+  if (ripper->rowImage || ripper->headerLinesLeft > 0 || !ripper->columns) return UINT64_MAX;
+  // A field beyond the last column keeps its first byte: a held byte is what
+  // tells the next block that a field is pending.
+  if (int64_t(ripper->fieldIndex) >= int64_t(table->columnCount)) return 1;
+  const KovaColumnState& state = ripper->columns[ripper->fieldIndex];
+  const KovaLayoutEntry* entry = state.typedEntry;
+  if (!entry || entry->storageType != kStorageChar) return UINT64_MAX;
+  // A column without a character length may go through its informat, which
+  // sees the whole text.
+  if (state.charLength == 0 && state.formatObject) return UINT64_MAX;
+  uint64_t characters = 0;
+  uint64_t bytes = 0;
+  if (__builtin_mul_overflow(state.charLength, kMaxCharacterBytes, &characters)) {
+    return UINT64_MAX;
+  }
+  const uint64_t cut = characters > entry->octetLength ? characters : entry->octetLength;
+  // Doubled qualifiers take two bytes for one.
+  if (__builtin_add_overflow(cut, kSlack, &bytes) || __builtin_mul_overflow(bytes, 2, &bytes)) {
+    return UINT64_MAX;
+  }
+  return bytes;
+}
+
+}  // namespace kova

@@ -1,0 +1,101 @@
+#include "src/ripper/rejects.h"
+
+#include <cstring>
+
+#include "src/ripper/operations.h"
+
+namespace kova {
+namespace {
+
+KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
+                           uint8_t** rows, int32_t* rowCount) {
+  ModuleRipper* m = moduleSide(ripper);
+  m->blockBegin = bytes;
+  m->blockEnd = bytes && length > 0 ? bytes + length : bytes;
+  const KovaStatus status = m->innerRipBlock(ripper, bytes, length, rows, rowCount);
+  m->blockBegin = m->blockEnd = nullptr;
+  if (length > 0) m->blockOffset += uint64_t(length);
+  if (status == kStatusOk && ripper->qualifierState != 0) {
+    // The host hears where the open field began: one stray qualifier can
+    // take in the rest of the input.
+    KovaReject open{};
+    open.column = ripper->fieldIndex;
+    open.reason = kRejectOpenQualified;
+    open.row = ripper->rowsInBlock;
+    open.fieldOffset = m->fragmentOffset;
+    open.field = ripper->fragment;
+    open.fieldLength = int64_t(ripper->fragmentLength);
+    m->rejects->reject(m->rejects, ripper, &open);
+  }
+  return status;
+}
+
+bool blank(const uint8_t* bytes, uint32_t n) {
+  for (uint32_t i = 0; i < n; ++i) {
+    if (bytes[i] != ' ' && bytes[i] != '\t') return false;
+  }
+  return true;
+}
+
+int64_t offsetOf(const ModuleRipper* m, const KovaRipper* ripper, const uint8_t* bytes) {
+  if (m->blockBegin && bytes >= m->blockBegin && bytes < m->blockEnd) {
+    return int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin));
+  }
+  if (ripper->fragment && bytes >= ripper->fragment &&
+      bytes < ripper->fragment + ripper->fragmentCapacity && m->fragmentOffset >= 0) {
+    return m->fragmentOffset + (bytes - ripper->fragment);
+  }
+  return -1;
+}
+
+}  // namespace
+
+void takeRejectSink(KovaRipper* ripper, uint32_t flags, KovaDiagnostics* diagnostics) {
+  if ((flags & kRipperReportRejects) && diagnostics && !(flags & kRipperOutput)) {
+    moduleSide(ripper)->rejects = reinterpret_cast<KovaRejectDiagnostics*>(diagnostics);
+    moduleSide(ripper)->fragmentOffset = -1;
+  }
+}
+
+void trackRejects(KovaRipper* ripper) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects || ripper->ops.ripBlock == trackedRipBlock) return;
+  const uint32_t recfm = ripper->table->recfm;
+  if (recfm != kRecfmDelimited && recfm != kRecfmNative && recfm != kRecfmClf) return;
+  m->innerRipBlock = ripper->ops.ripBlock;
+  ripper->ops.ripBlock = trackedRipBlock;
+}
+
+void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint8_t* bytes,
+                            uint32_t n) {
+  if (!bytes || n == 0) return;
+  ModuleRipper* m = moduleSide(ripper);
+  KovaReject reject{};
+  reject.column = fieldNumber;
+  reject.reason = kRejectBeyondLastColumn;
+  reject.row = ripper->rowsInBlock;
+  reject.fieldOffset = offsetOf(m, ripper, bytes);
+  reject.field = bytes;
+  reject.fieldLength = int64_t(n);
+  m->rejects->reject(m->rejects, ripper, &reject);
+}
+
+void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes,
+                     uint32_t n, uint32_t truncationsBefore) {
+  ModuleRipper* m = moduleSide(ripper);
+  uint32_t reason = m->rejectReason;
+  if (reason == 0 && ripper->truncations != truncationsBefore) reason = kRejectCut;
+  // A null stored for a blank text is no loss.
+  if (reason == 0 && !blank(bytes, n)) reason = kRejectNotReadable;
+  if (reason == 0) return;
+  KovaReject reject{};
+  reject.column = uint32_t(state - ripper->columns);
+  reject.reason = reason;
+  reject.row = ripper->rowsInBlock;
+  reject.fieldOffset = bytes ? offsetOf(m, ripper, bytes) : -1;
+  reject.field = bytes;
+  reject.fieldLength = int64_t(n);
+  m->rejects->reject(m->rejects, ripper, &reject);
+}
+
+}  // namespace kova

@@ -1,0 +1,72 @@
+// Reporting of rejected values (kRipperReportRejects): which value of which
+// row a ripper of a text table could not store as read, and why, handed to
+// the host's KovaRejectDiagnostics. Without the option none of this runs
+// and the parsers pay one test of a null pointer per field. Used on the
+// ripper's one thread; the state lives in the module-side part of the ripper.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "kova/ripper.h"
+#include "src/ripper/column_settings.h"
+
+namespace kova {
+
+// createRipper: takes the sink when the options ask for it.
+void takeRejectSink(KovaRipper* ripper, uint32_t flags, KovaDiagnostics* diagnostics);
+
+// bind: puts the tracking ripBlock in front of the text parsers' one.
+void trackRejects(KovaRipper* ripper);
+
+// A converter says why the value it is storing was refused or cut.
+inline void noteReject(KovaRipper* ripper, uint32_t reason) {
+  moduleSide(ripper)->rejectReason = reason;
+}
+
+// appendFrag: the fragment starts afresh with bytes (when tracking).
+inline void noteFragmentStart(KovaRipper* ripper, const uint8_t* bytes) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects) return;
+  m->fragmentOffset = bytes >= m->blockBegin && bytes < m->blockEnd && m->blockBegin
+                          ? int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin))
+                          : -1;
+}
+
+// The fragment's first count bytes were dropped (the opening qualifier).
+inline void noteFragmentShift(KovaRipper* ripper, int64_t count) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (m->rejects && m->fragmentOffset >= 0) m->fragmentOffset += count;
+}
+
+// convertField with a sink: a non-empty field after the last column, which
+// no column stores.
+void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint8_t* bytes,
+                            uint32_t n);
+
+// The value's indicator as stored in row (negative: null or missing).
+inline int64_t storedIndicator(const uint8_t* row, const KovaLayoutEntry* entry) {
+  const uint8_t* at = row + entry->indicatorOffset;
+  switch (entry->indicatorWidth & kIndicatorWidthMask) {
+    case kIndicatorWidth1: return int8_t(*at);
+    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
+    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
+    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+  }
+}
+
+// convertField with a sink, after converting the field (truncationsBefore:
+// the count before): reports it when the converter noted a reason, counted
+// a truncation, or (typed rows) stored a null for a text that was not blank.
+// The test is inline so that the converter stays inline in convertField.
+void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes,
+                     uint32_t n, uint32_t truncationsBefore);
+inline void checkConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* row,
+                           const uint8_t* bytes, uint32_t n, uint32_t truncationsBefore) {
+  if (moduleSide(ripper)->rejectReason != 0 || ripper->truncations != truncationsBefore ||
+      (!ripper->rowImage && bytes && n > 0 && storedIndicator(row, state->typedEntry) < 0)) {
+    reportConverted(ripper, state, bytes, n, truncationsBefore);
+  }
+}
+
+}  // namespace kova
