@@ -1,3 +1,19 @@
+// The path of one field of a delimited record, from block bytes to its row:
+// the host hands ripBlock a block; a table in another encoding than UTF-8 is
+// first transcoded into transcodeBuffer (newline_block.cc), and the UTF-8
+// bytes go to the block parser (delimited_block.cc), which scans for the
+// terminators and reads a field that begins with the qualifier by the
+// qualified-field rules (qualified_block.cc). A field that lies whole in the
+// block is handed in place to convertField (convert_field.cc); one that
+// crosses the block's end waits in the fragment (fragment.cc) and is handed
+// over when a later block ends it. convertField picks the column's state and
+// stores the value into the row the row block holds for the record
+// (row_block.cc): text through charInformat, numbers and dates through the
+// bound informat or the in-place readers, decimals exactly; at a record's
+// end nextRecord moves to the next row, growing the row block, and a row
+// begun when the block ends is carried into the next block. flushPending
+// ends the input with the record still pending.
+//
 // The record formats' operations that bind installs: block parsers
 // (ripBlock), record converters (convertRecord), the field converter, the
 // JSON and XML parser callbacks and the burners' row writers. Each lives in
