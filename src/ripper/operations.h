@@ -87,6 +87,12 @@ KovaStatus xmlEndElement(KovaXmlCallbacks* table, const char16_t* name, int32_t 
 KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
                         const uint8_t* bytes, uint32_t length);
 
+// A field's length as convertField takes it: longer fields are handed over
+// as their first 2^32 - 1 bytes.
+inline uint32_t clampFieldLength(uint64_t n) {
+  return n > UINT32_MAX ? UINT32_MAX : uint32_t(n);
+}
+
 // ---- Burner row writers (delimited_writer.cc, image_writer.cc,
 //      fixed_writer.cc, varbin_writer.cc) -------------------------------------
 KovaStatus delimitedWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 
+#include "src/convert/missing.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/ripper/fixed_block.h"
@@ -15,7 +16,6 @@ namespace kova {
 namespace {
 
 // The host's missing value as it lies in memory (0xFFFFD10000000000).
-constexpr uint8_t kMissingBytes[8] = {0, 0, 0, 0, 0, 0xD1, 0xFF, 0xFF};
 
 // What a failed or impossible block size logs as the size asked for.
 int64_t loggedSize(uint64_t size) {
@@ -115,8 +115,7 @@ KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
     --ripper->headerLinesLeft;
   } else if (ripper->fragmentLength > 0) {
     (void)convertField(ripper, row, ripper->fieldIndex, ripper->fragment,
-                       ripper->fragmentLength > UINT32_MAX ? UINT32_MAX
-                                                           : uint32_t(ripper->fragmentLength));
+                       clampFieldLength(ripper->fragmentLength));
   }
   // The pending record has become this row (or was a header line); a second
   // call has nothing left.
