@@ -1,9 +1,9 @@
 // The path of one field of a delimited record, from block bytes to its row:
 // the host hands ripBlock a block; a table in another encoding than UTF-8 is
-// first transcoded into transcodeBuffer (newline_block.cc), and the UTF-8
+// first transcoded into transcodeBuffer (transcoding_front_end.cc), and the UTF-8
 // bytes go to the block parser (delimited_block.cc), which scans for the
 // terminators and reads a field that begins with the qualifier by the
-// qualified-field rules (qualified_block.cc). A field that lies whole in the
+// qualified-field rules (qualified_field.cc). A field that lies whole in the
 // block is handed in place to convertField (convert_field.cc); one that
 // crosses the block's end waits in the fragment (fragment.cc) and is handed
 // over when a later block ends it. convertField picks the column's state and
@@ -12,7 +12,7 @@
 // bound informat or the in-place readers, decimals exactly; at a record's
 // end nextRecord moves to the next row, growing the row block, and a row
 // begun when the block ends is carried into the next block. flushPending
-// ends the input with the record still pending.
+// ends the input with the record still pending (end_of_input.cc).
 //
 // The record formats' operations that bind installs: block parsers
 // (ripBlock), record converters (convertRecord), the field converter, the
@@ -44,7 +44,7 @@ KovaStatus delimitedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
                              uint8_t** rows, int32_t* rowCount);
 KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
 
-// ---- CLF lines and transcoded blocks (newline_block.cc) --------------------
+// ---- CLF lines and transcoded blocks (transcoding_front_end.cc) --------------------
 KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                            uint8_t** rows, int32_t* rowCount);
 KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
