@@ -3,11 +3,16 @@
 .gcda files a coverage build's test run left in BUILD, read through
 `gcov --json-format`. A line or branch counts once however many objects
 include it (headers), as covered when any of them ran it. With --uncovered
-PATTERN, also lists the lines of matching files that never ran."""
+PATTERN, also lists the lines of matching files that never ran. With
+--allocation-sites, lists every allocation call site of src/ (pool
+allocations and resizes, pools, cans, can and tree insertions, host objects)
+whose failure path never ran: the first line after the call that returns or
+logs, and was never executed."""
 import argparse
 import gzip
 import json
 import os
+import re
 import subprocess
 import sys
 from collections import defaultdict
@@ -35,11 +40,46 @@ def gcov_reports(build):
                     yield json.loads(gzip.decompress(chunk))
 
 
+ALLOCATION = re.compile(r"\b(poolAllocate|poolResize|createPool|createResourceCan|canAdd|"
+                        r"insertItem|registerHostObject|createTranscoder|createWideTranscoder|"
+                        r"encodingHandle|createObject|loadExtension|copyString)\(")
+
+
+def allocation_sites(root, lines):
+    """Prints the allocation sites of src/ whose failure path never ran."""
+    total = missed = 0
+    for folder, _, files in os.walk(os.path.join(root, "src")):
+        for name in sorted(files):
+            if not name.endswith(".cc"):
+                continue
+            rel = os.path.relpath(os.path.join(folder, name), root)
+            text = open(os.path.join(root, rel), encoding="utf-8").read().splitlines()
+            for i, line in enumerate(text):
+                code = line.split("//")[0]
+                if not ALLOCATION.search(code) or re.match(r"\s*(inline |static )?\w[\w:<>*& ]* \w+\(.*\) \{", code):
+                    continue
+                # The failure path: the first later line that returns or logs.
+                for j in range(i, min(i + 8, len(text))):
+                    if re.search(r"\breturn\b|logAllocationFailure|abandon\(", text[j].split("//")[0]) and j > i - 1:
+                        if j == i and "return" in text[j] and "?" not in text[j] and "if" not in text[j]:
+                            continue
+                        key = (rel, j + 1)
+                        if key not in lines:
+                            continue
+                        total += 1
+                        if not lines[key]:
+                            missed += 1
+                            print(f"not reached: {rel}:{i + 1}: {line.strip()}")
+                        break
+    print(f"allocation sites of src/ with a failure path: {total}, never failed in a test: {missed}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--root", default=os.getcwd())
     parser.add_argument("--uncovered", default=None)
+    parser.add_argument("--allocation-sites", action="store_true")
     args = parser.parse_args()
     root = os.path.abspath(args.root) + "/"
     lines = defaultdict(bool)      # (file, line) -> ran
@@ -68,6 +108,8 @@ def main():
         lp = 100.0 * sum(l) / len(l) if l else 0.0
         bp = 100.0 * sum(b) / len(b) if b else 0.0
         print(f"{folder:10} {lp:6.1f}% ({sum(l):6}/{len(l):6}) {bp:6.1f}% ({sum(b):6}/{len(b):6})")
+    if args.allocation_sites:
+        allocation_sites(root, lines)
     if args.uncovered:
         for (f, n), ran in sorted(lines.items()):
             if not ran and args.uncovered in f:
