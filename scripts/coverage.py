@@ -26,7 +26,8 @@ def gcov_reports(build):
         gcdas += [os.path.join(root, f) for f in files if f.endswith(".gcda")]
     for gcda in gcdas:
         # gcov writes NAME.gcov.json.gz into the working directory.
-        out = subprocess.run(["gcov", "--json-format", "--branch-counts", "--stdout",
+        out = subprocess.run(["gcov", "--json-format", "--branch-probabilities", "--branch-counts",
+                              "--stdout",
                               os.path.abspath(gcda)],
                              cwd=os.path.dirname(gcda), capture_output=True)
         if out.returncode != 0 or not out.stdout:
