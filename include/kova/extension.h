@@ -25,6 +25,45 @@ struct KovaRipperOptions;
 
 typedef struct KovaExtensionObject KovaExtensionObject;
 
+/* Contracts of the entry points and of the extension object's operations.
+ * Statuses are the kStatus* codes of kova/host.h; "null" means nothing was
+ * made and nothing is left behind in the host's account.
+ *
+ * zrextent, zrextver: store the kernel handle for everything that follows
+ *   (one per process) and answer 0; zrextver also writes 7 and 1 through
+ *   major and minor where they are not null. Call one of them first.
+ * zrekova: builds the extension in a pool of its own; null when the kernel
+ *   was never given, the NLS service or the zrexml sibling is missing, or any
+ *   allocation or host object fails (what was made is released). The caller
+ *   owns the extension until its destroy (word 6), which releases everything
+ *   it holds and answers 0; instances and rippers made through it must be
+ *   destroyed first.
+ * zrvercn1: copies the 26-word version record into buffer (nothing when
+ *   buffer is null).
+ * getVersion, getSecondVersion: write 7, 1, 1 and 1, 1, 0 through the
+ *   non-null pointers; answer 0.
+ * createInstance: a table-metadata object in a pool of its own; null when
+ *   the pool, the object or its name cannot be had. The caller owns it until
+ *   its destroy; it must not outlive the extension.
+ * addColumn: a zero-filled column appended to the object, owned by the
+ *   object (columns never move); null when its pool is out of memory, the
+ *   object then unchanged.
+ * copyString: a copy of length code units in the object's pool, owned by
+ *   the object; null for a null text, a length below 1, or no memory.
+ * writeXml: the whole document in the object's output buffer; *document and
+ *   *length valid until the next writeXml or the object's destroy. On failure
+ *   both are null and 0 and the status is kStatusNoMemory, kStatusBadRecordFormat,
+ *   kStatusNotSupported (a text XML 1.0 cannot carry) or the host's.
+ * readXml, readXmlChunk: fill the object from a document (fields the
+ *   document names are overwritten, columns appended); 0 or the parser's, a
+ *   callback's or kStatusNoMemory. The object keeps what was read before a
+ *   failure; a failed piece ends a chunked read, so the next call starts a
+ *   new document. The bytes are only read during the call.
+ * createRipper: see kova/ripper.h.
+ * setFormats: derives inputFormat and outputFormat from fileType; 0 for a
+ *   known file type, 1 when the DELIMITED row was taken.
+ * checkFormat: 0 when the format engine knows the NAMEw.d format (informat
+ *   0) or informat (informat non-zero), else kStatusNotSupported. */
 struct KovaExtensionObject {
   char eyecatcher[4];                                       /* 0: "nevo" */
   uint32_t reserved0;

@@ -291,6 +291,51 @@ typedef struct KovaXmlState {
 
 /* ---- The ripper --------------------------------------------------------- */
 
+/* Contracts of createRipper (extension word 15) and of the slots below.
+ *
+ * createRipper(table, options, diagnostics): a ripper (or, with
+ *   kRipperOutput, a burner) for table, in a pool of its own with a resource
+ *   can for the host objects it makes. Null when table is null, the kernel or
+ *   NLS service is missing, the table's encoding is outside 0..264, the
+ *   columns are missing or negative in number, the record format cannot be
+ *   ripped (or burned) in the chosen mode, a JSON ripper's zrejson sibling
+ *   cannot be loaded, or any allocation fails; nothing is left behind then.
+ *   A null options counts as all zero. The table and diagnostics must
+ *   outlive the ripper; the ripper reads the table's columns at describe and
+ *   bind, so they must not change in between. With kRipperReportRejects,
+ *   diagnostics must be a KovaRejectDiagnostics.
+ * destroy (1): releases everything the ripper made (can, format engine,
+ *   pool); answers 0, also for null. Rows and layouts it handed out die with it.
+ * describe (2): the row layout, a view of the ripper's own fields valid until
+ *   the next describe or destroy; null when the layout cannot be allocated
+ *   (a later describe may succeed). Installs bind.
+ * bind (3): 0, or kStatusNoMemory (an allocation or host object failed; the
+ *   ripper stays unbound and bind may be called again), kStatusNotSupported
+ *   (a rule of the table refuses it: the module's log line says which), or
+ *   the host's status. A bound ripper answers 0 at once.
+ * convertRecord (4): one record without its terminator into the caller's row
+ *   of rowLength bytes; 0, or kStatusNotSupported before bind.
+ * ripBlock (6): parses length bytes, which are only read during the call;
+ *   *rows points at the ripper's row block, valid until the next ripBlock,
+ *   flushPending or destroy, and *rowCount is the number of complete rows.
+ *   A record the block does not finish is kept and completed by the next
+ *   block (FIXED, text formats, JSON, XML); VARBIN blocks must hold whole
+ *   records. Failures: kStatusNotSupported before bind or for a negative
+ *   length; kStatusNoMemory when the row block or a buffer cannot grow (a
+ *   level-4 line names it); a parser's status for data it cannot read
+ *   (VARBIN: 0xFFFFFFFF with a level-4 line). A failing text block still
+ *   hands back the rows it completed before the failure; a failing VARBIN
+ *   block hands back none; a FIXED block fails before it uses any record,
+ *   so it may be fed again.
+ * writeRows (7), writeRowsInto (8): burners; the bytes out are valid until
+ *   the next call or destroy; kStatusNoMemory when the output cannot grow.
+ * flushPending (9): ends the input: a record left without its terminator
+ *   (text formats, CLF) becomes one row, a partial FIXED record is logged,
+ *   counted and dropped; *rows and *rowCount as for ripBlock. A second call
+ *   hands back nothing.
+ * truncationCount (10) .. resetReservedCount (13): read or clear the two
+ *   counters; they never fail. */
+
 /* The operation slots, in slot order 1 to 13. Slots 4 to 7 answer
  * kStatusNotSupported until bind installs the record format's operations;
  * bind is null until describe; writeRowsInto null until bind (VARBIN burners

@@ -18,6 +18,9 @@ inline constexpr uint64_t kMissingLetterABits = 0xFFFFBE0000000000ull;
 inline constexpr uint64_t kMissingLetterZBits = 0xFFFFA50000000000ull;
 
 inline constexpr double kMissing = std::bit_cast<double>(kMissingBits);
+// The standard missing value as it lies in a little-endian row.
+inline constexpr uint8_t kMissingBytes[8] = {0, 0, 0, 0, 0, 0xD1, 0xFF, 0xFF};
+static_assert(kMissingBytes[5] == uint8_t(kMissingBits >> 40) && kMissingBytes[7] == 0xFF);
 
 inline constexpr bool isMissing(double x) { return (std::bit_cast<uint64_t>(x) >> 48) == 0xFFFFu; }
 

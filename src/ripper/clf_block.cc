@@ -11,7 +11,7 @@
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/ripper/fragment.h"
-#include "src/ripper/newline_block.h"
+#include "src/ripper/end_of_input.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
 

@@ -17,7 +17,6 @@
 namespace kova {
 namespace {
 
-constexpr uint8_t kMissingBytes[8] = {0, 0, 0, 0, 0, 0xD1, 0xFF, 0xFF};
 
 inline bool isNullText(const uint8_t* bytes, uint32_t n) {
   return n == 2 && bytes[0] == '\\' && bytes[1] == 'N';

@@ -18,11 +18,6 @@ namespace {
 constexpr uint8_t kCr = 13;
 constexpr uint8_t kLf = 10;
 
-uint32_t fieldLength(uint64_t n) {
-  return n > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
-                                                  : uint32_t(n);
-}
-
 // One block being parsed: where it lies and the row being filled.
 struct TextBlock {
   KovaRipper* ripper;
@@ -57,11 +52,11 @@ inline KovaStatus endField(TextBlock& block, const uint8_t* bytes, uint64_t n, b
   if (fromFragment) {
     if (!header) {
       (void)convertField(ripper, block.row, ripper->fieldIndex, ripper->fragment,
-                         fieldLength(ripper->fragmentLength));
+                         clampFieldLength(ripper->fragmentLength));
     }
     ripper->fragmentLength = 0;
   } else if (!header) {
-    (void)convertField(ripper, block.row, ripper->fieldIndex, bytes, fieldLength(n));
+    (void)convertField(ripper, block.row, ripper->fieldIndex, bytes, clampFieldLength(n));
   }
   ripper->lastTerminator = t;
   if (int(t) == block.separator) {
@@ -151,7 +146,7 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
       // The common case, a field ended by the separator, without the
       // bookkeeping of line ends.
       (void)convertField(ripper, block.row, ripper->fieldIndex, p,
-                         fieldLength(uint64_t(stop - p)));
+                         clampFieldLength(uint64_t(stop - p)));
       ++ripper->fieldIndex;
       ripper->lastTerminator = *stop;
       p = stop + 1;

@@ -1,3 +1,19 @@
+// The path of one field of a delimited record, from block bytes to its row:
+// the host hands ripBlock a block; a table in another encoding than UTF-8 is
+// first transcoded into transcodeBuffer (transcoding_front_end.cc), and the UTF-8
+// bytes go to the block parser (delimited_block.cc), which scans for the
+// terminators and reads a field that begins with the qualifier by the
+// qualified-field rules (qualified_field.cc). A field that lies whole in the
+// block is handed in place to convertField (convert_field.cc); one that
+// crosses the block's end waits in the fragment (fragment.cc) and is handed
+// over when a later block ends it. convertField picks the column's state and
+// stores the value into the row the row block holds for the record
+// (row_block.cc): text through charInformat, numbers and dates through the
+// bound informat or the in-place readers, decimals exactly; at a record's
+// end nextRecord moves to the next row, growing the row block, and a row
+// begun when the block ends is carried into the next block. flushPending
+// ends the input with the record still pending (end_of_input.cc).
+//
 // The record formats' operations that bind installs: block parsers
 // (ripBlock), record converters (convertRecord), the field converter, the
 // JSON and XML parser callbacks and the burners' row writers. Each lives in
@@ -28,7 +44,7 @@ KovaStatus delimitedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
                              uint8_t** rows, int32_t* rowCount);
 KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
 
-// ---- CLF lines and transcoded blocks (newline_block.cc) --------------------
+// ---- CLF lines and transcoded blocks (transcoding_front_end.cc) --------------------
 KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                            uint8_t** rows, int32_t* rowCount);
 KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
@@ -76,7 +92,13 @@ KovaStatus xmlFlushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount
 KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
                         const uint8_t* bytes, uint32_t length);
 
-// ---- Burner row writers (src/burner/: delimited_writer.cc, image_writer.cc,
+// A field's length as convertField takes it: longer fields are handed over
+// as their first 2^32 - 1 bytes.
+inline uint32_t clampFieldLength(uint64_t n) {
+  return n > UINT32_MAX ? UINT32_MAX : uint32_t(n);
+}
+
+// ---- Burner row writers (delimited_writer.cc, image_writer.cc,
 //      fixed_writer.cc, varbin_writer.cc) -------------------------------------
 KovaStatus delimitedWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
                               const uint8_t** data, uint64_t* dataLength);

@@ -4,18 +4,12 @@
 #include <limits>
 #include <string_view>
 
+#include "src/convert/missing.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
-#include "src/ripper/fixed_block.h"
-#include "src/ripper/newline_block.h"
-#include "src/ripper/operations.h"
-#include "src/ripper/qualified_field.h"
 
 namespace kova {
 namespace {
-
-// The host's missing value as it lies in memory (0xFFFFD10000000000).
-constexpr uint8_t kMissingBytes[8] = {0, 0, 0, 0, 0, 0xD1, 0xFF, 0xFF};
 
 // What a failed or impossible block size logs as the size asked for.
 int64_t loggedSize(uint64_t size) {
@@ -102,54 +96,6 @@ uint8_t* initBlock(KovaRipper* ripper, int64_t n) {
   ripper->rowBlock = block;
   ripper->blockCapacity = static_cast<int32_t>(n);
   return block;
-}
-
-KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
-  if (rowCount) *rowCount = 0;
-  // A character held back from the last transcoded block joins the pending
-  // record first.
-  KovaStatus status = flushTranscodeTail(ripper);
-  if (rows) *rows = ripper->rowBlock;
-  if (status != kStatusOk) return status;
-  if (ripper->table->recfm == kRecfmClf) return flushClfLine(ripper, rows, rowCount);
-  if (ripper->table->recfm == kRecfmXml) return xmlFlushPending(ripper, rows, rowCount);
-  if (ripper->table->recfm == kRecfmFixed) {
-    fixedDropPartialRecord(ripper);
-    return kStatusOk;
-  }
-  const uint32_t recfm = ripper->table->recfm;
-  if ((recfm != kRecfmDelimited && recfm != kRecfmNative) ||
-      (ripper->fragmentLength == 0 && ripper->fieldIndex < 1)) {
-    return kStatusOk;
-  }
-  uint8_t* row = initBlock(ripper, 1);
-  if (!row) return kStatusNoMemory;
-  // A qualified field the input left open (or closed with its last byte)
-  // loses its qualifiers like any other.
-  if (ripper->qualifierState != 0) {
-    dequalify(ripper, ripper->qualifierState == 2);
-    ripper->qualifierState = 0;
-  }
-  const bool header = ripper->headerLinesLeft > 0;
-  if (header) {
-    --ripper->headerLinesLeft;
-  } else if (ripper->fragmentLength > 0) {
-    (void)convertField(ripper, row, ripper->fieldIndex, ripper->fragment,
-                       ripper->fragmentLength > UINT32_MAX ? UINT32_MAX
-                                                           : uint32_t(ripper->fragmentLength));
-  }
-  // The pending record has become this row (or was a header line); a second
-  // call has nothing left.
-  ripper->fragmentLength = 0;
-  ripper->fieldIndex = 0;
-  if (header) {
-    clearRow(ripper, row);
-    return kStatusOk;
-  }
-  ripper->rowsInBlock = 1;
-  if (rows) *rows = row;
-  if (rowCount) *rowCount = 1;
-  return kStatusOk;
 }
 
 }  // namespace kova

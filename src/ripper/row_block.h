@@ -1,6 +1,7 @@
 // The ripper's row block: initBlock prepares it for n rows and continues a
 // carried row; clearRow and writeIndicator give a row its "nothing read yet"
-// state. Used by every block parser. flushPending ends a DELIMITED input.
+// state. Used by every block parser. flushPending (end_of_input.cc) ends
+// the input.
 #pragma once
 
 #include <cstdint>

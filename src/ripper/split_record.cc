@@ -13,11 +13,6 @@
 namespace kova {
 namespace {
 
-uint32_t fieldLength(uint64_t n) {
-  return n > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
-                                                  : uint32_t(n);
-}
-
 // Appends n bytes to recordBuffer, keeping at least one byte free behind
 // them; grows to a multiple of 1024 ("resultMakeRoom" when it cannot).
 KovaStatus appendRecordText(KovaRipper* ripper, const uint8_t* bytes, uint64_t n) {
@@ -59,7 +54,7 @@ KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
               ? static_cast<const uint8_t*>(std::memchr(p, separator, size_t(end - p)))
               : nullptr;
       const uint8_t* fieldEnd = stop ? stop : end;
-      (void)convertField(ripper, row, uint32_t(k), p, fieldLength(uint64_t(fieldEnd - p)));
+      (void)convertField(ripper, row, uint32_t(k), p, clampFieldLength(uint64_t(fieldEnd - p)));
       if (!stop) return kStatusOk;
       p = stop + 1;
       continue;
@@ -71,11 +66,11 @@ KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
     const uint8_t* close =
         static_cast<const uint8_t*>(std::memchr(text, q, size_t(end - text)));
     if (!close) {
-      (void)convertField(ripper, row, uint32_t(k), text, fieldLength(uint64_t(end - text)));
+      (void)convertField(ripper, row, uint32_t(k), text, clampFieldLength(uint64_t(end - text)));
       return kStatusOk;
     }
     if (close + 1 == end || close[1] != q) {
-      (void)convertField(ripper, row, uint32_t(k), text, fieldLength(uint64_t(close - text)));
+      (void)convertField(ripper, row, uint32_t(k), text, clampFieldLength(uint64_t(close - text)));
       if (close + 1 == end) return kStatusOk;  // the closing qualifier ends the record
       p = close + 2;
       continue;
@@ -100,7 +95,7 @@ KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
       break;
     }
     uint64_t n = ripper->recordLength - (closed ? 1 : 0);
-    (void)convertField(ripper, row, uint32_t(k), ripper->recordBuffer, fieldLength(n));
+    (void)convertField(ripper, row, uint32_t(k), ripper->recordBuffer, clampFieldLength(n));
     if (!closed || piece == end) return kStatusOk;
     p = piece + 1;
   }

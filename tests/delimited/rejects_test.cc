@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/support/tool_run.h"
@@ -15,21 +13,10 @@
 namespace {
 
 using kova::testing::examplePath;
+using kova::testing::fileContent;
 using kova::testing::runKova;
+using kova::testing::tempFile;
 using kova::testing::ToolRun;
-
-std::string file(const std::string& name, const std::string& content) {
-  std::string path = ::testing::TempDir() + name;
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 const std::string kHeader = "order_id,customer,order_date,quantity,unit_price,total,note\n";
 // Record 2 is clean; 3 and 4 hold a value of every kind of failure, one
@@ -50,7 +37,7 @@ std::string rejectLine(int offset, int record, const std::string& column,
 }
 
 TEST(RejectsCommand, ListsEveryRejectedValueWithItsRecordAtEveryBlockSize) {
-  const std::string data = file("bad_orders.csv", kBadOrders);
+  const std::string data = tempFile("bad_orders.csv", kBadOrders);
   const std::string doc = examplePath("orders.delimited.xml");
   const std::string rejects = ::testing::TempDir() + "rejects.jsonl";
   const std::string expected =
@@ -74,7 +61,7 @@ TEST(RejectsCommand, ListsEveryRejectedValueWithItsRecordAtEveryBlockSize) {
                                 rejects + " --block-size " + size);
     EXPECT_EQ(run.exit, 0);
     EXPECT_EQ(run.out, plain.out);  // the rows do not change
-    EXPECT_EQ(slurp(rejects), expected);
+    EXPECT_EQ(fileContent(rejects), expected);
   }
   const ToolRun summary = runKova("rip " + doc + " " + data + " --format none --rejects " + rejects,
                                   true);
@@ -84,15 +71,15 @@ TEST(RejectsCommand, ListsEveryRejectedValueWithItsRecordAtEveryBlockSize) {
 
 TEST(RejectsCommand, TranscodedTablesGiveRecordsButNoOffsets) {
   // The Latin-1 twin of the orders, with one value too long for its column.
-  std::string latin = slurp(examplePath("orders-latin1.csv"));
+  std::string latin = fileContent(examplePath("orders-latin1.csv"));
   latin.replace(latin.find("Chen Wei"), 8, std::string(50, 'W'));
-  const std::string data = file("latin_orders.csv", latin);
+  const std::string data = tempFile("latin_orders.csv", latin);
   const std::string rejects = ::testing::TempDir() + "latin.jsonl";
   for (const char* size : {"5", "1M"}) {
     const ToolRun run = runKova("rip " + examplePath("orders-latin1.delimited.xml") + " " + data +
                                 " --format none --rejects " + rejects + " --block-size " + size);
     EXPECT_EQ(run.exit, 0);
-    const std::string lines = slurp(rejects);
+    const std::string lines = fileContent(rejects);
     EXPECT_NE(lines.find("\"offset\":null,\"record\":4,\"column\":\"customer\""),
               std::string::npos)
         << lines;
@@ -101,14 +88,14 @@ TEST(RejectsCommand, TranscodedTablesGiveRecordsButNoOffsets) {
 }
 
 TEST(RejectsCommand, MaxRejectsStopsAtTheNthWithExitOne) {
-  const std::string data = file("bad_orders.csv", kBadOrders);
+  const std::string data = tempFile("bad_orders.csv", kBadOrders);
   const std::string doc = examplePath("orders.delimited.xml");
   const std::string rejects = ::testing::TempDir() + "stopped.jsonl";
   for (const char* size : {"1", "1M"}) {
     const ToolRun run = runKova("rip " + doc + " " + data + " --format csv --max-rejects 7 --rejects " +
                                 rejects + " --block-size " + size);
     EXPECT_EQ(run.exit, 1);
-    std::string lines = slurp(rejects);
+    std::string lines = fileContent(rejects);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 7);
     EXPECT_NE(lines.find("\"record\":4,\"column\":\"quantity\""), std::string::npos);
     // Rows up to the one holding the seventh: records 2 to 4.
@@ -129,10 +116,10 @@ TEST(HostileInputs, EachNamesTheProblemAndExitsAsDocumented) {
   const std::string data = examplePath("orders.csv");
   const std::string dir = ::testing::TempDir() + "kova_dir";
   ::mkdir(dir.c_str(), 0700);
-  const std::string empty = file("empty_doc.xml", "  \n");
-  const std::string binary = file("binary_doc.xml", std::string("\x01\xff\xfe<\x00kova", 9));
-  const std::string broken = file("broken_doc.xml", "<kova><recfm>DELIMITED</recfm>");
-  const std::string open = file("open_quote.csv", kHeader + "1,\"never closed,2024-01-01\n2,x\n");
+  const std::string empty = tempFile("empty_doc.xml", "  \n");
+  const std::string binary = tempFile("binary_doc.xml", std::string("\x01\xff\xfe<\x00kova", 9));
+  const std::string broken = tempFile("broken_doc.xml", "<kova><recfm>DELIMITED</recfm>");
+  const std::string open = tempFile("open_quote.csv", kHeader + "1,\"never closed,2024-01-01\n2,x\n");
   struct Case {
     std::string arguments;
     int exit;

@@ -3,8 +3,6 @@
 // block of its own, and an input that ends inside a record is an error.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/support/tool_run.h"
@@ -12,29 +10,18 @@
 namespace {
 
 using kova::testing::examplePath;
+using kova::testing::fileContent;
 using kova::testing::runKova;
+using kova::testing::tempFile;
 using kova::testing::ToolRun;
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string file(const std::string& name, const std::string& content) {
-  std::string path = ::testing::TempDir() + name;
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
-}
 
 TEST(VarbinBlocks, AnyBlockSizeGivesTheRowsOfOneBlock) {
   const std::string doc = examplePath("sensors.varbin.xml");
-  const std::string records = slurp(examplePath("sensors.varbin"));
+  const std::string records = fileContent(examplePath("sensors.varbin"));
   ASSERT_GT(records.size(), 100u);
   std::string many;
   for (int i = 0; i < 40; ++i) many += records;
-  const std::string data = file("many.varbin", many);
+  const std::string data = tempFile("many.varbin", many);
   const ToolRun whole = runKova("rip " + doc + " " + data + " --format jsonl --block-size 64M");
   ASSERT_EQ(whole.exit, 0);
   ASSERT_FALSE(whole.out.empty());
@@ -49,8 +36,8 @@ TEST(VarbinBlocks, AnyBlockSizeGivesTheRowsOfOneBlock) {
 }
 
 TEST(VarbinBlocks, InputEndingInsideARecordIsReported) {
-  const std::string records = slurp(examplePath("sensors.varbin"));
-  const std::string data = file("cut.varbin", records.substr(0, records.size() - 3));
+  const std::string records = fileContent(examplePath("sensors.varbin"));
+  const std::string data = tempFile("cut.varbin", records.substr(0, records.size() - 3));
   const ToolRun run = runKova(
       "rip " + examplePath("sensors.varbin.xml") + " " + data + " --format none --block-size 7",
       true);

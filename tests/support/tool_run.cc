@@ -1,8 +1,11 @@
 #include "tests/support/tool_run.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace kova::testing {
 
@@ -22,6 +25,19 @@ ToolRun runKova(const std::string& arguments, bool withErrors) {
 
 std::string examplePath(const std::string& name) {
   return std::string(KOVA_SOURCE_DIR) + "/examples/" + name;
+}
+
+std::string tempFile(const std::string& name, const std::string& content) {
+  std::string path = ::testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+std::string fileContent(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 }  // namespace kova::testing

@@ -17,4 +17,11 @@ ToolRun runKova(const std::string& arguments, bool withErrors = false);
 // The path of a file in examples/.
 std::string examplePath(const std::string& name);
 
+// Writes content to a file of that name in the test's temporary folder and
+// returns its path.
+std::string tempFile(const std::string& name, const std::string& content);
+
+// The whole content of the file at path ("" when it cannot be read).
+std::string fileContent(const std::string& path);
+
 }  // namespace kova::testing

@@ -1,5 +1,6 @@
-// The end-of-input halves of the CLF parser and of the transcoding front end,
-// which flushPending calls. Both work on a bound ripper of a text table.
+// The end of a ripper's input: flushPending (declared in row_block.h, in
+// end_of_input.cc) and the end-of-input halves of the CLF parser and of the
+// transcoding front end that it calls. All work on a bound ripper.
 #pragma once
 
 #include <cstdint>

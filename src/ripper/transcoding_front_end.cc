@@ -12,7 +12,7 @@
 // Bytes that are not valid text of the encoding are replaced by the host's
 // substitute and the block is parsed all the same: one truncation is counted
 // for each block in which the host reported a substitution.
-#include "src/ripper/newline_block.h"
+#include "src/ripper/end_of_input.h"
 
 #include <algorithm>
 #include <cstring>

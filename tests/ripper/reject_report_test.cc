@@ -1,0 +1,138 @@
+// kRipperReportRejects: the module hands the host every value it stores
+// null or cut, with its column, its row among the rows of the call, its
+// offset in the input and the field's text; the rows and the truncation
+// count stay those of a ripper without the option, however the input is cut.
+#include <cstdarg>
+#include <string>
+#include <vector>
+
+#include "tests/support/ripper_fixture.h"
+#include "tests/support/rows.h"
+
+namespace kova::testing {
+namespace {
+
+// A KovaRejectDiagnostics that records each reject as
+// "row:column:reason:offset:text", rows counted from the start of the input.
+struct Recorder {
+  KovaRejectDiagnostics abi;
+  KovaDiagnostics* forward;
+  uint64_t rowsBefore = 0;
+  std::vector<std::string> seen;
+
+  static void log(KovaDiagnostics* self, int32_t level, const char16_t* format, int64_t length,
+                  va_list args) {
+    KovaDiagnostics* forward = reinterpret_cast<Recorder*>(self)->forward;
+    forward->ops->log(forward, level, format, length, args);
+  }
+  static void status(KovaDiagnostics* self, int32_t level, KovaStatus code) {
+    KovaDiagnostics* forward = reinterpret_cast<Recorder*>(self)->forward;
+    forward->ops->reportStatus(forward, level, code);
+  }
+  static void reject(KovaRejectDiagnostics* self, KovaRipper*, const KovaReject* r) {
+    auto* recorder = reinterpret_cast<Recorder*>(self);
+    recorder->seen.push_back(
+        std::to_string(recorder->rowsBefore + r->row) + ":" + std::to_string(r->column) + ":" +
+        std::to_string(r->reason) + ":" + std::to_string(r->fieldOffset) + ":" +
+        std::string(reinterpret_cast<const char*>(r->field), size_t(r->fieldLength)));
+  }
+  explicit Recorder(KovaDiagnostics* to) : forward(to) {
+    static const KovaDiagnosticsOps kOps = {&Recorder::log, &Recorder::status};
+    abi.base.ops = &kOps;
+    abi.reject = &Recorder::reject;
+  }
+};
+
+class RejectReportTest : public RipperTest {
+ protected:
+  KovaObject* ordersTable(uint8_t qualifier) {
+    KovaObject* table = newTable(kRecfmDelimited, kEncodingUtf8);
+    table->textqual = qualifier;
+    addColumn(table, u"n", kTypeInt);
+    addColumn(table, u"s", kTypeVarchar, 3);
+    addColumn(table, u"d", kTypeDecimal, 4, 1);
+    return table;
+  }
+  KovaRipper* reporting(KovaObject* table, Recorder* recorder, uint32_t flags = 0) {
+    KovaRipperOptions options{};
+    options.flags = flags | kRipperReportRejects;
+    KovaRipper* ripper = extension()->createRipper(table, &options, &recorder->abi.base);
+    EXPECT_NE(ripper, nullptr);
+    if (!ripper) return nullptr;
+    EXPECT_NE(ripper->ops.describe(ripper), nullptr);
+    EXPECT_EQ(ripper->ops.bind(ripper), kStatusOk);
+    return ripper;
+  }
+  // Rips input cut at the given points, counting rows across calls.
+  std::vector<std::string> ripCut(KovaRipper* ripper, Recorder* recorder, std::string_view input,
+                                  const std::vector<size_t>& cuts) {
+    std::vector<std::string> rows;
+    size_t from = 0;
+    auto take = [&](uint8_t* block, int32_t count) {
+      for (int32_t r = 0; r < count; ++r) rows.push_back(renderRow(ripper, block + r * ripper->rowLength));
+      recorder->rowsBefore += uint64_t(count);
+    };
+    std::vector<size_t> ends = cuts;
+    ends.push_back(input.size());
+    for (size_t to : ends) {
+      uint8_t* block = nullptr;
+      int32_t count = 0;
+      EXPECT_EQ(ripper->ops.ripBlock(ripper, reinterpret_cast<const uint8_t*>(input.data() + from),
+                                     int64_t(to - from), &block, &count),
+                kStatusOk);
+      take(block, count);
+      from = to;
+    }
+    uint8_t* block = nullptr;
+    int32_t count = 0;
+    EXPECT_EQ(ripper->ops.flushPending(ripper, &block, &count), kStatusOk);
+    take(block, count);
+    return rows;
+  }
+};
+
+TEST_F(RejectReportTest, EveryRejectNamesItsRowColumnReasonAndOffsetAtEveryCut) {
+  // Row 1: not a number, cut text, a decimal out of range; row 2 clean; the
+  // last record has no line end and a cut qualified text.
+  const std::string input = "x,abcd,123456\n7,ab,1.5\n8,\"q\"\"rs\"";
+  const std::vector<std::string> expected = {
+      "0:0:1:0:x", "0:1:3:2:abcd", "0:2:2:7:123456", "2:1:3:26:q\"rs"};
+  KovaObject* table = ordersTable('"');
+  KovaRipper* plain = bound(table);
+  ASSERT_NE(plain, nullptr);
+  const std::vector<std::string> plainRows = ripBlocks(plain, {input});
+  const uint32_t plainTruncations = plain->truncations;
+  for (size_t cut = 0; cut <= input.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    Recorder recorder(diagnostics().get());
+    KovaRipper* ripper = reporting(table, &recorder);
+    ASSERT_NE(ripper, nullptr);
+    EXPECT_EQ(ripCut(ripper, &recorder, input, {cut}), plainRows);
+    EXPECT_EQ(ripper->truncations, plainTruncations);
+    EXPECT_EQ(recorder.seen, expected);
+    ripper->ops.destroy(ripper);
+  }
+}
+
+TEST_F(RejectReportTest, RowImagesReportCutsOnlyAndFixedRippersNothing) {
+  Recorder recorder(diagnostics().get());
+  KovaObject* table = ordersTable(0);
+  KovaRipper* image = reporting(table, &recorder, kRipperRowImage);
+  ASSERT_NE(image, nullptr);
+  ripCut(image, &recorder, "x,abcd,1\n", {});
+  EXPECT_EQ(recorder.seen, (std::vector<std::string>{"0:1:3:2:abcd"}));
+  image->ops.destroy(image);
+
+  Recorder fixedRecorder(diagnostics().get());
+  KovaObject* fixed = newTable(kRecfmFixed, kEncodingUtf8);
+  fixed->reclen = 4;
+  addColumn(fixed, u"s", kTypeChar, 2);
+  KovaRipper* ripper = reporting(fixed, &fixedRecorder);
+  ASSERT_NE(ripper, nullptr);
+  ripCut(ripper, &fixedRecorder, "abcdefgh", {});
+  EXPECT_TRUE(fixedRecorder.seen.empty());
+  ripper->ops.destroy(ripper);
+}
+
+}  // namespace
+}  // namespace kova::testing
