@@ -87,14 +87,7 @@ int64_t wideCut(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
   if (fieldToWideInput(ripper, state, text, n, u"charInformat[1]", &units) != kStatusOk) {
     return -1;
   }
-  bool cut = false;
-  if (units > state->charLength) {
-    units = wholeUnits(ripper->wideInput, units, state->charLength);
-    cut = true;
-  }
-  int64_t stored = storeWide(state, ripper->wideInput, units, destination, capacity, &cut);
-  if (cut) ++ripper->truncations;
-  return stored;
+  return storeWideText(ripper, state, ripper->wideInput, units, destination, capacity);
 }
 
 // A column without a character length that has a character informat.
@@ -104,38 +97,8 @@ int64_t throughInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_
   if (fieldToWideInput(ripper, state, text, n, u"charInformat[2]", &units) != kStatusOk) {
     return -1;
   }
-  // The informat's capacity is 32-bit: a larger value area is offered only
-  // its first 4 GiB.
-  const uint64_t room = formatCapacityOf(capacity > 0 ? uint64_t(capacity) : 0);
-  const uint64_t need = 2 * room;
-  if (need > ripper->wideScratchSize) {
-    const uint64_t size = (need + 1023) & ~uint64_t(1023);
-    void* grown = poolResize(ripper->pool, ripper->wideScratch, size);
-    if (!grown) {
-      logAllocationFailure(ripper->diagnostics, u"charInformat[3]", int64_t(size));
-      return -1;
-    }
-    ripper->wideScratch = static_cast<char16_t*>(grown);
-    ripper->wideScratchSize = size;
-  }
-  KovaFormatObject* informat = state->formatObject;
-  // A text longer than the informat's input length can say is not converted.
-  if (!setFormatInput(informat, ripper->wideInput, units)) return -1;
-  informat->width = formatWidthOf(units);
-  // A failing informat reports nothing: an empty value, never the length of
-  // an earlier field.
-  setFormatOutput(informat, ripper->wideScratch, room);
-  if (informat->run) (void)informat->run(informat, 0);
-  const uint64_t m = std::min<uint64_t>(informat->outputLength, room);
-  if (informat->outputKind != kFormatKindWide) {
-    // Bytes (or anything else) the informat delivered: as they are.
-    return copyWithCut(ripper, state, reinterpret_cast<const uint8_t*>(ripper->wideScratch), m,
-                       destination, capacity);
-  }
-  bool cut = false;
-  int64_t stored = storeWide(state, ripper->wideScratch, m, destination, capacity, &cut);
-  if (cut) ++ripper->truncations;
-  return stored;
+  return wideThroughInformat(ripper, state, ripper->wideInput, units, destination, capacity,
+                             u"charInformat[3]");
 }
 
 // Widens n bytes into 16-bit units while they are ASCII; false (with part
@@ -287,6 +250,55 @@ int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* 
     return utf8Cut(ripper, charLength, text, length, destination, capacity);
   }
   return wideCut(ripper, state, text, length, destination, capacity);
+}
+
+int64_t wideThroughInformat(KovaRipper* ripper, KovaColumnState* state, const char16_t* text,
+                            uint64_t units, uint8_t* destination, int64_t capacity,
+                            std::u16string_view label) {
+  // The informat's capacity is 32-bit: a larger value area is offered only
+  // its first 4 GiB.
+  const uint64_t room = formatCapacityOf(capacity > 0 ? uint64_t(capacity) : 0);
+  const uint64_t need = 2 * room;
+  if (need > ripper->wideScratchSize) {
+    const uint64_t size = (need + 1023) & ~uint64_t(1023);
+    void* grown = poolResize(ripper->pool, ripper->wideScratch, size);
+    if (!grown) {
+      logAllocationFailure(ripper->diagnostics, label, int64_t(size));
+      return -1;
+    }
+    ripper->wideScratch = static_cast<char16_t*>(grown);
+    ripper->wideScratchSize = size;
+  }
+  KovaFormatObject* informat = state->formatObject;
+  // A text longer than the informat's input length can say is not converted.
+  if (!setFormatInput(informat, text, units)) return -1;
+  informat->width = formatWidthOf(units);
+  // A failing informat reports nothing: an empty value, never the length of
+  // an earlier field.
+  setFormatOutput(informat, ripper->wideScratch, room);
+  if (informat->run) (void)informat->run(informat, 0);
+  const uint64_t m = std::min<uint64_t>(informat->outputLength, room);
+  if (informat->outputKind != kFormatKindWide) {
+    // Bytes (or anything else) the informat delivered: as they are.
+    return copyWithCut(ripper, state, reinterpret_cast<const uint8_t*>(ripper->wideScratch), m,
+                       destination, capacity);
+  }
+  bool cut = false;
+  int64_t stored = storeWide(state, ripper->wideScratch, m, destination, capacity, &cut);
+  if (cut) ++ripper->truncations;
+  return stored;
+}
+
+int64_t storeWideText(KovaRipper* ripper, const KovaColumnState* state, const char16_t* text,
+                      uint64_t units, uint8_t* destination, int64_t capacity) {
+  bool cut = false;
+  if (state->charLength != 0 && units > state->charLength) {
+    units = wholeUnits(text, units, state->charLength);
+    cut = true;
+  }
+  int64_t stored = storeWide(state, text, units, destination, capacity, &cut);
+  if (cut) ++ripper->truncations;
+  return stored;
 }
 
 }  // namespace kova

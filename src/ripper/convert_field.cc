@@ -85,16 +85,7 @@ void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
 bool readInteger(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes, uint32_t n,
                  int64_t* value) {
   if (state->formatObject) {
-    double v = numInformat(ripper, state, bytes, n);
-    if (isMissing(v)) return false;
-    // Truncation toward zero is defined only inside the 64-bit range (this
-    // also refuses NaN and infinities).
-    if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) {
-      ++ripper->truncations;
-      return false;
-    }
-    *value = static_cast<int64_t>(v);
-    return true;
+    return informatInteger(ripper, numInformat(ripper, state, bytes, n), value);
   }
   KovaEncodingHandle* handle = state->sourceHandle;
   if (!handle) return false;
@@ -116,43 +107,9 @@ bool storeInteger(uint8_t* at, int64_t value) {
 
 void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
                     const uint8_t* bytes, uint32_t n) {
-  const KovaLayoutEntry* entry = state->typedEntry;
   int64_t value = 0;
-  if (readInteger(ripper, state, bytes, n, &value)) {
-    uint8_t* at = row + entry->dataOffset;
-    bool stored;
-    switch (entry->storageType) {
-      case kStorageInt8: stored = storeInteger<int8_t>(at, value); break;
-      case kStorageInt16: stored = storeInteger<int16_t>(at, value); break;
-      case kStorageInt32: stored = storeInteger<int32_t>(at, value); break;
-      default: stored = storeInteger<int64_t>(at, value); break;
-    }
-    if (stored) {
-      writeIndicator(row, entry, int64_t(entry->octetLength));
-      return;
-    }
-    ++ripper->truncations;
-  }
-  writeIndicator(row, entry, nullIndicator(ripper, entry));
-}
-
-void convertDecimal(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                    const uint8_t* bytes, uint32_t n) {
-  const KovaLayoutEntry* entry = state->typedEntry;
-  writeIndicator(row, entry, nullIndicator(ripper, entry));
-  const KovaColumn* column = state->column;
-  DecimalValue value;
-  // Precision and scale are the column's character and byte lengths, each
-  // taken as a byte (the scale signed).
-  KovaStatus status = parseDecimal(reinterpret_cast<const char*>(bytes), n, false,
-                                   static_cast<uint8_t>(column->charlength),
-                                   static_cast<int8_t>(column->bytelength), &value);
-  if (status != kStatusOk) {
-    ++ripper->truncations;
-    return;
-  }
-  std::memcpy(row + entry->dataOffset, &value, kDecimalSize);
-  writeIndicator(row, entry, kDecimalSize);
+  const bool read = readInteger(ripper, state, bytes, n, &value);
+  storeIntegerColumn(ripper, state->typedEntry, row, read ? &value : nullptr);
 }
 
 void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
@@ -188,7 +145,7 @@ void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
       convertInteger(ripper, state, row, bytes, n);
       return;
     case kStorageDecimal:
-      convertDecimal(ripper, state, row, bytes, n);
+      convertDecimalText(ripper, state, row, reinterpret_cast<const char*>(bytes), n);
       return;
     default:  // no value of this kind comes from text: the column stays null
       return;
@@ -196,6 +153,56 @@ void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
 }
 
 }  // namespace
+
+bool informatInteger(KovaRipper* ripper, double v, int64_t* value) {
+  if (isMissing(v)) return false;
+  // Truncation toward zero is defined only inside the 64-bit range (this
+  // also refuses NaN and infinities).
+  if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) {
+    ++ripper->truncations;
+    return false;
+  }
+  *value = static_cast<int64_t>(v);
+  return true;
+}
+
+void storeIntegerColumn(KovaRipper* ripper, const KovaLayoutEntry* entry, uint8_t* row,
+                        const int64_t* value) {
+  if (value) {
+    uint8_t* at = row + entry->dataOffset;
+    bool stored;
+    switch (entry->storageType) {
+      case kStorageInt8: stored = storeInteger<int8_t>(at, *value); break;
+      case kStorageInt16: stored = storeInteger<int16_t>(at, *value); break;
+      case kStorageInt32: stored = storeInteger<int32_t>(at, *value); break;
+      default: stored = storeInteger<int64_t>(at, *value); break;
+    }
+    if (stored) {
+      writeIndicator(row, entry, int64_t(entry->octetLength));
+      return;
+    }
+    ++ripper->truncations;
+  }
+  writeIndicator(row, entry, nullIndicator(ripper, entry));
+}
+
+void convertDecimalText(KovaRipper* ripper, const KovaColumnState* state, uint8_t* row,
+                        const char* text, uint32_t n) {
+  const KovaLayoutEntry* entry = state->typedEntry;
+  writeIndicator(row, entry, nullIndicator(ripper, entry));
+  const KovaColumn* column = state->column;
+  DecimalValue value;
+  // Precision and scale are the column's character and byte lengths, each
+  // taken as a byte (the scale signed).
+  KovaStatus status = parseDecimal(text, n, false, static_cast<uint8_t>(column->charlength),
+                                   static_cast<int8_t>(column->bytelength), &value);
+  if (status != kStatusOk) {
+    ++ripper->truncations;
+    return;
+  }
+  std::memcpy(row + entry->dataOffset, &value, kDecimalSize);
+  writeIndicator(row, entry, kDecimalSize);
+}
 
 KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
                         const uint8_t* bytes, uint32_t length) {

@@ -54,6 +54,49 @@ double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* te
 int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
                         uint32_t n, uint8_t* destination, int64_t capacity);
 
+// Stores a 64-bit integer into the integer column of entry and writes the
+// indicator: the slot's length when value is given and fits the slot, else
+// the null indicator (a value outside the slot's range counts as a
+// truncation).
+void storeIntegerColumn(KovaRipper* ripper, const KovaLayoutEntry* entry, uint8_t* row,
+                        const int64_t* value);
+
+// An informat's double as an integer, truncated toward zero. False for the
+// missing value, and (counted as a truncation) for NaN, infinities and
+// values outside the 64-bit range.
+bool informatInteger(KovaRipper* ripper, double v, int64_t* value);
+
+// Parses n bytes of decimal text into the DECIMAL column of state, with the
+// column's precision and scale, and writes the indicator (the decimal's 19
+// bytes, or null for a text that is no decimal of that size, counted).
+void convertDecimalText(KovaRipper* ripper, const KovaColumnState* state, uint8_t* row,
+                        const char* text, uint32_t n);
+
+// ---- 16-bit text values (JSON and XML records) -----------------------------
+
+// convertWideValue: stores units 16-bit units of text into column `column`
+// of row, by the column's layout entry (typed or row-image), through its
+// informat when one is bound. A column past the table or without a layout
+// entry is left alone. Values that cannot be read leave the column null (or
+// missing) and count as truncations; nothing fails: always kStatusOk.
+KovaStatus convertWideValue(KovaRipper* ripper, uint8_t* row, uint32_t column,
+                            const char16_t* text, int64_t units);
+
+// Runs the column's character informat over units of 16-bit text into
+// wideScratch (grown to twice the capacity; a failed growth logs label) and
+// stores its output into destination, cut to the capacity and counted.
+// Returns the bytes stored, or -1 when the scratch could not be had.
+int64_t wideThroughInformat(KovaRipper* ripper, KovaColumnState* state, const char16_t* text,
+                            uint64_t units, uint8_t* destination, int64_t capacity,
+                            std::u16string_view label);
+
+// Stores units of 16-bit text into a character area: cut to the column's
+// character length (when it has one) and to the capacity on whole
+// characters, one truncation counted for a cut value. Returns the bytes
+// stored.
+int64_t storeWideText(KovaRipper* ripper, const KovaColumnState* state, const char16_t* text,
+                      uint64_t units, uint8_t* destination, int64_t capacity);
+
 // ---- 16-bit text scratch ---------------------------------------------------
 
 // Converts n field bytes into wideInput (grown to n units when it is smaller;
