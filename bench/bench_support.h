@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "kova/extension.h"
 #include "runtime/kernel/host.h"
@@ -23,6 +26,32 @@ inline KovaExtensionObject* startModule(runtime::Host& host) {
     std::abort();
   }
   return extension;
+}
+
+// The folder of the benchmark sources, bench/.
+inline std::string benchDir() {
+  std::string file = __FILE__;
+  return file.substr(0, file.find_last_of('/'));
+}
+
+// The whole file, or an empty text when it cannot be read.
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// A new instance filled from the metadata document bench/NAME; aborts when
+// it cannot be read.
+inline KovaObject* readTable(KovaExtensionObject* extension, const char* name) {
+  KovaObject* object = extension->createInstance(extension, nullptr, nullptr, nullptr);
+  std::string xml = slurp(benchDir() + "/" + name);
+  if (!object || object->extension->readXml(object, xml.data(), int64_t(xml.size()), nullptr)) {
+    std::fprintf(stderr, "cannot read %s\n", name);
+    std::abort();
+  }
+  return object;
 }
 
 }  // namespace kova::bench

@@ -224,6 +224,8 @@ typedef struct KovaJsonState {
   char16_t* pendingText;
   int64_t pendingLength;
   int64_t pendingCapacity;
+  int32_t objectDepth;                /* objects open in the current record (0: none) */
+  uint32_t reserved1;
 } KovaJsonState;
 
 typedef struct KovaXmlState {

@@ -239,7 +239,7 @@ class JsonParser {
                                        : inputOffset_ + blockLength_;
     }
     static constexpr std::u16string_view kFormat =
-        u"JSON input: byte %lld (line %lld, column %lld): %.*s";
+        u"JSON input: near byte %lld (line %lld, column %lld): %.*s";
     log(kFormat, static_cast<long long>(offset), static_cast<long long>(line + 1),
         static_cast<long long>(column + 1), int(text.size()), text.data());
     return failure_ = kStatusJsonParse;

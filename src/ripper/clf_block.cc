@@ -19,27 +19,6 @@ namespace kova {
 namespace {
 
 constexpr std::u16string_view kFragmentLabel = u"newlineRipBlockUTF8";
-constexpr std::u16string_view kBlockLabel = u"ensureBlockSize";
-
-// Resizes rowBlock to rows rows (earlier rows kept unless discard).
-KovaStatus sizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard) {
-  uint64_t size = 0;
-  if (rows > uint64_t(std::numeric_limits<int32_t>::max()) ||
-      __builtin_mul_overflow(rows, ripper->rowLength, &size)) {
-    logAllocationFailure(ripper->diagnostics, kBlockLabel, std::numeric_limits<int32_t>::max());
-    return kStatusNoMemory;
-  }
-  // A row of no bytes still needs a block to point at.
-  void* block = poolResize(ripper->pool, ripper->rowBlock, size ? size : 1, discard);
-  if (!block) {
-    logAllocationFailure(ripper->diagnostics, kBlockLabel,
-                         int64_t(std::min<uint64_t>(size, std::numeric_limits<int32_t>::max())));
-    return kStatusNoMemory;
-  }
-  ripper->rowBlock = static_cast<uint8_t*>(block);
-  ripper->blockCapacity = static_cast<int32_t>(rows);
-  return kStatusOk;
-}
 
 }  // namespace
 

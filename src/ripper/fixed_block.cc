@@ -23,23 +23,7 @@ namespace {
 // Makes rowBlock hold at least rows rows; its old rows need not be kept.
 KovaStatus ensureBlockSize(KovaRipper* ripper, int64_t rows) {
   if (rows <= ripper->blockCapacity) return kStatusOk;
-  uint64_t size = 0;
-  if (rows > std::numeric_limits<int32_t>::max() ||
-      __builtin_mul_overflow(uint64_t(rows), ripper->rowLength, &size)) {
-    logAllocationFailure(ripper->diagnostics, u"ensureBlockSize", std::numeric_limits<int32_t>::max());
-    return kStatusNoMemory;
-  }
-  void* block = poolResize(ripper->pool, ripper->rowBlock, size, true);
-  if (!block) {
-    logAllocationFailure(ripper->diagnostics, u"ensureBlockSize",
-                         size > uint64_t(std::numeric_limits<int32_t>::max())
-                             ? std::numeric_limits<int32_t>::max()
-                             : int64_t(size));
-    return kStatusNoMemory;
-  }
-  ripper->rowBlock = static_cast<uint8_t*>(block);
-  ripper->blockCapacity = static_cast<int32_t>(rows);
-  return kStatusOk;
+  return sizeRowBlock(ripper, uint64_t(rows), true);
 }
 
 // Makes fragment able to hold one whole record, keeping what it holds.

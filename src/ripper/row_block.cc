@@ -43,6 +43,25 @@ void clearRow(const KovaRipper* ripper, uint8_t* row) {
   }
 }
 
+KovaStatus sizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard) {
+  static constexpr std::u16string_view kLabel = u"ensureBlockSize";
+  uint64_t size = 0;
+  if (rows > uint64_t(std::numeric_limits<int32_t>::max()) ||
+      __builtin_mul_overflow(rows, ripper->rowLength, &size)) {
+    logAllocationFailure(ripper->diagnostics, kLabel, loggedSize(UINT64_MAX));
+    return kStatusNoMemory;
+  }
+  // A row of no bytes still needs a block to point at.
+  void* block = poolResize(ripper->pool, ripper->rowBlock, size ? size : 1, discard);
+  if (!block) {
+    logAllocationFailure(ripper->diagnostics, kLabel, loggedSize(size));
+    return kStatusNoMemory;
+  }
+  ripper->rowBlock = static_cast<uint8_t*>(block);
+  ripper->blockCapacity = static_cast<int32_t>(rows);
+  return kStatusOk;
+}
+
 uint8_t* initBlock(KovaRipper* ripper, int64_t n) {
   ripper->rowsInBlock = 0;
   if (n < 1) n = 1;
@@ -93,6 +112,9 @@ KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
   if (rows) *rows = ripper->rowBlock;
   if (status != kStatusOk) return status;
   if (ripper->table->recfm == kRecfmClf) return flushClfLine(ripper, rows, rowCount);
+  if (ripper->table->recfm == kRecfmJson && !ripper->output && ripper->bound) {
+    return jsonFinish(ripper);
+  }
   if (ripper->table->recfm == kRecfmFixed) {
     fixedDropPartialRecord(ripper);
     return kStatusOk;

@@ -17,6 +17,12 @@ namespace kova {
 // line names "initBlock[1]" (a carried row) or "initBlock[2]".
 uint8_t* initBlock(KovaRipper* ripper, int64_t n);
 
+// Resizes rowBlock to rows rows, keeping the earlier rows unless discard is
+// set, and sets blockCapacity. kStatusNoMemory (after the level-4 line
+// labelled "ensureBlockSize") when it cannot be had; the block is then as
+// it was.
+KovaStatus sizeRowBlock(KovaRipper* ripper, uint64_t rows, bool discard);
+
 // Row-image mode: every byte a blank and every number slot the missing
 // value. Typed mode: every indicator null (-1, or -88 for a DOUBLE with
 // nullAsMissing); the value bytes are left as they are.

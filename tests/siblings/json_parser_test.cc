@@ -216,7 +216,7 @@ TEST_F(JsonParserTest, BadAndUnfinishedInputIsReportedWithItsPlace) {
   EXPECT_EQ(p->ops->parse(p, "{}", 2, 0), kStatusJsonParse);  // stays failed
   p->ops->destroyObject(p);
   ASSERT_EQ(diagnostics_.lines().size(), 1u);
-  EXPECT_TRUE(diagnostics_.contains("JSON input: byte 16 (line 2, column 9)", kLogError))
+  EXPECT_TRUE(diagnostics_.contains("JSON input: near byte 16 (line 2, column 9)", kLogError))
       << diagnostics_.lines()[0].utf8();
 
   // In UTF-16 the offset counts the input's bytes.
@@ -228,14 +228,14 @@ TEST_F(JsonParserTest, BadAndUnfinishedInputIsReportedWithItsPlace) {
   }
   Recorder wide;
   EXPECT_EQ(run(wide, utf16, {5}, 21), kStatusJsonParse);
-  EXPECT_TRUE(diagnostics_.contains("byte 22 (line 2, column 2)", kLogError))
+  EXPECT_TRUE(diagnostics_.contains("near byte 22 (line 2, column 2)", kLogError))
       << diagnostics_.lines()[0].utf8();
 
   // A stream that ends inside a value fails at its end.
   diagnostics_.clear();
   Recorder open;
   EXPECT_EQ(run(open, "{\"a\":1}\n{\"b\":[1,", {}), kStatusJsonParse);
-  EXPECT_TRUE(diagnostics_.contains("byte 16 (line 2, column 9)", kLogError))
+  EXPECT_TRUE(diagnostics_.contains("near byte 16 (line 2, column 9)", kLogError))
       << diagnostics_.lines()[0].utf8();
 }
 
