@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "kova/extension.h"
 #include "runtime/kernel/host.h"
 
@@ -28,10 +30,19 @@ inline KovaExtensionObject* startModule(runtime::Host& host) {
   return extension;
 }
 
-// The folder of the benchmark sources, bench/.
+// The folder of the benchmark sources, bench/. The build may name this
+// header relative to the build folder, two levels above the program.
 inline std::string benchDir() {
   std::string file = __FILE__;
-  return file.substr(0, file.find_last_of('/'));
+  std::string dir = file.substr(0, file.find_last_of('/'));
+  if (!dir.empty() && dir[0] == '/') return dir;
+  char exe[4096];
+  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n <= 0) return dir;
+  std::string build(exe, size_t(n));
+  build = build.substr(0, build.find_last_of('/'));
+  build = build.substr(0, build.find_last_of('/'));
+  return build + "/" + dir;
 }
 
 // The whole file, or an empty text when it cannot be read.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -191,20 +192,21 @@ class JsonParser {
     utf8Source_.resize(utf8_.size(), from);
   }
 
-  // Lines and the column (in characters) after a chunk that parsed.
+  // Lines and the column (in characters) after a chunk that parsed, for the
+  // place of a later error: line feeds found with memchr, characters
+  // counted after the last one only.
   void advancePosition(const unsigned char* chunk, size_t n) {
-    const size_t newlines = size_t(std::count(chunk, chunk + n, '\n'));
-    size_t from = 0;
-    if (newlines > 0) {
-      line_ += newlines;
-      column_ = 0;
-      from = size_t(static_cast<const unsigned char*>(std::memchr(chunk, '\n', n)) - chunk);
-      while (const void* next = std::memchr(chunk + from + 1, '\n', n - from - 1)) {
-        from = size_t(static_cast<const unsigned char*>(next) - chunk);
-      }
-      ++from;
+    const unsigned char* end = chunk + n;
+    const unsigned char* lineStart = nullptr;
+    for (const unsigned char* p = chunk;
+         (p = static_cast<const unsigned char*>(std::memchr(p, '\n', size_t(end - p))));) {
+      ++line_;
+      lineStart = ++p;
     }
-    for (size_t i = from; i < n; ++i) column_ += (chunk[i] & 0xC0) != 0x80;
+    if (lineStart) column_ = 0;
+    for (const unsigned char* p = lineStart ? lineStart : chunk; p < end; ++p) {
+      column_ += (*p & 0xC0) != 0x80;
+    }
   }
 
   // Logs where the input went wrong and fixes the failure: at bytes of the
@@ -264,10 +266,21 @@ class JsonParser {
 
   static JsonParser* self(void* context) { return static_cast<JsonParser*>(context); }
 
-  // The UTF-8 text as 16-bit units in text_.
+  // The UTF-8 text as 16-bit units in text_. ASCII, the common case, is
+  // widened eight bytes at a time.
   size_t widen(const unsigned char* s, size_t n) {
     if (text_.size() < n) text_.resize(std::max(n, 2 * text_.size()));
-    return utf8ToUtf16(reinterpret_cast<const char*>(s), n, text_.data());
+    char16_t* out = text_.data();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if (word & 0x8080808080808080ull) break;
+      for (size_t k = 0; k < 8; ++k) out[i + k] = char16_t(s[i + k]);
+    }
+    for (; i < n && s[i] < 0x80; ++i) out[i] = char16_t(s[i]);
+    if (i == n) return n;
+    return i + utf8ToUtf16(reinterpret_cast<const char*>(s + i), n - i, out + i);
   }
 
   static int onNull(void* context) {

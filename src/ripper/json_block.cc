@@ -40,13 +40,27 @@ inline uint8_t* openRow(KovaRipper* ripper) {
   return ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;
 }
 
-// The column a member name belongs to, or -2.
+// The column a member name belongs to, or -2. The column after the last
+// one matched is tried before the tree unless two columns share a tag
+// (bind sets kJsonNoColumnHints then).
 int32_t columnOfName(KovaRipper* ripper, const char16_t* name, uint32_t units) {
+  KovaJsonState& json = ripper->json;
+  const int32_t next = json.nextColumn;
+  if (next >= 0 && next < ripper->table->columnCount) {
+    const KovaColumnState& state = ripper->columns[next];
+    if (state.tagName && state.tagLength == units &&
+        std::memcmp(state.tagName, name, size_t(units) * 2) == 0) {
+      json.nextColumn = next + 1;
+      return next;
+    }
+  }
   KovaTree* tree = ripper->tagTree;
   if (!tree) return -2;
   const KovaTreeKey key = {name, units};
   const auto* state = static_cast<const KovaColumnState*>(tree->ops->findItem(tree, &key));
-  return state ? state->index : -2;
+  if (!state) return -2;
+  if (next != kJsonNoColumnHints) json.nextColumn = state->index + 1;
+  return state->index;
 }
 
 // Converts the text of a value into the current column of the open row;
@@ -157,6 +171,7 @@ KovaStatus jsonStartObject(KovaJsonCallbacks* table) {
   clearRow(ripper, openRow(ripper));
   ripper->rowStarted = 1;
   json.objectDepth = 1;
+  if (json.nextColumn != kJsonNoColumnHints) json.nextColumn = 0;
   json.currentColumn = -1;
   json.pendingLength = 0;
   return kStatusOk;
