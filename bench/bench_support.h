@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "kova/extension.h"
+#include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 
 extern "C" int32_t zrextver(KovaKernel* kernel, int64_t* major, int64_t* minor);
@@ -63,6 +64,29 @@ inline KovaObject* readTable(KovaExtensionObject* extension, const char* name) {
     std::abort();
   }
   return object;
+}
+
+// Rips data through a bound ripper in blocks of block bytes, then ends the
+// input with flushPending; rows receives the rows made. False when a block
+// or the end of the input fails.
+inline bool ripInBlocks(KovaRipper* ripper, const std::string& data, size_t block,
+                        uint64_t* rows) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
+  *rows = 0;
+  for (size_t at = 0; at < data.size(); at += block) {
+    uint8_t* out = nullptr;
+    int32_t count = 0;
+    const size_t n = data.size() - at < block ? data.size() - at : block;
+    if (ripper->ops.ripBlock(ripper, bytes + at, int64_t(n), &out, &count) != kStatusOk) {
+      return false;
+    }
+    *rows += uint64_t(count);
+  }
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  if (ripper->ops.flushPending(ripper, &out, &count) != kStatusOk) return false;
+  *rows += uint64_t(count);
+  return true;
 }
 
 }  // namespace kova::bench

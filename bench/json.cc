@@ -56,23 +56,8 @@ void BM_RipJsonTyped(benchmark::State& state) {
       state.SkipWithError("bind failed");
       break;
     }
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(s.data.data());
-    rows = 0;
-    for (size_t at = 0; at < s.data.size(); at += kBlock) {
-      uint8_t* out = nullptr;
-      int32_t count = 0;
-      size_t n = std::min(kBlock, s.data.size() - at);
-      if (ripper->ops.ripBlock(ripper, bytes + at, int64_t(n), &out, &count) != kStatusOk) {
-        state.SkipWithError("ripBlock failed");
-        break;
-      }
-      rows += uint64_t(count);
-      benchmark::DoNotOptimize(out);
-    }
-    uint8_t* out = nullptr;
-    int32_t count = 0;
-    if (ripper->ops.flushPending(ripper, &out, &count) != kStatusOk) {
-      state.SkipWithError("the input did not end cleanly");
+    if (!kova::bench::ripInBlocks(ripper, s.data, kBlock, &rows)) {
+      state.SkipWithError("the rip failed");
     }
     ripper->ops.destroy(ripper);
   }
