@@ -237,6 +237,9 @@ typedef struct KovaXmlState {
   char16_t* xmlText;
   int64_t xmlTextLength;
   int64_t xmlTextCapacity;
+  const KovaColumnState* lastStarted; /* the tag tree's item for the last start element, or null */
+  int32_t nextColumn;                 /* tried first for the next element name; -1 none */
+  uint32_t tagsUnique;                /* bind found every tag the tree's answer for its text */
 } KovaXmlState;
 
 /* Room kept for the JSON and XML parsers' state (they share it): 64 words.
@@ -268,7 +271,9 @@ typedef struct KovaRipperOps {
   KovaStatus (*writeRowsInto)(KovaRipper* burner, const uint8_t* rows, uint64_t ignored0,
                               uint32_t rowCount, uint8_t* destination, uint64_t ignored1,
                               uint64_t* dataLength);                           /* 8 */
-  /* End of input: a record left without its terminator, as one row. */
+  /* End of input: a record left without its terminator, as one row. XML
+   * tables: tells the parser the document is complete; the rows that
+   * completes, or the parser's status for a document that is not well-formed. */
   KovaStatus (*flushPending)(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount); /* 9 */
   uint32_t (*truncationCount)(KovaRipper* ripper);                             /* 10 */
   uint32_t (*reservedCount)(KovaRipper* ripper);                               /* 11 */

@@ -2,6 +2,13 @@
 // lengths in bytes. A parser takes one document in as many pieces as the
 // caller likes; after the document is complete or has failed it keeps
 // answering that outcome.
+//
+// expat rescans a token it could not finish from its first byte at every
+// piece, so a long attribute or comment arriving in small pieces would cost
+// time quadratic in its length. The parser therefore holds pieces back while
+// expat sits on an unfinished token and hands them over once they are at
+// least as long as that token: each byte is then rescanned a bounded number
+// of times, and what is held never exceeds the token itself.
 #include <expat.h>
 
 #include <algorithm>
@@ -15,6 +22,7 @@
 
 #include "runtime/kernel/host.h"
 #include "runtime/xml/utf8_to_utf16.h"
+#include "runtime/xml/xml_encoding.h"
 #include "runtime/xml/xml_objects.h"
 
 namespace kova::runtime {
@@ -22,6 +30,9 @@ namespace {
 
 // expat takes an int length; larger inputs go in pieces of this size.
 constexpr int64_t kLargestPiece = int64_t{1} << 26;
+// Unfinished tokens up to this size are rescanned at once: cheap, and it
+// keeps every event in the call whose bytes complete it.
+constexpr uint64_t kRescanBelow = 64 * 1024;
 
 void logLine(KovaDiagnostics* diagnostics, int32_t level, const char16_t* format,
              int64_t formatLength, ...) {
@@ -44,9 +55,14 @@ class XmlParser {
     if (expat_) XML_ParserFree(expat_);
   }
 
-  bool start(const char* encoding, std::u16string_view documentName) {
-    expat_ = XML_ParserCreate(encoding);
+  // defaultEncoding: the name of the encoding of documents that declare
+  // none, or null for UTF-8.
+  bool start(const char* defaultEncoding, std::u16string_view documentName) {
+    expat_ = XML_ParserCreate(nullptr);
     if (!expat_) return false;
+    defaultEncoding_ = defaultEncoding;
+    decided_ = defaultEncoding == nullptr;
+    XML_SetUnknownEncodingHandler(expat_, icuUnknownEncoding, nullptr);
     documentName_ = documentName.empty() ? std::u16string(u"XML document")
                                          : std::u16string(documentName);
     XML_SetUserData(expat_, this);
@@ -57,6 +73,7 @@ class XmlParser {
   }
 
   KovaXmlObject* abi() { return &abi_; }
+  const XmlParseError& error() const { return error_; }
   // abi_ is the first member: the object's address is the parser's.
   static XmlParser* of(KovaXmlObject* object) { return reinterpret_cast<XmlParser*>(object); }
 
@@ -74,6 +91,31 @@ class XmlParser {
     }
     if (length < 0 || (length > 0 && !bytes)) return kStatusNotSupported;
     const char* at = static_cast<const char*>(bytes);
+    if (!decided_) {
+      held_.append(at, size_t(length));
+      DeclaredEncoding declared = declaredEncoding(held_, final);
+      if (declared == DeclaredEncoding::kNeedMore) return kStatusOk;
+      if (declared == DeclaredEncoding::kNone) XML_SetEncoding(expat_, defaultEncoding_);
+      decided_ = true;
+      return feedHeld(final);
+    }
+    if (!held_.empty() || (!final && unparsed_ > kRescanBelow && uint64_t(length) < unparsed_)) {
+      held_.append(at, size_t(length));
+      if (!final && held_.size() < unparsed_) return kStatusOk;
+      return feedHeld(final);
+    }
+    return feed(at, length, final);
+  }
+
+  KovaStatus feedHeld(bool final) {
+    KovaStatus status = feed(held_.data(), int64_t(held_.size()), final);
+    held_.clear();
+    // A long token's bytes are not kept once expat has them.
+    if (held_.capacity() > kLargestPiece / 64) std::string().swap(held_);
+    return status;
+  }
+
+  KovaStatus feed(const char* at, int64_t length, bool final) {
     do {
       int64_t piece = std::min(length, kLargestPiece);
       bool last = piece == length;
@@ -85,8 +127,15 @@ class XmlParser {
       }
       at += piece;
       length -= piece;
+      fed_ += uint64_t(piece);
     } while (length > 0);
-    if (!final) return kStatusOk;
+    if (!final) {
+      // What expat keeps of an unfinished token: it begins where the last
+      // event ended.
+      XML_Index consumed = XML_GetCurrentByteIndex(expat_);
+      unparsed_ = consumed >= 0 && uint64_t(consumed) <= fed_ ? fed_ - uint64_t(consumed) : 0;
+      return kStatusOk;
+    }
     state_ = State::kComplete;
     return kStatusDocumentComplete;
   }
@@ -98,16 +147,21 @@ class XmlParser {
     XML_Error code = XML_GetErrorCode(expat_);
     if (code == XML_ERROR_NO_MEMORY) return failure_ = kStatusNoMemory;
     const XML_LChar* message = XML_ErrorString(code);
+    error_.message = message ? message : "unknown error";
+    error_.line = XML_GetCurrentLineNumber(expat_);
+    // expat counts columns from 0; people count them from 1.
+    error_.column = XML_GetCurrentColumnNumber(expat_) + 1;
+    XML_Index at = XML_GetCurrentByteIndex(expat_);
+    error_.byteOffset = at >= 0 ? uint64_t(at) : fed_;
+    error_.failed = true;
     std::u16string wide;
-    for (const XML_LChar* c = message ? message : "unknown error"; *c; ++c) {
+    for (const char* c = error_.message; *c; ++c) {
       wide += static_cast<char16_t>(static_cast<unsigned char>(*c));
     }
     static constexpr std::u16string_view kFormat = u"%.*s: line %d, column %d: %.*s";
-    // expat counts columns from 0; people count them from 1.
     logLine(diagnostics_, kLogError, kFormat.data(), int64_t(kFormat.size()),
-            int(documentName_.size()), documentName_.data(),
-            clampToInt(XML_GetCurrentLineNumber(expat_)),
-            clampToInt(XML_GetCurrentColumnNumber(expat_) + 1), int(wide.size()), wide.data());
+            int(documentName_.size()), documentName_.data(), clampToInt(error_.line),
+            clampToInt(error_.column), int(wide.size()), wide.data());
     return failure_ = kStatusNotSupported;
   }
 
@@ -201,7 +255,11 @@ class XmlParser {
       return self->failure_ = kStatusNoMemory;
     }
   }
+
+ public:
   static constexpr KovaXmlObjectOps kOps = {destroyObject, escape, parseOp};
+
+ private:
 
   KovaXmlObject abi_;
   Host* host_;
@@ -209,6 +267,12 @@ class XmlParser {
   KovaXmlCallbacks* callbacks_;
   XML_Parser expat_ = nullptr;
   std::u16string documentName_;
+  const char* defaultEncoding_ = nullptr;
+  bool decided_ = true;  // the default encoding has been applied, or was not needed
+  std::string held_;     // bytes not yet handed to expat
+  uint64_t fed_ = 0;     // bytes handed to expat
+  uint64_t unparsed_ = 0;  // of those, the unfinished token expat keeps
+  XmlParseError error_;
   State state_ = State::kOpen;
   KovaStatus failure_ = kStatusOk;
   KovaStatus callbackStatus_ = kStatusOk;
@@ -222,16 +286,16 @@ static_assert(std::is_standard_layout_v<XmlParser>);
 
 }  // namespace
 
+const XmlParseError* xmlParseError(const KovaXmlObject* object) {
+  if (!object || object->ops != &XmlParser::kOps) return nullptr;
+  const XmlParseError& error = XmlParser::of(const_cast<KovaXmlObject*>(object))->error();
+  return error.failed ? &error : nullptr;
+}
+
 KovaXmlObject* createXmlParser(Host& host, const KovaXmlConfig& config,
                                KovaDiagnostics* diagnostics) {
-  const char* encoding;
-  if (config.inputEncoding == kEncodingUtf8) {
-    encoding = "UTF-8";
-  } else if (config.inputEncoding == 0) {
-    encoding = nullptr;
-  } else {
-    return nullptr;
-  }
+  const char* encoding = defaultEncodingName(config.inputEncoding);
+  if (defaultIsNeeded(config.inputEncoding) && !encoding) return nullptr;
   if (config.callbackEncoding != kEncodingWide && config.callbackEncoding != 0) return nullptr;
   std::u16string_view name;
   if (config.documentName && config.documentNameLength > 0) {

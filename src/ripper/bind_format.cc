@@ -114,7 +114,26 @@ KovaStatus prepareXml(KovaRipper* ripper) {
   if (!ripper->recordBuffer) return kStatusNoMemory;
   ripper->recordBufferSize = kXmlGatherBytes;
   ripper->recordLength = 0;
-  return prepareTagTree(ripper);
+  status = prepareTagTree(ripper);
+  if (status != kStatusOk) return status;
+  // Elements mostly come in column order, and the block parser tries the
+  // column after the last one matched before the tree; that gives the
+  // tree's answer only when no two tags (the record's included) are alike.
+  xml.nextColumn = -1;
+  xml.tagsUnique = 1;
+  const KovaObject* table = ripper->table;
+  for (int32_t i = -1; i < table->columnCount; ++i) {
+    const char16_t* tag = i < 0 ? table->recordTag : ripper->columns[i].tagName;
+    if (!tag) continue;
+    const KovaTreeKey key = {tag, i < 0 ? uint32_t(table->recordTagLength)
+                                        : ripper->columns[i].tagLength};
+    const auto* found =
+        static_cast<const KovaColumnState*>(ripper->tagTree->ops->findItem(ripper->tagTree, &key));
+    if (!found || (i >= 0 && found != &ripper->columns[i]) || (i < 0 && found->index != -1)) {
+      xml.tagsUnique = 0;
+    }
+  }
+  return kStatusOk;
 }
 
 KovaStatus prepareJson(KovaRipper* ripper) {

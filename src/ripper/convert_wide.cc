@@ -46,7 +46,7 @@ double readWideNumber(KovaRipper* ripper, KovaColumnState* state, const char16_t
       }
     }
     // A text longer than the informat's input length can say is no number.
-    if (!setFormatInput(informat, text, uint64_t(units))) return kMissing;
+    if (units < 0 || !setFormatInput(informat, text, uint64_t(units))) return kMissing;
     informat->width = formatWidthOf(uint64_t(units));
     setFormatOutput(informat, &value, sizeof value);
     KovaStatus status = informat->run(informat, 0);

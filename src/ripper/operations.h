@@ -69,6 +69,11 @@ KovaStatus xmlCharacters(KovaXmlCallbacks* table, const char16_t* text, int32_t 
 KovaStatus xmlStartElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes,
                            int32_t attributeCount, const KovaXmlAttribute* attributes);
 KovaStatus xmlEndElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes);
+// End of input (from flushPending): the gathered first bytes, if any, are
+// parsed, and the parser is told the document is complete. Rows that this
+// completes come back; a document that is not well-formed (or ends inside a
+// record) answers the parser's status.
+KovaStatus xmlFlushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount);
 
 // ---- Field conversion (convert_field.cc) -----------------------------------
 // One field of text into column fieldNumber of row. Callers ignore the result.

@@ -65,7 +65,8 @@ inline void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t v
 }
 
 // Slot 9: for DELIMITED tables, a record left without its terminator becomes
-// one last row. kStatusNoMemory when the row cannot be had.
+// one last row. kStatusNoMemory when the row cannot be had. XML tables end
+// their document (xmlFlushPending).
 KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount);
 
 }  // namespace kova

@@ -233,7 +233,7 @@ TEST_F(XmlParserTest, ParserWithoutCallbacksStillChecksTheDocument) {
 TEST_F(XmlParserTest, BadRequestsAndConfigurationsAreRefused) {
   XmlRecorder recorder;
   EXPECT_EQ(makeParser(handle_, recorder, 999), nullptr);
-  EXPECT_EQ(makeParser(handle_, recorder, kEncodingWide), nullptr);
+  EXPECT_EQ(makeParser(handle_, recorder, 7), nullptr);
   KovaXmlConfig config{};
   config.inputEncoding = kEncodingUtf8;
   config.callbackEncoding = kEncodingUtf8;

@@ -19,6 +19,7 @@
 #include "tools/kova/byte_order_mark.h"
 #include "tools/kova/cli_support.h"
 #include "tools/kova/command.h"
+#include "tools/kova/parse_failure.h"
 #include "tools/kova/rip_output.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
@@ -195,8 +196,12 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
     KovaStatus status = ripper->ops.ripBlock(ripper, buffer.data(), int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
-      std::fprintf(stderr, "kova rip: %s: the block at offset %llu failed: %s\n", name.c_str(),
-                   static_cast<unsigned long long>(offset), statusText(status).c_str());
+      if (std::string fault = xmlParseFailure(ripper); !fault.empty()) {
+        std::fprintf(stderr, "kova rip: %s: %s\n", name.c_str(), fault.c_str());
+      } else {
+        std::fprintf(stderr, "kova rip: %s: the block at offset %llu failed: %s\n", name.c_str(),
+                     static_cast<unsigned long long>(offset), statusText(status).c_str());
+      }
       result = kExitFailed;
       break;
     }
@@ -209,7 +214,10 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
     KovaStatus status = ripper->ops.flushPending(ripper, &rows, &count);
-    if (status != kStatusOk) {
+    if (std::string fault = xmlParseFailure(ripper); !fault.empty()) {
+      std::fprintf(stderr, "kova rip: %s: %s\n", name.c_str(), fault.c_str());
+      result = kExitFailed;
+    } else if (status != kStatusOk) {
       std::fprintf(stderr, "kova rip: %s: the end of the input failed: %s\n", name.c_str(),
                    statusText(status).c_str());
       result = kExitFailed;
