@@ -61,19 +61,4 @@ KovaStatus JsonTest::ripOne(KovaRipper* ripper, std::string_view block, int32_t*
   return status;
 }
 
-std::string toUtf16Le(std::string_view utf8) {
-  std::string out;
-  for (char16_t u : u16(utf8)) {
-    out += char(u & 0xFF);
-    out += char(u >> 8);
-  }
-  return out;
-}
-
-std::string toLatin1(std::string_view utf8) {
-  std::string out;
-  for (char16_t u : u16(utf8)) out += char(u);
-  return out;
-}
-
 }  // namespace kova::testing

@@ -36,9 +36,4 @@ class JsonTest : public RipperTest {
                            uint8_t** rows = nullptr);
 };
 
-// The same JSON text in UTF-16LE (no byte order mark) or ISO-8859-1; the
-// text is UTF-8 and, for Latin-1, holds no character above U+00FF.
-std::string toUtf16Le(std::string_view utf8);
-std::string toLatin1(std::string_view utf8);
-
 }  // namespace kova::testing

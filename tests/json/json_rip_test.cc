@@ -43,8 +43,8 @@ TEST_F(JsonRipTest, EveryPartitionGivesTheRowsOfOneBlock) {
 TEST_F(JsonRipTest, Utf16AndLatin1TwinsGiveTheSameRows) {
   const std::vector<std::string> utf8 = rip(eventsTable(), {kRecords});
   ASSERT_EQ(utf8.size(), 5u);
-  const std::string utf16 = toUtf16Le(kRecords);
-  const std::string latin1 = toLatin1(kRecords);
+  const std::string utf16 = utf16Bytes(kRecords, false);
+  const std::string latin1 = latin1Bytes(kRecords);
   for (size_t step : {size_t(1), size_t(7), utf16.size()}) {
     std::vector<std::string_view> blocks16, blocks1;
     for (size_t at = 0; at < utf16.size(); at += step) {
