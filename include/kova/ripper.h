@@ -258,6 +258,7 @@ struct KovaJsonCallbacks {
                             uint32_t flags);
 };
 
+#define kJsonNoColumnHints INT32_MIN
 #define kJsonStringMemberName 0x1u
 #define kJsonStringMorePieces 0x2u
 
@@ -271,6 +272,9 @@ typedef struct KovaJsonState {
   char16_t* pendingText;
   int64_t pendingLength;
   int64_t pendingCapacity;
+  int32_t objectDepth;                /* objects open in the current record (0: none) */
+  int32_t nextColumn;                 /* tried first for the next member name; kJsonNoColumnHints:
+                                         two columns share a tag, the tree decides */
 } KovaJsonState;
 
 typedef struct KovaXmlState {

@@ -296,6 +296,19 @@ int64_t storeWideText(KovaRipper* ripper, const KovaColumnState* state, const ch
     units = wholeUnits(text, units, state->charLength);
     cut = true;
   }
+  // ASCII text into a UTF-8 row needs no transcoder.
+  if (state->fromWide && state->rowEncoding == kEncodingUtf8 && capacity > 0 &&
+      units <= uint64_t(capacity)) {
+    uint64_t i = 0;
+    while (i < units && text[i] < 0x80) {
+      destination[i] = uint8_t(text[i]);
+      ++i;
+    }
+    if (i == units) {
+      if (cut) ++ripper->truncations;
+      return int64_t(units);
+    }
+  }
   int64_t stored = storeWide(state, text, units, destination, capacity, &cut);
   if (cut) ++ripper->truncations;
   return stored;

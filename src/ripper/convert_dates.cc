@@ -202,8 +202,9 @@ bool readsLike(KovaFormatObject* informat, DateReader reader) {
 
 DateReader classify(const KovaColumnState* state) {
   KovaFormatObject* informat = state->formatObject;
+  // 16-bit values (JSON and XML) reach readDateText narrowed to ASCII.
   if (!informat || !informat->run || informat->inputKind != kFormatKindWide ||
-      state->fieldEncoding != kEncodingUtf8) {
+      (state->fieldEncoding != kEncodingUtf8 && state->fieldEncoding != kEncodingWide)) {
     return DateReader::kNone;
   }
   const DateReader reader = dateReaderNamed(state->formatName, state->formatNameLength);

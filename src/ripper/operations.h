@@ -66,6 +66,10 @@ KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
 // ---- JSON records (json_block.cc) ------------------------------------------
 KovaStatus jsonRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                         uint8_t** rows, int32_t* rowCount);
+// The end of the input (from flushPending): tells the parser no more bytes
+// come. kStatusJsonParse (after the parse-failure line) when the input
+// ended inside a record.
+KovaStatus jsonFinish(KovaRipper* ripper);
 KovaStatus jsonStartObject(KovaJsonCallbacks* table);
 KovaStatus jsonEndObject(KovaJsonCallbacks* table);
 KovaStatus jsonNullValue(KovaJsonCallbacks* table);

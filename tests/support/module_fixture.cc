@@ -119,4 +119,20 @@ std::string u8(std::u16string_view text) {
   return out;
 }
 
+std::string utf16Bytes(std::string_view utf8, bool bigEndian) {
+  std::string bytes;
+  for (char16_t c : u16(utf8)) {
+    const char high = char(c >> 8), low = char(c & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+std::string latin1Bytes(std::string_view utf8) {
+  std::string bytes;
+  for (char16_t c : u16(utf8)) bytes += char(c);
+  return bytes;
+}
+
 }  // namespace kova::testing

@@ -60,4 +60,9 @@ int forEachAllocationFailure(runtime::Host& host, const std::function<void(int n
 std::u16string u16(std::string_view utf8);
 std::string u8(std::u16string_view text);
 
+// UTF-8 text as the bytes of UTF-16 (no byte order mark) or of ISO-8859-1
+// (every character below U+0100), for twins of an input in other encodings.
+std::string utf16Bytes(std::string_view utf8, bool bigEndian);
+std::string latin1Bytes(std::string_view utf8);
+
 }  // namespace kova::testing

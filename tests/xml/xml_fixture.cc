@@ -35,20 +35,9 @@ KovaStatus XmlRipTest::ripOne(KovaRipper* ripper, std::string_view block, uint8_
 }
 
 std::string utf16Document(std::string_view text, bool bigEndian) {
-  std::u16string wide = u"\uFEFF" + u16(text);
-  std::string bytes;
-  for (char16_t c : wide) {
-    char high = char(c >> 8), low = char(c & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
-  return bytes;
+  return utf16Bytes("\xEF\xBB\xBF" + std::string(text), bigEndian);
 }
 
-std::string latin1Document(std::string_view text) {
-  std::string bytes;
-  for (char16_t c : u16(text)) bytes += char(c);
-  return bytes;
-}
+std::string latin1Document(std::string_view text) { return latin1Bytes(text); }
 
 }  // namespace kova::testing
