@@ -35,7 +35,7 @@ double readWideNumber(KovaRipper* ripper, KovaColumnState* state, const char16_t
     // The common date and time texts need not go through the informat.
     double value = kMissing;
     if (units <= int64_t(kMaxDateText)) {
-      if (const DateReader reader = dateReaderOf(state); reader != DateReader::kNone) {
+      if (const DateReader reader = dateReaderOf(ripper, state); reader != DateReader::kNone) {
         uint8_t narrow[kMaxDateText];
         int64_t i = 0;
         while (i < units && text[i] < 0x80) {

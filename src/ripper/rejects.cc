@@ -15,9 +15,12 @@ KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   const KovaStatus status = m->innerRipBlock(ripper, bytes, length, rows, rowCount);
   m->blockBegin = m->blockEnd = nullptr;
   if (length > 0) m->blockOffset += uint64_t(length);
-  if (status == kStatusOk && ripper->qualifierState != 0) {
+  if (status == kStatusOk && ripper->qualifierState == 1) {
     // The host hears where the open field began: one stray qualifier can
-    // take in the rest of the input.
+    // take in the rest of the input. A block that ends right after a
+    // qualifier (state 2) has closed its field unless the next byte doubles
+    // it: nothing is open there, and a file whose last field is qualified
+    // must not read as cut.
     KovaReject open{};
     open.column = ripper->fieldIndex;
     open.reason = kRejectOpenQualified;

@@ -31,6 +31,9 @@ struct Recorder {
   }
   static void reject(KovaRejectDiagnostics* self, KovaRipper*, const KovaReject* r) {
     auto* recorder = reinterpret_cast<Recorder*>(self);
+    // Where a block left a qualified field open is a position, not a value:
+    // it depends on the cut, so these tests keep to the values.
+    if (r->reason == kRejectOpenQualified) return;
     recorder->seen.push_back(
         std::to_string(recorder->rowsBefore + r->row) + ":" + std::to_string(r->column) + ":" +
         std::to_string(r->reason) + ":" + std::to_string(r->fieldOffset) + ":" +

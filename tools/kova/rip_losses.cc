@@ -218,6 +218,11 @@ LossSink::LossSink(LossLedger* ledger, KovaDiagnostics* forward, KovaRejectDiagn
 void LossSink::onReject(KovaRejectDiagnostics* self, KovaRipper* ripper,
                         const KovaReject* reject) {
   LossSink* owner = reinterpret_cast<Sink*>(self)->owner;
+  // A "-" is how a log line says a field has no value: a null, not a loss.
+  if (ripper->table->recfm == kRecfmClf && reject->reason == kRejectNotReadable &&
+      reject->fieldLength == 1 && reject->field && reject->field[0] == '-') {
+    return;
+  }
   std::string text(reinterpret_cast<const char*>(reject->field),
                    reject->field && reject->fieldLength > 0 ? size_t(reject->fieldLength) : 0);
   if (text.size() > 40) text = text.substr(0, 40) + "...";
