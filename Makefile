@@ -6,7 +6,7 @@ BUILD_FUZZ ?= build-fuzz
 JOBS       ?= 2
 CMAKE_ARGS ?=
 
-.PHONY: all setup build run test test-asan fuzz bench clean
+.PHONY: all setup build run test test-asan fuzz bench interop clean
 
 all: build
 
@@ -46,6 +46,11 @@ fuzz: setup $(BUILD_FUZZ)/build.ninja
 
 bench: build
 	@bash scripts/run-bench.sh $(BUILD)/bin
+
+# What kova writes the peer database reads to the same values, and the other
+# way round; binary records burned and ripped back (scripts/run-interop.sh).
+interop: build
+	@bash scripts/run-interop.sh $(BUILD)/bin/kova
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

@@ -24,19 +24,6 @@ namespace {
 
 constexpr size_t kBlock = 1 << 20;
 
-// This file's folder, bench/.
-std::string benchDir() {
-  std::string file = __FILE__;
-  return file.substr(0, file.find_last_of('/'));
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 struct Setup {
   kova::runtime::Host host;
   KovaExtensionObject* extension = nullptr;
@@ -47,17 +34,11 @@ struct Setup {
     host.setOption(u"ZR_NAME_YEARCUTOFF", 1926);
     extension = kova::bench::startModule(host);
     const char* path = std::getenv("KOVA_DELIMITED_DATA");
-    data = slurp(path ? path : benchDir() + "/data/delimited.csv");
+    data = kova::bench::slurp(path ? path : kova::bench::benchDir() + "/data/delimited.csv");
   }
 
   KovaObject* table(const char* document) {
-    KovaObject* object = extension->createInstance(extension, nullptr, nullptr, nullptr);
-    std::string xml = slurp(benchDir() + "/" + document);
-    if (!object || object->extension->readXml(object, xml.data(), int64_t(xml.size()), nullptr)) {
-      std::fprintf(stderr, "cannot read %s\n", document);
-      std::abort();
-    }
-    return object;
+    return kova::bench::readTable(extension, document);
   }
 };
 
@@ -83,23 +64,9 @@ void rip(benchmark::State& state, const char* document) {
       break;
     }
     ripper->headerLinesLeft = table->headerLines;  // as the tool does
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(s.data.data());
-    rows = 0;
-    for (size_t at = 0; at < s.data.size(); at += kBlock) {
-      uint8_t* out = nullptr;
-      int32_t count = 0;
-      size_t n = std::min(kBlock, s.data.size() - at);
-      if (ripper->ops.ripBlock(ripper, bytes + at, int64_t(n), &out, &count) != kStatusOk) {
-        state.SkipWithError("ripBlock failed");
-        break;
-      }
-      rows += uint64_t(count);
-      benchmark::DoNotOptimize(out);
+    if (!kova::bench::ripInBlocks(ripper, s.data, kBlock, &rows)) {
+      state.SkipWithError("ripBlock failed");
     }
-    uint8_t* out = nullptr;
-    int32_t count = 0;
-    ripper->ops.flushPending(ripper, &out, &count);
-    rows += uint64_t(count);
     ripper->ops.destroy(ripper);
   }
   state.SetBytesProcessed(int64_t(state.iterations() * s.data.size()));

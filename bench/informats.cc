@@ -70,7 +70,7 @@ void readTexts(benchmark::State& state, const char16_t* name,
     const std::u16string& s = texts[i++ & (kTexts - 1)];
     informat->width = static_cast<int32_t>(s.size());
     informat->input = s.data();
-    informat->inputLength = static_cast<int64_t>(s.size());
+    informat->inputLength = static_cast<int32_t>(s.size());
     if (informat->run(informat, 0) != kStatusOk) std::abort();
     benchmark::DoNotOptimize(value);
   }

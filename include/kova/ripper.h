@@ -58,9 +58,13 @@ typedef struct KovaRipperOptions {
 #define kStorageDecimal 5u
 #define kStorageDouble 6u
 #define kStorageInt64 8u
+#define kStorageEightBytes 9u
 #define kStorageInt32 10u
+#define kStorageUint32 11u
 #define kStorageInt16 12u
+#define kStorageUint16 13u
 #define kStorageInt8 14u
+#define kStorageUint8 15u
 #define kStorageDateRecord 17u
 #define kStorageTimeRecord 18u
 #define kStorageTimestampRecord 19u
@@ -207,6 +211,7 @@ struct KovaJsonCallbacks {
                             uint32_t flags);
 };
 
+#define kJsonNoColumnHints INT32_MIN
 #define kJsonStringMemberName 0x1u
 #define kJsonStringMorePieces 0x2u
 
@@ -220,6 +225,9 @@ typedef struct KovaJsonState {
   char16_t* pendingText;
   int64_t pendingLength;
   int64_t pendingCapacity;
+  int32_t objectDepth;                /* objects open in the current record (0: none) */
+  int32_t nextColumn;                 /* tried first for the next member name; kJsonNoColumnHints:
+                                         two columns share a tag, the tree decides */
 } KovaJsonState;
 
 typedef struct KovaXmlState {

@@ -6,6 +6,7 @@
 #ifndef KOVA_SIBLINGS_H
 #define KOVA_SIBLINGS_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "kova/host.h"
@@ -165,24 +166,28 @@ struct KovaTree {
 
 typedef struct KovaFormatObject KovaFormatObject;
 
-/* A format or an informat. The caller sets width and decimals after the
- * lookup, fills the input, output and capacity before each run and reads
- * outputLength after it. */
+/* A format or an informat; both have this one shape, 72 bytes with the
+ * engine's own word. The caller sets width and decimals after the lookup,
+ * fills the input, output and outputCapacity before each run and reads
+ * outputLength after it. The lengths are 32-bit: a caller refuses an input
+ * longer than INT32_MAX characters and cuts a capacity above UINT32_MAX
+ * (see setFormatInput and setFormatOutput in src/host/siblings.h). */
 struct KovaFormatObject {
-  int32_t width;
-  int32_t decimals;
-  const void* input;       /* a value address, or text */
-  int64_t inputLength;     /* characters (text) or bytes */
-  void* output;
-  int64_t outputCapacity;  /* characters (text) or bytes */
-  int64_t outputLength;
-  int32_t inputKind;
-  int32_t outputKind;
-  /* apply (informat) or formatValue (format). */
+  int32_t width;           /* 0 */
+  int32_t decimals;        /* 4 */
+  const void* input;       /* 8: a value address, or text */
+  int32_t inputLength;     /* 16: characters (text) or bytes */
+  uint32_t reserved0;      /* 20 */
+  void* output;            /* 24 */
+  uint32_t outputCapacity; /* 32: 16-bit units (text) or bytes */
+  uint32_t outputLength;   /* 36: 16-bit units (text) or bytes */
+  int32_t inputKind;       /* 40: kFormatKind* */
+  int32_t outputKind;      /* 44: kFormatKind* */
+  /* 48: apply (informat) or formatValue (format). */
   KovaStatus (*run)(KovaFormatObject* object, int32_t zero);
-  /* Release hook; null when the object needs none. */
+  /* 56: release hook; null when the object needs none. */
   void (*release)(KovaFormatObject* object);
-  void* engineData;        /* the engine's own */
+  void* engineData;        /* 64: the engine's own; never read by the module */
 };
 
 typedef struct KovaFormatEngine KovaFormatEngine;
@@ -220,5 +225,27 @@ static_assert(offsetof(KovaJsonConfig, callbacks) == 32, "zrejson callbacks");
 static_assert(sizeof(KovaTreeConfig) == 32, "zreavl configuration");
 static_assert(offsetof(KovaFormatEngine, ops) == 8, "format engine table behind the tag");
 #endif
+
+/* The format object is read and written by engines built on their own
+ * headers: its layout is checked in C and in C++. */
+#ifdef __cplusplus
+#define KOVA_FORMAT_LAYOUT(condition, what) static_assert(condition, what)
+#else
+#define KOVA_FORMAT_LAYOUT(condition, what) _Static_assert(condition, what)
+#endif
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, width) == 0, "format.width");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, decimals) == 4, "format.decimals");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, input) == 8, "format.input");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, inputLength) == 16, "format.inputLength");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, output) == 24, "format.output");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, outputCapacity) == 32, "format.outputCapacity");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, outputLength) == 36, "format.outputLength");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, inputKind) == 40, "format.inputKind");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, outputKind) == 44, "format.outputKind");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, run) == 48, "format.run (apply / formatValue)");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, release) == 56, "format.release");
+KOVA_FORMAT_LAYOUT(offsetof(KovaFormatObject, engineData) == 64, "format engine data behind");
+KOVA_FORMAT_LAYOUT(sizeof(KovaFormatObject) == 72, "format object size");
+#undef KOVA_FORMAT_LAYOUT
 
 #endif

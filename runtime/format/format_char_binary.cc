@@ -16,12 +16,12 @@ bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 // Copies text to the output: no more than the width (when set) and the
 // output's capacity. A cut is not a failure.
 KovaStatus copyText(KovaFormatObject* object, const char16_t* text, int64_t length) {
-  int64_t limit = object->outputCapacity > 0 ? object->outputCapacity : 0;
+  int64_t limit = object->outputCapacity;
   if (object->width > 0 && object->width < limit) limit = object->width;
   if (length > limit) length = limit;
   if (length > 0 && !object->output) return noRoom(object);
   if (length > 0) std::memcpy(object->output, text, static_cast<size_t>(length) * sizeof(char16_t));
-  object->outputLength = length > 0 ? length : 0;
+  object->outputLength = length > 0 ? static_cast<uint32_t>(length) : 0;
   return kStatusOk;
 }
 
@@ -66,7 +66,7 @@ KovaStatus writeDouble(KovaFormatObject* object, bool bigEndian) {
     const auto byte = static_cast<unsigned char>(bits >> (8 * (kDoubleBytes - 1 - i)));
     out[bigEndian ? i : count - 1 - i] = byte;
   }
-  object->outputLength = count;
+  object->outputLength = static_cast<uint32_t>(count);
   return kStatusOk;
 }
 

@@ -83,9 +83,10 @@ KovaStatus refuseText(KovaFormatObject* object) {
 // ---- formats ------------------------------------------------------------
 
 int32_t formatFieldWidth(const KovaFormatObject* object) {
-  if (!object->output || object->outputCapacity <= 0) return 0;
+  if (!object->output || object->outputCapacity == 0) return 0;
   const int32_t width = effectiveWidth(*formatObjectOf(object));
-  return object->outputCapacity < width ? static_cast<int32_t>(object->outputCapacity) : width;
+  return int64_t{object->outputCapacity} < width ? static_cast<int32_t>(object->outputCapacity)
+                                                 : width;
 }
 
 double formatInput(const KovaFormatObject* object) {
@@ -102,14 +103,14 @@ KovaStatus writeField(KovaFormatObject* object, int32_t width, const char* text,
   const size_t pad = w - length;
   for (size_t i = 0; i < pad; ++i) out[i] = u' ';
   for (size_t i = 0; i < length; ++i) out[pad + i] = static_cast<char16_t>(text[i]);
-  object->outputLength = width;
+  object->outputLength = static_cast<uint32_t>(width);
   return kStatusOk;
 }
 
 KovaStatus writeAsterisks(KovaFormatObject* object, int32_t width) {
   auto* out = static_cast<char16_t*>(object->output);
   for (int32_t i = 0; i < width; ++i) out[i] = u'*';
-  object->outputLength = width;
+  object->outputLength = static_cast<uint32_t>(width);
   return kStatusOk;
 }
 

@@ -51,6 +51,8 @@ KovaExtensionHandle* kernelLoadExtension(KovaKernel* kernel, const char16_t* nam
     loader = loadTreeExtension;
   } else if (wanted == u"zrefmt") {
     loader = loadFormatExtension;
+  } else if (wanted == u"zrejson") {
+    loader = loadJsonExtension;
   }
   if (!loader || !host.extensionLoadable(wanted)) return nullptr;
   if (!host.consumeAllocation()) return nullptr;

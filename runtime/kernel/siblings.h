@@ -12,6 +12,6 @@ class Host;
 KovaExtensionHandle* loadXmlExtension(Host& host, KovaDiagnostics* diagnostics);     // "zrexml"
 KovaExtensionHandle* loadTreeExtension(Host& host, KovaDiagnostics* diagnostics);    // "zreavl"
 KovaExtensionHandle* loadFormatExtension(Host& host, KovaDiagnostics* diagnostics);  // "zrefmt"
-// "zrejson" is not provided yet: loading it fails, as on a host without it.
+KovaExtensionHandle* loadJsonExtension(Host& host, KovaDiagnostics* diagnostics);    // "zrejson"
 
 }  // namespace kova::runtime

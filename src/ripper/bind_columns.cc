@@ -205,6 +205,7 @@ KovaStatus burnerTranscoders(KovaRipper* ripper, KovaColumnState* state) {
   if (field != 0) {
     status = cachedHandle(ripper, field, &state->targetHandle);
     if (status != kStatusOk) return status;
+    state->reserved4[kAsciiPassesByte] = !needsTranscoding(ripper, kEncodingLiteral, field);
   }
   if (state->formatObject && row != 0) {
     status = transcoderIfNeeded(ripper, row, kEncodingWide, &state->toWide);

@@ -162,7 +162,21 @@ KovaStatus prepareJson(KovaRipper* ripper) {
   KovaStatus status = registerHostObject(ripper, parser);
   if (status != kStatusOk) return status;
   json.jsonParser = parser;
-  return prepareTagTree(ripper);
+  status = prepareTagTree(ripper);
+  if (status != kStatusOk) return status;
+  // Member names mostly come in column order, and the block parser tries
+  // the column after the last one matched before the tree; that gives the
+  // tree's answer only when no two columns share a tag.
+  json.nextColumn = 0;
+  for (int32_t i = 0; i < ripper->table->columnCount; ++i) {
+    const KovaColumnState* state = &ripper->columns[i];
+    if (!state->tagName) continue;
+    const KovaTreeKey key = {state->tagName, state->tagLength};
+    if (ripper->tagTree->ops->findItem(ripper->tagTree, &key) != state) {
+      json.nextColumn = kJsonNoColumnHints;
+    }
+  }
+  return kStatusOk;
 }
 
 KovaStatus bindRipper(KovaRipper* ripper) {

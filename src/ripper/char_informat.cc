@@ -9,6 +9,7 @@
 
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/host/siblings.h"
 #include "src/ripper/convert_value.h"
 
 namespace kova {
@@ -254,7 +255,9 @@ int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* 
 int64_t wideThroughInformat(KovaRipper* ripper, KovaColumnState* state, const char16_t* text,
                             uint64_t units, uint8_t* destination, int64_t capacity,
                             std::u16string_view label) {
-  const uint64_t room = capacity > 0 ? uint64_t(capacity) : 0;
+  // The informat's capacity is 32-bit: a larger value area is offered only
+  // its first 4 GiB.
+  const uint64_t room = formatCapacityOf(capacity > 0 ? uint64_t(capacity) : 0);
   const uint64_t need = 2 * room;
   if (need > ripper->wideScratchSize) {
     const uint64_t size = (need + 1023) & ~uint64_t(1023);
@@ -267,16 +270,14 @@ int64_t wideThroughInformat(KovaRipper* ripper, KovaColumnState* state, const ch
     ripper->wideScratchSize = size;
   }
   KovaFormatObject* informat = state->formatObject;
-  informat->width = int32_t(std::min<uint64_t>(units, std::numeric_limits<int32_t>::max()));
-  informat->input = text;
-  informat->inputLength = int64_t(units);
-  informat->output = ripper->wideScratch;
-  informat->outputCapacity = int64_t(room);
+  // A text longer than the informat's input length can say is not converted.
+  if (!setFormatInput(informat, text, units)) return -1;
+  informat->width = formatWidthOf(units);
   // A failing informat reports nothing: an empty value, never the length of
   // an earlier field.
-  informat->outputLength = 0;
+  setFormatOutput(informat, ripper->wideScratch, room);
   if (informat->run) (void)informat->run(informat, 0);
-  const uint64_t m = uint64_t(std::clamp<int64_t>(informat->outputLength, 0, int64_t(room)));
+  const uint64_t m = std::min<uint64_t>(informat->outputLength, room);
   if (informat->outputKind != kFormatKindWide) {
     // Bytes (or anything else) the informat delivered: as they are.
     return copyWithCut(ripper, state, reinterpret_cast<const uint8_t*>(ripper->wideScratch), m,
@@ -294,6 +295,19 @@ int64_t storeWideText(KovaRipper* ripper, const KovaColumnState* state, const ch
   if (state->charLength != 0 && units > state->charLength) {
     units = wholeUnits(text, units, state->charLength);
     cut = true;
+  }
+  // ASCII text into a UTF-8 row needs no transcoder.
+  if (state->fromWide && state->rowEncoding == kEncodingUtf8 && capacity > 0 &&
+      units <= uint64_t(capacity)) {
+    uint64_t i = 0;
+    while (i < units && text[i] < 0x80) {
+      destination[i] = uint8_t(text[i]);
+      ++i;
+    }
+    if (i == units) {
+      if (cut) ++ripper->truncations;
+      return int64_t(units);
+    }
   }
   int64_t stored = storeWide(state, text, units, destination, capacity, &cut);
   if (cut) ++ripper->truncations;

@@ -9,6 +9,7 @@
 
 #include "src/convert/calendar.h"
 #include "src/convert/missing.h"
+#include "src/host/siblings.h"
 
 namespace kova {
 namespace {
@@ -194,10 +195,8 @@ bool readsLike(KovaFormatObject* informat, DateReader reader) {
     double got = kMissing;
     informat->width = int32_t(n);
     informat->input = wide;
-    informat->inputLength = int64_t(n);
-    informat->output = &got;
-    informat->outputCapacity = 8;
-    informat->outputLength = 0;
+    informat->inputLength = int32_t(n);  // a probe: a few characters
+    setFormatOutput(informat, &got, sizeof got);
     const KovaStatus status = informat->run(informat, 0);
     informat->input = nullptr;
     informat->output = nullptr;
@@ -211,8 +210,9 @@ bool readsLike(KovaFormatObject* informat, DateReader reader) {
 
 DateReader classify(const KovaColumnState* state) {
   KovaFormatObject* informat = state->formatObject;
+  // 16-bit values (JSON and XML) reach readDateText narrowed to ASCII.
   if (!informat || !informat->run || informat->inputKind != kFormatKindWide ||
-      state->fieldEncoding != kEncodingUtf8) {
+      (state->fieldEncoding != kEncodingUtf8 && state->fieldEncoding != kEncodingWide)) {
     return DateReader::kNone;
   }
   const DateReader reader = dateReaderNamed(state->formatName, state->formatNameLength);

@@ -15,7 +15,9 @@ namespace kova {
 
 // The byte of KovaColumnState::reserved4 that bind sets when the column's
 // fields are UTF-8 and its row encoding writes ASCII as ASCII: a field of
-// ASCII bytes then needs no transcoding.
+// ASCII bytes then needs no transcoding. In a burner's column state it is
+// set when the field encoding writes ASCII as ASCII (blanks are 0x20): the
+// writers may then put ASCII texts (numbers, dates) there directly.
 inline constexpr int kAsciiPassesByte = 0;
 
 // True when the n bytes are all below 0x80.

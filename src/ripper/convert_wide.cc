@@ -10,6 +10,8 @@
 #include <limits>
 
 #include "src/convert/missing.h"
+#include "src/host/siblings.h"
+#include "src/ripper/convert_dates.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/row_block.h"
 
@@ -20,20 +22,33 @@ namespace {
 // a sign, a point and an exponent fit many times over).
 constexpr uint32_t kMaxDecimalText = 256;
 
+// Longest text tried as a date or time without the informat.
+constexpr uint32_t kMaxDateText = 40;
+
 // A double read from the text through the column's informat, or through the
 // locale's number reader. A text neither accepts is the missing value and,
 // unless it is empty, counts as a truncation.
-double readWideNumber(KovaRipper* ripper, const KovaColumnState* state, const char16_t* text,
+double readWideNumber(KovaRipper* ripper, KovaColumnState* state, const char16_t* text,
                       int64_t units) {
   KovaFormatObject* informat = state->formatObject;
   if (informat && informat->inputKind == kFormatKindWide && informat->run) {
+    // The common date and time texts need not go through the informat.
     double value = kMissing;
-    informat->width = int32_t(std::min<int64_t>(units, std::numeric_limits<int32_t>::max()));
-    informat->input = text;
-    informat->inputLength = units;
-    informat->output = &value;
-    informat->outputCapacity = 8;
-    informat->outputLength = 0;
+    if (units <= int64_t(kMaxDateText)) {
+      if (const DateReader reader = dateReaderOf(state); reader != DateReader::kNone) {
+        uint8_t narrow[kMaxDateText];
+        int64_t i = 0;
+        while (i < units && text[i] < 0x80) {
+          narrow[i] = uint8_t(text[i]);
+          ++i;
+        }
+        if (i == units && readDateText(reader, narrow, uint32_t(units), &value)) return value;
+      }
+    }
+    // A text longer than the informat's input length can say is no number.
+    if (!setFormatInput(informat, text, uint64_t(units))) return kMissing;
+    informat->width = formatWidthOf(uint64_t(units));
+    setFormatOutput(informat, &value, sizeof value);
     KovaStatus status = informat->run(informat, 0);
     informat->output = nullptr;  // the double lives on this stack frame only
     return status == kStatusOk ? value : kMissing;

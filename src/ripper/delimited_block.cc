@@ -33,6 +33,13 @@ struct TextBlock {
   RowClearer clearer;
 };
 
+// True when stop is an LF right after the CR that ended the previous
+// record, with nothing between: it ends nothing, also when the table's field
+// separator is LF.
+inline bool lfAfterCr(const KovaRipper* ripper, const uint8_t* p, const uint8_t* stop) {
+  return stop == p && *stop == kLf && ripper->lastTerminator == kCr;
+}
+
 // Ends a field with terminator t. The field is the fragment when fromFragment
 // is set, else n bytes at bytes; start is where the field began in the block
 // (for the row block's growth). An LF right after the CR that ended the
@@ -139,7 +146,8 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
       continue;
     }
     const uint8_t* stop = cursor.next(p);
-    if (stop && int(*stop) == block.separator && ripper->headerLinesLeft <= 0) {
+    if (stop && int(*stop) == block.separator && ripper->headerLinesLeft <= 0 &&
+        !lfAfterCr(ripper, p, stop)) {
       // The common case, a field ended by the separator, without the
       // bookkeeping of line ends.
       (void)convertField(ripper, block.row, ripper->fieldIndex, p,

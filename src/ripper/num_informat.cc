@@ -6,6 +6,7 @@
 #include "src/convert/missing.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
+#include "src/host/siblings.h"
 #include "src/ripper/convert_dates.h"
 #include "src/ripper/convert_value.h"
 
@@ -56,14 +57,11 @@ double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* te
     if (!fieldToWideScratch(ripper, state, text, n, &length)) return kMissing;
     input = ripper->wideScratch;
   }
-  const int32_t width = int32_t(std::min<uint64_t>(length, INT32_MAX));
   double value = kMissing;
-  informat->width = width;
-  informat->input = input;
-  informat->inputLength = int64_t(length);
-  informat->output = &value;
-  informat->outputCapacity = 8;
-  informat->outputLength = 0;
+  // A field longer than the informat's input length can say is no number.
+  if (!setFormatInput(informat, input, length)) return kMissing;
+  informat->width = formatWidthOf(length);
+  setFormatOutput(informat, &value, sizeof value);
   KovaStatus status = informat->run ? informat->run(informat, 0) : kStatusNotSupported;
   informat->output = nullptr;  // the double lives on this stack frame only
   if (status != kStatusOk) {

@@ -50,6 +50,10 @@ KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
 // ---- JSON records (json_block.cc) ------------------------------------------
 KovaStatus jsonRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                         uint8_t** rows, int32_t* rowCount);
+// The end of the input (from flushPending): tells the parser no more bytes
+// come. kStatusJsonParse (after the parse-failure line) when the input
+// ended inside a record.
+KovaStatus jsonFinish(KovaRipper* ripper);
 KovaStatus jsonStartObject(KovaJsonCallbacks* table);
 KovaStatus jsonEndObject(KovaJsonCallbacks* table);
 KovaStatus jsonNullValue(KovaJsonCallbacks* table);
@@ -76,7 +80,7 @@ KovaStatus xmlFlushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount
 KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
                         const uint8_t* bytes, uint32_t length);
 
-// ---- Burner row writers (delimited_writer.cc, image_writer.cc,
+// ---- Burner row writers (src/burner/: delimited_writer.cc, image_writer.cc,
 //      fixed_writer.cc, varbin_writer.cc) -------------------------------------
 KovaStatus delimitedWriteRows(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
                               const uint8_t** data, uint64_t* dataLength);

@@ -113,6 +113,9 @@ KovaStatus flushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
   if (status != kStatusOk) return status;
   if (ripper->table->recfm == kRecfmClf) return flushClfLine(ripper, rows, rowCount);
   if (ripper->table->recfm == kRecfmXml) return xmlFlushPending(ripper, rows, rowCount);
+  if (ripper->table->recfm == kRecfmJson && !ripper->output && ripper->bound) {
+    return jsonFinish(ripper);
+  }
   if (ripper->table->recfm == kRecfmFixed) {
     fixedDropPartialRecord(ripper);
     return kStatusOk;

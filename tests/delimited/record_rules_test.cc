@@ -36,6 +36,19 @@ TEST_F(RecordRulesTest, EmptyLinesAreRowsOfNulls) {
   EXPECT_EQ(ripSplit(table, "a\r\"\"\nb\n"), (Rows{R"("a"|NULL)", "NULL|NULL", R"("b"|NULL)"}));
 }
 
+TEST_F(RecordRulesTest, CrLfEndsOneRecordWhenLfIsTheFieldSeparator) {
+  KovaObject* table = textTable(2, '\n');
+  const Rows rows{R"("a"|NULL)", R"("b"|NULL)"};
+  EXPECT_EQ(ripSplit(table, "a\r\nb\n"), rows);
+  // The same rows after header lines, whose CR LF ends are passed over alike.
+  EXPECT_EQ(ripSplit(table, "h\r\na\r\nb\n", 0, 1), rows);
+  EXPECT_EQ(ripSplit(table, "h\ni\r\na\r\nb\n", 0, 1), rows);
+  // After a qualified field; only CR ends a record here.
+  EXPECT_EQ(ripSplit(table, "\"a\"\r\nb\nc\r\n"), (Rows{R"("a"|NULL)", R"("b"|"c")"}));
+  // Only an LF with nothing between it and the CR is passed over.
+  EXPECT_EQ(ripSplit(table, "a\r \nb\r"), (Rows{R"("a"|NULL)", R"(" "|"b")"}));
+}
+
 TEST_F(RecordRulesTest, ExtraFieldsAreDroppedAndMissingOnesStayNull) {
   KovaObject* table = textTable(3);
   EXPECT_EQ(ripSplit(table, "a,b,c,d,e\nx\ny,\n,,z\n"),

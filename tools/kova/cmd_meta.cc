@@ -300,8 +300,9 @@ int show(Session& session, const std::string& path, bool json) {
 }  // namespace
 
 int runMeta(std::span<char*> args) {
-  if (args.empty()) return usageError("meta", "missing fmt or show");
+  if (args.empty()) return usageError("meta", "missing fmt, show or infer");
   std::string_view action = args[0];
+  if (action == "infer") return runMetaInfer(args.subspan(1));
   if (action != "fmt" && action != "show") {
     return usageError("meta", "unknown action '" + std::string(action) + "'");
   }

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/byte_order_mark.h"
+#include "tools/kova/cli_support.h"
 #include "tools/kova/command.h"
 #include "tools/kova/parse_failure.h"
 #include "tools/kova/rip_output.h"
@@ -37,23 +39,6 @@ struct RipArgs {
   uint32_t flags = 0;
   bool raw = false;
 };
-
-// "65536", "64k", "1M" (binary multiples); 0 when the text is none of these.
-uint64_t parseSize(std::string_view text) {
-  if (text.empty()) return 0;
-  uint64_t multiple = 1;
-  char last = text.back();
-  if (last == 'k' || last == 'K') multiple = 1024;
-  if (last == 'm' || last == 'M') multiple = 1024 * 1024;
-  if (multiple != 1) text.remove_suffix(1);
-  if (text.empty() || text.size() > 12) return 0;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return 0;
-    value = value * 10 + uint64_t(c - '0');
-  }
-  return value * multiple;
-}
 
 bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
   std::vector<std::string> positional;
@@ -125,32 +110,6 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
   return true;
 }
 
-using Clock = std::chrono::steady_clock;
-
-// Progress on a terminal, at most a few times a second.
-class Progress {
- public:
-  Progress() : enabled_(isatty(STDERR_FILENO)), last_(Clock::now()) {}
-  void update(uint64_t bytes, uint64_t rows) {
-    if (!enabled_) return;
-    Clock::time_point now = Clock::now();
-    if (now - last_ < std::chrono::milliseconds(250)) return;
-    last_ = now;
-    shown_ = true;
-    std::fprintf(stderr, "\r  %.1f MB, %llu rows ", double(bytes) / 1e6,
-                 static_cast<unsigned long long>(rows));
-    std::fflush(stderr);
-  }
-  void clear() {
-    if (shown_) std::fprintf(stderr, "\r\033[K");
-  }
-
- private:
-  bool enabled_;
-  bool shown_ = false;
-  Clock::time_point last_;
-};
-
 // One rip: the open data file, the ripper and the printer.
 class Rip {
  public:
@@ -201,8 +160,29 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls) {
   const Clock::time_point start = Clock::now();
   uint64_t offset = 0;
   int result = kExitOk;
+  // A byte-order mark at the start of a text file is no part of its first
+  // value (binary records keep their block boundaries; XML parsers read it).
+  const uint32_t recfm = ripper->table->recfm;
+  const bool text = recfm == kRecfmDelimited || recfm == kRecfmClf || recfm == kRecfmJson;
+  uint8_t first[4];
+  size_t startLength = text ? std::fread(first, 1, sizeof first, in) : 0;
+  size_t mark = byteOrderMarkLength(ripper->table->encoding,
+                                    {reinterpret_cast<const char*>(first), startLength});
+  offset = mark;
   for (;;) {
-    size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+    size_t n = 0;
+    if (startLength > mark) {
+      n = startLength - mark;
+      std::memcpy(buffer.data(), first + mark, std::min(n, buffer.size()));
+      if (n > buffer.size()) {  // a block smaller than the first bytes
+        mark += buffer.size();
+        n = buffer.size();
+      } else {
+        startLength = 0;
+      }
+    } else {
+      n = std::fread(buffer.data(), 1, buffer.size(), in);
+    }
     if (n == 0) {
       if (std::ferror(in)) {
         std::fprintf(stderr, "kova rip: %s: read error at offset %llu: %s\n", name.c_str(),

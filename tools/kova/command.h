@@ -23,8 +23,10 @@ int runVersion(std::span<char*> args);
 int runEncodings(std::span<char*> args);
 int runCheckFormat(std::span<char*> args);
 int runMeta(std::span<char*> args);
+int runMetaInfer(std::span<char*> args);  // kova meta infer, reached through runMeta
 int runDescribe(std::span<char*> args);
 int runRip(std::span<char*> args);
+int runConvert(std::span<char*> args);
 
 // Prints "kova NAME: message" and the usage hint to stderr; returns kExitUsage.
 int usageError(std::string_view command, std::string_view message);

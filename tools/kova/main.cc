@@ -24,14 +24,29 @@ const Command kCommands[] = {
      "whether NAME (NAMEw.d, e.g.\nCOMMA10.2 or YYMMDD10.) names a format, or with --informat an "
      "informat.\nPrints known or unknown; exits 0 when known, 1 when not.\n",
      runCheckFormat},
-    {"meta", "read a metadata document: fmt (canonical form) or show",
-     "usage: kova meta fmt DOC\n       kova meta show DOC [--json]\n\n"
+    {"meta", "metadata documents: fmt (canonical form), show, infer (from data)",
+     "usage: kova meta fmt DOC\n       kova meta show DOC [--json]\n"
+     "       kova meta infer DATA [--format auto|delimited|clf|json|xml] [--sample SIZE|all]\n"
+     "                            [--record-tag NAME] [--encoding NAME] [--json]\n\n"
      "fmt   reads DOC (a metadata document; - for stdin) and writes it back to\n"
      "      stdout in canonical form: byte for byte what the module writes.\n"
      "show  prints the table's fields and columns; with --json one object with\n"
      "      every field of the table and its columns by name, codes also by keyword.\n\n"
+     "infer reads a sample of the data file DATA and writes the metadata document\n"
+     "      that rips it (canonical form) to stdout: encoding, record format,\n"
+     "      separator, qualifier, header, column names and types with informats.\n"
+     "      Decisions the sample cannot settle are warnings on stderr.\n"
+     "  --format F        the record format (default auto: JSON, XML, Common Log\n"
+     "                    Format lines or delimited text, from the first bytes)\n"
+     "  --sample SIZE     the first SIZE bytes and as much again in 64 spans spread\n"
+     "                    over the rest (default 1M, at least 4k); all reads the whole file\n"
+     "  --record-tag NAME the XML element that holds one record (default: the most\n"
+     "                    repeated element with child elements)\n"
+     "  --encoding NAME   the data's encoding (default: found from the bytes)\n"
+     "  --json            the findings with the evidence for each decision\n\n"
      "Exits 1 when DOC cannot be read or is not a metadata document (its root\n"
-     "element must be <kova>).\n",
+     "element must be <kova>), or when DATA is not a table (empty, binary,\n"
+     "ragged rows).\n",
      runMeta},
     {"describe", "the row layout of a ripper or burner for a document's table",
      "usage: kova describe DOC [--image] [--output] [--json] [--char-expansion X]\n"
@@ -68,6 +83,30 @@ const Command kCommands[] = {
      "Header lines the document declares are skipped. Exits 1 when the ripper\n"
      "cannot be made or a block fails (the message names the block's offset).\n",
      runRip},
+    {"convert", "rip a data file with one document's table and burn it with another's",
+     "usage: kova convert IN_DOC IN_DATA OUT_DOC [-o OUT_DATA] [--verify]\n"
+     "                    [--block-size N] [--limit N] [--batch N] [--image]\n\n"
+     "Rips IN_DATA (- for stdin) with the table of the metadata document IN_DOC,\n"
+     "moves each row's values by column name into the rows of a burner for the\n"
+     "table of OUT_DOC and writes the burned bytes to OUT_DATA (stdout without\n"
+     "-o). Columns of the same type are copied; others go through their text\n"
+     "(dates and times in ISO form) and are read back by the host's informats.\n"
+     "An OUT column with no IN column of its name is null. When OUT_DOC declares\n"
+     "header lines, the first holds the column names. A summary (rows,\n"
+     "truncations, values that could not be converted, throughput) ends the run.\n\n"
+     "  -o OUT_DATA       the file to write (default stdout)\n"
+     "  --verify          rip OUT_DATA back with OUT_DOC and compare every value\n"
+     "                    with what was burned; a difference is reported with its\n"
+     "                    row, column and both values (needs -o)\n"
+     "  --block-size N    bytes per input block, e.g. 65536, 64k, 1M (default 1M)\n"
+     "  --limit N         stop after N rows\n"
+     "  --batch N         burn at most N rows per call of the burner (default: the\n"
+     "                    rows of each input block)\n"
+     "  --image           burn row-image rows (OUT_DOC's column formats apply)\n\n"
+     "Exits 1 when a table cannot be ripped or burned, a block fails, a row cannot\n"
+     "be written (the message names the row and the status) or --verify finds a\n"
+     "difference.\n",
+     runConvert},
 };
 
 void printHelp(FILE* out) {

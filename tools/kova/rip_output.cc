@@ -10,13 +10,6 @@
 
 namespace kova::tool {
 
-// ---- values -----------------------------------------------------------------
-
-namespace {
-
-constexpr double kSecondsPerDay = 86400;
-
-// Days since 1960-01-01 to a civil date (proleptic Gregorian).
 void civilFromDays(int64_t days, int64_t* year, unsigned* month, unsigned* day) {
   int64_t z = days - 3653 + 719468;  // shift to days since 0000-03-01
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -28,6 +21,12 @@ void civilFromDays(int64_t days, int64_t* year, unsigned* month, unsigned* day) 
   *month = mp < 10 ? mp + 3 : mp - 9;
   *year = int64_t(yoe) + era * 400 + (*month <= 2 ? 1 : 0);
 }
+
+// ---- values -----------------------------------------------------------------
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400;
 
 std::string numberText(double value) {
   char buffer[64];

@@ -73,4 +73,7 @@ std::string timeText(double seconds, int digits);        // "13:05:09.250" (digi
 std::string timestampText(double seconds, int digits);   // "2024-02-29 13:05:09"
 std::string base64(const uint8_t* bytes, size_t length);
 
+// Days since 1960-01-01 to a civil date (proleptic Gregorian).
+void civilFromDays(int64_t days, int64_t* year, unsigned* month, unsigned* day);
+
 }  // namespace kova::tool

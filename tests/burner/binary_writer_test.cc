@@ -1,0 +1,131 @@
+// The fixed and VARBIN writers: field bytes by value kind, byte order, short
+// and wide fields, special missing values, uncovered bytes, the 13-byte
+// VARBIN batch, empty and marked values, and writeRowsInto.
+#include <gtest/gtest.h>
+
+#include "tests/burner/burner_fixture.h"
+
+namespace kova::testing {
+namespace {
+
+class BinaryWriterTest : public BurnerTest {
+ protected:
+  static std::string hex(std::string_view bytes) {
+    std::string out;
+    char b[4];
+    for (unsigned char c : bytes) {
+      std::snprintf(b, sizeof b, "%02x", c);
+      out += b;
+    }
+    return out;
+  }
+  KovaColumn* at(KovaColumn* column, int64_t offset) {
+    column->offset = offset;
+    return column;
+  }
+};
+
+TEST_F(BinaryWriterTest, ShortFloatKeepsMostSignificantBytes) {
+  for (uint8_t big : {0, 1}) {
+    KovaObject* table = newTable(kRecfmFixed, kEncodingUtf8);
+    table->reclen = 4;
+    KovaColumn* x = addColumn(table, u"x", kTypeDouble, 0, 4);
+    x->c_type = kCTypeDouble;
+    x->colendian = big ? 2 : 1;
+    KovaRipper* b = burner(table);
+    ASSERT_NE(b, nullptr);
+    auto r = rows(b);
+    setValue<double>(b, r.data(), 0, 1.5);  // 3F F8 00 .. 00
+    EXPECT_EQ(hex(write(b, r)), big ? "3ff80000" : "0000f83f");
+  }
+}
+
+TEST_F(BinaryWriterTest, FixedFieldsByKindWithZeroGapsAndSkippedOverhang) {
+  KovaObject* table = newTable(kRecfmFixed, kEncodingUtf8);
+  table->reclen = 24;
+  at(addColumn(table, u"n", kTypeSmallint, 0, 4), 0);  // wider than the value
+  at(addColumn(table, u"c", kTypeVarchar, 4, 4), 5);   // byte 4 uncovered
+  at(addColumn(table, u"d", kTypeDouble, 0, 8), 12);
+  at(addColumn(table, u"x", kTypeInt, 0, 4), 22);      // ends past reclen
+  KovaRipper* b = burner(table);
+  ASSERT_NE(b, nullptr);
+  auto r = rows(b, 2);
+  setValue<int16_t>(b, r.data(), 0, -2);
+  setBytes(b, r.data(), 1, "ab");
+  setValue<double>(b, r.data(), 2, 1.0);
+  setValue<int32_t>(b, r.data(), 3, 7);
+  uint8_t* second = r.data() + b->rowLength;
+  setValue<int16_t>(b, second, 0, 3);
+  setIndicator(b, second, 1, -1);
+  setIndicator(b, second, 2, -70);  // special missing "R"
+  setIndicator(b, second, 3, -1);
+  EXPECT_EQ(hex(write(b, r)),
+            "feffffff" "00" "61622020" "000000" "000000000000f03f" "00000000"
+            "03000000" "00" "20202020" "000000" "0000000000adffff" "00000000");
+  EXPECT_EQ(b->truncations, 2u);
+}
+
+TEST_F(BinaryWriterTest, BigEndianIntegersAndCutText) {
+  KovaObject* table = newTable(kRecfmFixed, kEncodingUtf8);
+  table->reclen = 6;
+  at(addColumn(table, u"n", kTypeInt, 0, 4), 0)->colendian = 2;
+  at(addColumn(table, u"c", kTypeChar, 2, 2), 4);
+  KovaRipper* b = burner(table);
+  ASSERT_NE(b, nullptr);
+  auto r = rows(b);
+  setValue<int32_t>(b, r.data(), 0, 0x01020304);
+  setBytes(b, r.data(), 1, "xy");
+  setIndicator(b, r.data(), 1, 50);  // above the slot: cut to it
+  EXPECT_EQ(hex(write(b, r)), "010203047879");
+  EXPECT_EQ(b->truncations, 1u);
+}
+
+TEST_F(BinaryWriterTest, VarbinBatchOfOneIntIsThirteenBytes) {
+  KovaObject* table = newTable(kRecfmVarbin, kEncodingUtf8);
+  addColumn(table, u"n", kTypeInt, 0, 4);
+  KovaRipper* b = burner(table);
+  ASSERT_NE(b, nullptr);
+  auto r = rows(b);
+  setValue<int32_t>(b, r.data(), 0, 7);
+  EXPECT_EQ(hex(write(b, r)), "0d000000" "01000000" "04" "07000000");
+  uint8_t into[64];
+  uint64_t length = 0;
+  EXPECT_EQ(b->ops.writeRowsInto(b, r.data(), 0, 1, into, 0, &length), kStatusOk);
+  EXPECT_EQ(hex(std::string_view(reinterpret_cast<char*>(into), length)),
+            "0d000000" "01000000" "04" "07000000");
+}
+
+TEST_F(BinaryWriterTest, VarbinEmptyMissingMarkedAndLongForms) {
+  KovaObject* table = newTable(kRecfmVarbin, kEncodingUtf8);
+  addColumn(table, u"v", kTypeVarchar, 300, 300);
+  addColumn(table, u"x", kTypeDouble, 0, 8);
+  addColumn(table, u"m", kTypeBinary, 0, 12);
+  KovaRipper* b = burner(table);
+  ASSERT_NE(b, nullptr);
+  entryOf(b, 2).indicatorWidth |= kIndicatorNumberMark;
+  auto r = rows(b, 3);
+  uint8_t* r1 = r.data();
+  uint8_t* r2 = r1 + b->rowLength;
+  uint8_t* r3 = r2 + b->rowLength;
+  setIndicator(b, r1, 0, 0);                          // empty: the length byte alone
+  setValue<uint64_t>(b, r1, 1, 0xFFFFD10000000000);   // missing double
+  setBytes(b, r1, 2, std::string("\x01\x02", 2));     // right-aligned number
+  setBytes(b, r2, 0, std::string(200, 'a'));          // i16 length form
+  setIndicator(b, r2, 1, -1);
+  setBytes(b, r2, 2, std::string(10, 'z'));           // too long for a number: null
+  setIndicator(b, r3, 0, -1);
+  setValue<double>(b, r3, 1, 2.0);
+  setBytes(b, r3, 2, std::string("\xff\xff", 2));     // a missing number
+  const std::string out = write(b, r);
+  // One record per row, each with its own total.
+  std::string expected = "1b000000" "01000000" "00" "02000000" "ff" "03000000" "08" "0000000000000102";
+  expected += "e1000000" "01000000" "f8c800" "c8000000" + hex(std::string(200, 'a')) +
+              "02000000" "ff" "03000000" "ff";
+  expected += "1b000000" "01000000" "ff" "02000000" "08" "0000000000000040" "03000000" "ff";
+  EXPECT_TRUE(hex(out) == expected) << hex(out).substr(0, 80);
+  EXPECT_EQ(out.size(), expected.size() / 2);
+  EXPECT_EQ(b->truncations, 1u);
+}
+
+}  // namespace
+}  // namespace kova::testing
