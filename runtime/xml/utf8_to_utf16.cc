@@ -40,6 +40,17 @@ size_t utf8ToUtf16(const char* in, size_t n, char16_t* out) {
         w += 8;
       }
     }
+    // A short ASCII tail after ASCII: the last eight bytes widened again over
+    // the units the bytes before the tail gave one for one.
+    if (i < n && n - i < 8 && n >= 8 && i >= 8 - (n - i)) {
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + n - 8));
+      if ((_mm_movemask_epi8(v) & 0xFF) == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w - (8 - (n - i))),
+                         _mm_unpacklo_epi8(v, zero));
+        w += n - i;
+        break;
+      }
+    }
 #else
     while (i + 8 <= n) {
       uint64_t word;
