@@ -105,12 +105,13 @@ size_t utf8ToUtf16(const char* in, size_t n, char16_t* out) {
 
 size_t asciiNameToUtf16(const char* name, char16_t* out, size_t room) {
   const auto* s = reinterpret_cast<const unsigned char*>(name);
-  size_t i = 0;
-  while (i < room && s[i] != 0 && s[i] < 0x80) {
-    out[i] = s[i];
-    ++i;
+  for (size_t i = 0; i < room; ++i) {
+    const unsigned char c = s[i];
+    // 1 to 0x7F in one comparison; the NUL ends the name.
+    if (static_cast<unsigned char>(c - 1) >= 0x7F) return c == 0 ? i : kNotAscii;
+    out[i] = c;
   }
-  return i < room && s[i] == 0 ? i : kNotAscii;
+  return kNotAscii;
 }
 
 }  // namespace kova::runtime
