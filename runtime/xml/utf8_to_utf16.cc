@@ -1,6 +1,11 @@
 #include "runtime/xml/utf8_to_utf16.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kova::runtime {
 namespace {
@@ -16,7 +21,37 @@ size_t utf8ToUtf16(const char* in, size_t n, char16_t* out) {
   size_t i = 0;
   size_t w = 0;
   while (i < n) {
-    // Runs of ASCII, eight bytes at a time.
+    // Runs of ASCII widened in bulk.
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= n) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+      if (_mm_movemask_epi8(v) != 0) break;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w + 8), _mm_unpackhi_epi8(v, zero));
+      i += 16;
+      w += 16;
+    }
+    if (i + 8 <= n) {
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i));
+      if ((_mm_movemask_epi8(v) & 0xFF) == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w), _mm_unpacklo_epi8(v, zero));
+        i += 8;
+        w += 8;
+      }
+    }
+    // A short ASCII tail after ASCII: the last eight bytes widened again over
+    // the units the bytes before the tail gave one for one.
+    if (i < n && n - i < 8 && n >= 8 && i >= 8 - (n - i)) {
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + n - 8));
+      if ((_mm_movemask_epi8(v) & 0xFF) == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w - (8 - (n - i))),
+                         _mm_unpacklo_epi8(v, zero));
+        w += n - i;
+        break;
+      }
+    }
+#else
     while (i + 8 <= n) {
       uint64_t word;
       std::memcpy(&word, s + i, 8);
@@ -25,13 +60,13 @@ size_t utf8ToUtf16(const char* in, size_t n, char16_t* out) {
       i += 8;
       w += 8;
     }
+#endif
+    // The ASCII bytes left before the next wide step or a longer sequence.
+    const size_t stop = std::min(n, i + 16);
+    while (i < stop && s[i] < 0x80) out[w++] = s[i++];
     if (i == n) break;
-    unsigned char b = s[i];
-    if (b < 0x80) {
-      out[w++] = b;
-      ++i;
-      continue;
-    }
+    const unsigned char b = s[i];
+    if (b < 0x80) continue;
     size_t extra;
     uint32_t cp;
     uint32_t least;
@@ -66,6 +101,17 @@ size_t utf8ToUtf16(const char* in, size_t n, char16_t* out) {
     }
   }
   return w;
+}
+
+size_t asciiNameToUtf16(const char* name, char16_t* out, size_t room) {
+  const auto* s = reinterpret_cast<const unsigned char*>(name);
+  for (size_t i = 0; i < room; ++i) {
+    const unsigned char c = s[i];
+    // 1 to 0x7F in one comparison; the NUL ends the name.
+    if (static_cast<unsigned char>(c - 1) >= 0x7F) return c == 0 ? i : kNotAscii;
+    out[i] = c;
+  }
+  return kNotAscii;
 }
 
 }  // namespace kova::runtime

@@ -15,4 +15,11 @@ inline constexpr size_t utf16Capacity(size_t utf8Bytes) { return utf8Bytes; }
 // the units written.
 size_t utf8ToUtf16(const char* in, size_t n, char16_t* out);
 
+inline constexpr size_t kNotAscii = ~size_t{0};
+
+// A NUL-terminated name of ASCII only, shorter than room, into out in one
+// pass; returns its length, or kNotAscii (out then holds nothing useful) when
+// the name has other bytes or does not fit: utf8ToUtf16 takes it then.
+size_t asciiNameToUtf16(const char* name, char16_t* out, size_t room);
+
 }  // namespace kova::runtime

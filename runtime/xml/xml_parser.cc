@@ -33,6 +33,9 @@ constexpr int64_t kLargestPiece = int64_t{1} << 26;
 // Unfinished tokens up to this size are rescanned at once: cheap, and it
 // keeps every event in the call whose bytes complete it.
 constexpr uint64_t kRescanBelow = 64 * 1024;
+// Room for element names kept in the scratch text, so that most names are
+// converted without being measured first.
+constexpr size_t kShortName = 256;
 
 void logLine(KovaDiagnostics* diagnostics, int32_t level, const char16_t* format,
              int64_t formatLength, ...) {
@@ -180,6 +183,15 @@ class XmlParser {
     return utf8ToUtf16(utf8, bytes, into.data() + offset);
   }
 
+  // A NUL-terminated name into the scratch text at offset: ASCII names in
+  // one pass, others measured and converted.
+  size_t convertName(const char* name, std::u16string& into, size_t offset) {
+    if (into.size() < offset + kShortName) into.resize(offset + kShortName);
+    size_t units = asciiNameToUtf16(name, into.data() + offset, into.size() - offset);
+    if (units != kNotAscii) return units;
+    return convert(name, std::char_traits<char>::length(name), into, offset);
+  }
+
   static int32_t bytesOf(size_t units) { return static_cast<int32_t>(units * 2); }
 
   static void onCharacters(void* data, const XML_Char* text, int length) {
@@ -193,6 +205,12 @@ class XmlParser {
   static void onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     auto* self = static_cast<XmlParser*>(data);
     if (self->callbackStatus_ != kStatusOk) return;
+    if (!attributes || !attributes[0]) {
+      size_t units = self->convertName(name, self->names_, 0);
+      self->settle(self->callbacks_->startElement(self->callbacks_, self->names_.data(),
+                                                  bytesOf(units), 0, nullptr));
+      return;
+    }
     // Every text goes into one scratch buffer first; pointers are taken once
     // it has stopped growing.
     std::vector<size_t>& spans = self->spans_;
@@ -225,7 +243,7 @@ class XmlParser {
   static void onEnd(void* data, const XML_Char* name) {
     auto* self = static_cast<XmlParser*>(data);
     if (self->callbackStatus_ != kStatusOk) return;
-    size_t units = self->convert(name, std::char_traits<char>::length(name), self->names_, 0);
+    size_t units = self->convertName(name, self->names_, 0);
     self->settle(
         self->callbacks_->endElement(self->callbacks_, self->names_.data(), bytesOf(units)));
   }

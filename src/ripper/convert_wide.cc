@@ -64,6 +64,22 @@ double readWideNumber(KovaRipper* ripper, KovaColumnState* state, const char16_t
   return value;
 }
 
+// Up to 18 ASCII digits, after a '-' or nothing: what every number reader
+// reads alike, so the locale's reader is not needed (nor can it overflow).
+bool readPlainInteger(const char16_t* text, int64_t units, int64_t* value) {
+  const bool negative = units > 0 && text[0] == u'-';
+  const int64_t first = negative ? 1 : 0;
+  if (units <= first || units - first > 18) return false;
+  int64_t result = 0;
+  for (int64_t i = first; i < units; ++i) {
+    const uint32_t digit = uint32_t(text[i]) - u'0';
+    if (digit > 9) return false;
+    result = result * 10 + int64_t(digit);
+  }
+  *value = negative ? -result : result;
+  return true;
+}
+
 // The indicator of a double slot that holds value. A missing value keeps
 // its kind when the column is a DOUBLE and nulls are asked for as missing
 // values: "_" -89, "A" to "Z" -87 to -62, any other -88; otherwise -1.
@@ -112,6 +128,8 @@ void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
     read = informatInteger(ripper, readWideNumber(ripper, state, text, units), &value);
   } else if (units == 0) {
     read = false;
+  } else if (ripper->locale && readPlainInteger(text, units, &value)) {
+    read = true;
   } else {
     uint64_t scratch = 0;
     KovaLocale* locale = ripper->locale;

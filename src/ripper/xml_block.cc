@@ -43,9 +43,14 @@ const KovaColumnState* findTag(const KovaRipper* ripper, const char16_t* name,
   return static_cast<const KovaColumnState*>(ripper->tagTree->ops->findItem(ripper->tagTree, &key));
 }
 
+// Tags are short: compared in place rather than through memcmp.
 bool hasTag(const KovaColumnState* item, const char16_t* name, int32_t nameBytes) {
-  return item && item->tagName && int64_t(item->tagLength) * 2 == nameBytes &&
-         std::memcmp(item->tagName, name, size_t(nameBytes)) == 0;
+  if (!item || !item->tagName || int64_t(item->tagLength) * 2 != nameBytes) return false;
+  const char16_t* tag = item->tagName;
+  for (uint32_t i = 0, n = item->tagLength; i < n; ++i) {
+    if (tag[i] != name[i]) return false;
+  }
+  return true;
 }
 
 // The item of a start element. Columns mostly come in order: with tags all

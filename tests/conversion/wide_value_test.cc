@@ -250,6 +250,49 @@ TEST_F(WideValueTest, RowImageSlotsArePaddedAndNumbersMissingWhenUnread) {
   EXPECT_EQ(imageValue(ripper, row, 2), "AB  ");
 }
 
+// Plain integer texts are read without the locale's reader: every text,
+// plain or not, must give the value, indicator and count the reader gives.
+TEST_F(WideValueTest, IntegersReadInPlaceMatchTheLocaleReader) {
+  KovaObject* table = newTable(kRecfmDelimited);
+  addColumn(table, u"i64", kTypeBigint);
+  KovaRipper* ripper = bound(table);
+  ASSERT_NE(ripper, nullptr);
+  ASSERT_NE(ripper->locale, nullptr);
+  auto row = newRow(ripper);
+  std::vector<std::u16string> texts = {
+      u"0", u"-0", u"7", u"-7", u"+7", u" 7", u"7 ", u"007", u"-", u"+", u"--1", u"1-", u"1.0",
+      u"1e3", u"\uFF11", u"999999999999999999", u"-999999999999999999", u"1000000000000000000",
+      u"9223372036854775807", u"-9223372036854775808", u"9223372036854775808",
+      u"-9223372036854775809", u"00000000000000000000001", u"12a", u"/", u":"};
+  uint64_t seed = 7;
+  for (int i = 0; i < 2000; ++i) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    std::u16string text;
+    if ((seed >> 60) & 1) text += u'-';
+    const int digits = 1 + int((seed >> 33) % 21);
+    for (int d = 0; d < digits; ++d) text += char16_t(u'0' + (seed >> (d % 40)) % 10);
+    texts.push_back(text);
+  }
+  for (const std::u16string& text : texts) {
+    int64_t expected = 0;
+    uint64_t scratch = 0;
+    const bool readable = ripper->locale->ops->readWideInteger(ripper->locale, text.data(),
+                                                               int64_t(text.size()), 0,
+                                                               &expected, &scratch) == kStatusOk;
+    const uint32_t truncations = ripper->truncations;
+    put(ripper, row, 0, text);
+    SCOPED_TRACE(std::string(text.begin(), text.end()));
+    if (readable) {
+      EXPECT_EQ(indicator(ripper, row, 0), 8);
+      EXPECT_EQ(valueAs<int64_t>(ripper, row, 0), expected);
+      EXPECT_EQ(ripper->truncations, truncations);
+    } else {
+      EXPECT_EQ(indicator(ripper, row, 0), -1);
+      EXPECT_EQ(ripper->truncations, truncations + 1);
+    }
+  }
+}
+
 TEST_F(WideValueTest, DroppedBinaryAndUnknownColumnsAreLeftAlone) {
   KovaObject* table = newTable(kRecfmDelimited);
   addColumn(table, u"b", kTypeBinary, 0, 4);
