@@ -6,6 +6,7 @@
 
 #include "src/burner/output.h"
 #include "src/burner/text_field.h"
+#include "src/burner/text_plan.h"
 #include "src/convert/decimal.h"
 #include "src/ripper/operations.h"
 
@@ -75,6 +76,10 @@ KovaStatus integerField(KovaRipper* burner, KovaColumnState* state, const uint8_
   if (!handle) return kStatusOk;
   KovaStatus status = makeRoom(burner, kIntegerRoom);
   if (status != kStatusOk) return status;
+  if (textPlanOf(state) == TextPlan::kInteger) {
+    field->n = integerText(v, outputEnd(burner));
+    return kStatusOk;
+  }
   uint64_t length = 0;
   if (handle->ops->formatInteger(handle, burner->locale, v, kIntegerWidth, 0, outputEnd(burner),
                                  kIntegerCapacity, &length) == kStatusOk) {
@@ -139,7 +144,17 @@ KovaStatus valueField(KovaRipper* burner, KovaColumnState* state, const uint8_t*
       if (status != kStatusOk) return status;
       double v;
       std::memcpy(&v, value, 8);
-      field->n = formatForOutput(burner, state, outputEnd(burner), v);
+      const TextPlan plan = textPlanOf(state);
+      if (plan == TextPlan::kDouble) {
+        field->n = doubleText(v, outputEnd(burner));
+      } else if (plan == TextPlan::kDate &&
+                 burner->wideScratchSize >= uint64_t(state->formatObject->width)) {
+        // Only once the general path has grown wideScratch, so that a
+        // failed growth still gives its empty field and log line.
+        field->n = dateText(v, outputEnd(burner));
+      }
+      // Values outside the fast path's span take the general one.
+      if (field->n == 0) field->n = formatForOutput(burner, state, outputEnd(burner), v);
       return kStatusOk;
     }
     case kStorageInt64:
@@ -162,7 +177,8 @@ KovaStatus finishField(KovaRipper* burner, const KovaColumnState* state, uint64_
   const int32_t sqlType = state->typedEntry->sqlType;
   uint8_t* text = outputEnd(burner);
   if (sqlType == kSqlChar) {
-    n = trimCharacter(state, text, n);
+    n = textPlanOf(state) == TextPlan::kTrimChar ? trimBlanks(text, n)
+                                                 : trimCharacter(state, text, n);
   } else if (sqlType != kSqlVarchar) {
     n = alignNumber(state, text, n);
   }
