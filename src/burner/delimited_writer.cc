@@ -21,6 +21,7 @@ constexpr int32_t kIntegerWidth = 20;
 struct Field {
   uint64_t n = 0;
   bool nullText = false;
+  bool fast = false;  // written by the column's fast path
 };
 
 bool hasNullText(const KovaRipper* burner) { return burner->table->nullTextLength != 0; }
@@ -78,6 +79,7 @@ KovaStatus integerField(KovaRipper* burner, KovaColumnState* state, const uint8_
   if (status != kStatusOk) return status;
   if (textPlanOf(state) == TextPlan::kInteger) {
     field->n = integerText(v, outputEnd(burner));
+    field->fast = true;
     return kStatusOk;
   }
   uint64_t length = 0;
@@ -147,6 +149,8 @@ KovaStatus valueField(KovaRipper* burner, KovaColumnState* state, const uint8_t*
       const TextPlan plan = textPlanOf(state);
       if (plan == TextPlan::kDouble) {
         field->n = doubleText(v, outputEnd(burner));
+      } else if (plan == TextPlan::kTimestamp) {
+        field->n = timestampText(v, outputEnd(burner));
       } else if (plan == TextPlan::kDate &&
                  burner->wideScratchSize >= uint64_t(state->formatObject->width)) {
         // Only once the general path has grown wideScratch, so that a
@@ -154,6 +158,7 @@ KovaStatus valueField(KovaRipper* burner, KovaColumnState* state, const uint8_t*
         field->n = dateText(v, outputEnd(burner));
       }
       // Values outside the fast path's span take the general one.
+      field->fast = field->n != 0;
       if (field->n == 0) field->n = formatForOutput(burner, state, outputEnd(burner), v);
       return kStatusOk;
     }
@@ -215,7 +220,7 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
         if (status != kStatusOk) return status;
         *n = field.n;
         // Null text is written as it is, never trimmed or qualified.
-        if (*n == 0 || field.nullText) return kStatusOk;
+        if (*n == 0 || field.nullText || (field.fast && fastTextIsFinal(state))) return kStatusOk;
         return finishField(burner, state, *n, n);
       },
       [burner] { return recordEnd(burner); });

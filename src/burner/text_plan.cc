@@ -15,6 +15,7 @@ constexpr int32_t kNumberWidth = 20;  // as the general paths ask the host
 constexpr uint64_t kNumberCapacity = 152;
 constexpr uint32_t kNumberFlags = 0x800;
 constexpr std::u16string_view kDefaultDate = u"YYMMDD10.";
+constexpr int64_t kSecondsPerDay = 86400;
 
 // Days from 1960-01-01 to year-month-day of the proleptic Gregorian calendar.
 constexpr int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
@@ -36,6 +37,25 @@ inline uint8_t* twoDigits(uint8_t* p, uint32_t v) {
   p[0] = uint8_t('0' + v / 10);
   p[1] = uint8_t('0' + v % 10);
   return p + 2;
+}
+
+// "YYYY-MM-DD" of a day of the fast span at out; returns its end.
+uint8_t* putDate(int64_t date, uint8_t* out) {
+  // The civil date by eras of 400 years from 0000-03-01.
+  const int64_t z = date - 3653 + 719468;
+  const int64_t era = z / 146097;  // z > 0 over the fast span
+  const uint32_t doe = uint32_t(z - era * 146097);
+  const uint32_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const uint32_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const uint32_t mp = (5 * doy + 2) / 153;
+  const uint32_t day = doy - (153 * mp + 2) / 5 + 1;
+  const uint32_t month = mp < 10 ? mp + 3 : mp - 9;
+  const uint32_t year = uint32_t(int64_t(yoe) + era * 400) + (month <= 2);
+  uint8_t* p = twoDigits(twoDigits(out, year / 100), year % 100);
+  *p++ = '-';
+  p = twoDigits(p, month);
+  *p++ = '-';
+  return twoDigits(p, day);
 }
 
 bool sameBytes(const uint8_t* a, uint64_t an, const uint8_t* b, uint64_t bn) {
@@ -150,7 +170,10 @@ TextPlan chooseTextPlan(KovaRipper* burner, KovaColumnState* state) {
       return integersAgree(burner, handle) ? TextPlan::kInteger : TextPlan::kGeneral;
     case kStorageDouble:
       if (!format) {
-        if (state->column->type == kTypeTimestamp) return TextPlan::kGeneral;
+        if (state->column->type == kTypeTimestamp) {
+          // Whole seconds, no fraction digits.
+          return state->column->charlength < 1 ? TextPlan::kTimestamp : TextPlan::kGeneral;
+        }
         return doublesAgree(burner, handle) ? TextPlan::kDouble : TextPlan::kGeneral;
       }
       if (!format->run || format->outputKind != kFormatKindWide || !state->fromWide ||
@@ -165,6 +188,33 @@ TextPlan chooseTextPlan(KovaRipper* burner, KovaColumnState* state) {
     default:
       return TextPlan::kGeneral;
   }
+}
+
+// The bytes a fast text of the plan may hold; none for text.
+std::string_view fastBytes(TextPlan plan) {
+  switch (plan) {
+    case TextPlan::kInteger: return "0123456789-";
+    case TextPlan::kDouble: return "0123456789-.e+";
+    case TextPlan::kDate: return "0123456789-";
+    case TextPlan::kTimestamp: return "0123456789- :";
+    default: return {};
+  }
+}
+
+// True when no byte of the plan's fast texts is the qualifier or a
+// terminator: such a text is never qualified.
+bool neverQualified(const KovaRipper* burner, TextPlan plan) {
+  const std::string_view bytes = fastBytes(plan);
+  if (bytes.empty()) return false;
+  const uint8_t q = burner->table->textqual;
+  for (char b : bytes) {
+    const auto x = uint8_t(b);
+    if ((q != 0 && x == q) || x == burner->terminators[0] || x == burner->terminators[1] ||
+        x == burner->terminators[2]) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -186,22 +236,26 @@ uint64_t doubleText(double value, uint8_t* out) {
 
 uint64_t dateText(double value, uint8_t* out) {
   if (!(value >= double(kFirstFastDate) && value < double(kEndFastDate))) return 0;
-  // Civil date of the day count, by eras of 400 years from 0000-03-01.
-  const int64_t z = int64_t(std::floor(value)) - 3653 + 719468;
-  const int64_t era = z / 146097;  // z > 0 over the fast span
-  const uint32_t doe = uint32_t(z - era * 146097);
-  const uint32_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const uint32_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const uint32_t mp = (5 * doy + 2) / 153;
-  const uint32_t day = doy - (153 * mp + 2) / 5 + 1;
-  const uint32_t month = mp < 10 ? mp + 3 : mp - 9;
-  const uint32_t year = uint32_t(int64_t(yoe) + era * 400) + (month <= 2);
-  uint8_t* p = twoDigits(twoDigits(out, year / 100), year % 100);
-  *p++ = '-';
-  p = twoDigits(p, month);
-  *p++ = '-';
-  twoDigits(p, day);
+  putDate(int64_t(std::floor(value)), out);
   return 10;
+}
+
+uint64_t timestampText(double value, uint8_t* out) {
+  constexpr double kFirst = double(kFirstFastDate * kSecondsPerDay);
+  constexpr double kEnd = double(kEndFastDate * kSecondsPerDay);
+  // Whole seconds only: a fraction is the general path's to round.
+  if (!(value >= kFirst && value < kEnd) || value != std::floor(value)) return 0;
+  const int64_t seconds = int64_t(value) - kFirstFastDate * kSecondsPerDay;  // >= 0
+  const int64_t days = seconds / kSecondsPerDay + kFirstFastDate;
+  const uint32_t inDay = uint32_t(seconds % kSecondsPerDay);
+  uint8_t* p = putDate(days, out);
+  *p++ = ' ';
+  p = twoDigits(p, inDay / 3600);
+  *p++ = ':';
+  p = twoDigits(p, inDay / 60 % 60);
+  *p++ = ':';
+  twoDigits(p, inDay % 60);
+  return 19;
 }
 
 uint64_t trimBlanks(const uint8_t* text, uint64_t n) {
@@ -213,14 +267,16 @@ void planTextColumns(KovaRipper* burner) {
   const bool delimited = burner->table->recfm == kRecfmDelimited && !burner->rowImage;
   for (int32_t i = 0; i < burner->table->columnCount; ++i) {
     KovaColumnState* state = &burner->columns[i];
-    state->reserved3[0] =
-        uint8_t(delimited ? chooseTextPlan(burner, state) : TextPlan::kGeneral);
+    const TextPlan plan = delimited ? chooseTextPlan(burner, state) : TextPlan::kGeneral;
+    state->reserved3[0] = uint8_t(plan);
+    state->reserved3[1] = neverQualified(burner, plan) && !burner->escapeStyle;
   }
 }
 
 void planGeneralText(KovaRipper* burner) {
   for (int32_t i = 0; i < burner->table->columnCount; ++i) {
     burner->columns[i].reserved3[0] = uint8_t(TextPlan::kGeneral);
+    burner->columns[i].reserved3[1] = 0;
   }
 }
 

@@ -19,11 +19,17 @@ enum class TextPlan : uint8_t {
   kDouble,       // std::to_chars shortest where it is 20 bytes or less
   kDate,         // YYMMDD10. of a date from 1582 to 3999, written in place
   kTrimChar,     // CHAR text trimmed of 0x20 blanks in place
+  kTimestamp,    // "YYYY-MM-DD hh:mm:ss" of whole seconds from 1582 to 3999
 };
 
 inline TextPlan textPlanOf(const KovaColumnState* state) {
   return static_cast<TextPlan>(state->reserved3[0]);
 }
+
+// True when the column's fast texts are final as written: the default
+// style, and none of their bytes is the qualifier or a terminator (the
+// general path would neither qualify nor align them). Kept in reserved3[1].
+inline bool fastTextIsFinal(const KovaColumnState* state) { return state->reserved3[1] != 0; }
 
 // Chooses each column's plan (probing the host); every column of a burner
 // that is not delimited keeps kGeneral.
@@ -38,6 +44,7 @@ void planGeneralText(KovaRipper* burner);
 uint64_t integerText(int64_t value, uint8_t* out);
 uint64_t doubleText(double value, uint8_t* out);
 uint64_t dateText(double value, uint8_t* out);
+uint64_t timestampText(double value, uint8_t* out);
 // The length of text without its trailing 0x20 blanks.
 uint64_t trimBlanks(const uint8_t* text, uint64_t n);
 

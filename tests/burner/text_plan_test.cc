@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <tuple>
 
 #include "src/burner/text_plan.h"
 #include "src/convert/missing.h"
@@ -18,11 +19,12 @@ namespace {
 
 class TextPlanTest : public BurnerTest {
  protected:
-  // One column of each kind with a fast path, and a VARCHAR and TIMESTAMP
-  // that keep theirs.
-  KovaObject* mixedTable(int32_t encoding) {
+  // One column of each kind with a fast path, and a VARCHAR and a TIMESTAMP
+  // with fraction digits that keep the general paths.
+  KovaObject* mixedTable(int32_t encoding, uint8_t fieldsep = ',', uint8_t qualifier = '"') {
     KovaObject* table = newTable(kRecfmDelimited, encoding);
-    table->textqual = '"';
+    table->fieldsep = fieldsep;
+    table->textqual = qualifier;
     addColumn(table, u"i", kTypeInt);
     addColumn(table, u"big", kTypeBigint);
     addColumn(table, u"small", kTypeSmallint);
@@ -32,6 +34,7 @@ class TextPlanTest : public BurnerTest {
     addColumn(table, u"code", kTypeChar, 8);
     addColumn(table, u"name", kTypeVarchar, 12);
     addColumn(table, u"at", kTypeTimestamp);
+    addColumn(table, u"at3", kTypeTimestamp, 3);
     return table;
   }
 
@@ -55,6 +58,9 @@ class TextPlanTest : public BurnerTest {
     }
   }
 
+  // Rows of random values of every length and sign for mixedTable.
+  std::vector<uint8_t> generatedRows(KovaRipper* b, size_t count);
+
   std::mt19937_64 rng_{12};
 };
 
@@ -63,14 +69,33 @@ TEST_F(TextPlanTest, AsciiFieldsTakeTheFastPathsOthersKeepTheHost) {
   ASSERT_NE(b, nullptr);
   const TextPlan expected[] = {TextPlan::kInteger, TextPlan::kInteger, TextPlan::kInteger,
                                TextPlan::kInteger, TextPlan::kDouble,  TextPlan::kDate,
-                               TextPlan::kTrimChar, TextPlan::kGeneral, TextPlan::kGeneral};
-  for (int32_t i = 0; i < 9; ++i) EXPECT_EQ(textPlanOf(&b->columns[i]), expected[i]) << i;
+                               TextPlan::kTrimChar, TextPlan::kGeneral, TextPlan::kTimestamp,
+                               TextPlan::kGeneral};
+  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(&b->columns[i]), expected[i]) << i;
+  for (int32_t i = 0; i < 10; ++i) {
+    EXPECT_EQ(fastTextIsFinal(&b->columns[i]), i <= 5 || i == 8) << i;
+  }
+
+  // Separators and qualifiers that number texts may hold: those texts go
+  // through the qualifier check; escape style: through its qualifying.
+  // (The double column writes "." and "e", the timestamp "-" and ":".)
+  for (auto [sep, q, column] :
+       {std::tuple{'-', '"', 8}, {',', '.', 4}, {':', '"', 8}, {'e', '\'', 4}}) {
+    KovaRipper* odd = burner(mixedTable(kEncodingUtf8, uint8_t(sep), uint8_t(q)));
+    ASSERT_NE(odd, nullptr);
+    EXPECT_NE(textPlanOf(&odd->columns[column]), TextPlan::kGeneral);
+    EXPECT_FALSE(fastTextIsFinal(&odd->columns[column])) << sep << q;
+  }
+  KovaRipper* escaped = burner(mixedTable(kEncodingUtf8), kRipperEscapeStyle);
+  ASSERT_NE(escaped, nullptr);
+  EXPECT_EQ(textPlanOf(&escaped->columns[0]), TextPlan::kInteger);
+  EXPECT_FALSE(fastTextIsFinal(&escaped->columns[0]));
 
   // Row-image text keeps the general paths.
   KovaObject* table = mixedTable(kEncodingUtf8);
   KovaRipper* image = burner(table, kRipperRowImage);
   ASSERT_NE(image, nullptr);
-  for (int32_t i = 0; i < 9; ++i) EXPECT_EQ(textPlanOf(&image->columns[i]), TextPlan::kGeneral);
+  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(&image->columns[i]), TextPlan::kGeneral);
 }
 
 TEST_F(TextPlanTest, EdgeValuesWriteTheHostsBytes) {
@@ -109,12 +134,14 @@ TEST_F(TextPlanTest, EdgeValuesWriteTheHostsBytes) {
     setValue<double>(b, row, 5, dates[k % std::size(dates)]);
     setBytes(b, row, 6, codes[k % std::size(codes)]);
     setBytes(b, row, 7, "n");
-    setValue<double>(b, row, 8, dates[k % std::size(dates)] * 86400);
+    const double stamp = dates[k % std::size(dates)] * 86400 + double(k % 3) * 0.4995;
+    setValue<double>(b, row, 8, stamp);
+    setValue<double>(b, row, 9, stamp);
   }
   // Missing values: a null indicator, and the special missing values
   // (indicator -2 .. -28) of doubles and dates.
   for (size_t k = n; k < n + 3; ++k) {
-    for (int32_t c = 0; c < 9; ++c) setIndicator(b, r.data() + k * L, c, -1 - int64_t(k - n) * 9);
+    for (int32_t c = 0; c < 10; ++c) setIndicator(b, r.data() + k * L, c, -1 - int64_t(k - n) * 9);
   }
   expectSameBytes(b, r);
 
@@ -123,12 +150,18 @@ TEST_F(TextPlanTest, EdgeValuesWriteTheHostsBytes) {
 }
 
 TEST_F(TextPlanTest, GeneratedValuesWriteTheHostsBytes) {
-  KovaRipper* b = burner(mixedTable(kEncodingUtf8));
-  ASSERT_NE(b, nullptr);
-  constexpr size_t kRows = 20000;
-  auto r = rows(b, kRows);
+  for (auto [sep, q, style] : {std::tuple{',', '"', 0u}, {'-', '"', 0u}, {':', '.', 0u},
+                               {',', '"', kRipperEscapeStyle}}) {
+    KovaRipper* b = burner(mixedTable(kEncodingUtf8, uint8_t(sep), uint8_t(q)), style);
+    ASSERT_NE(b, nullptr);
+    expectSameBytes(b, generatedRows(b, sep == ',' && !style ? 20000 : 2000));
+  }
+}
+
+std::vector<uint8_t> TextPlanTest::generatedRows(KovaRipper* b, size_t count) {
+  auto r = rows(b, count);
   const uint64_t L = b->rowLength;
-  for (size_t k = 0; k < kRows; ++k) {
+  for (size_t k = 0; k < count; ++k) {
     uint8_t* row = r.data() + k * L;
     const uint64_t bits = rng_();
     // Integers of every length, by a random shift.
@@ -152,10 +185,13 @@ TEST_F(TextPlanTest, GeneratedValuesWriteTheHostsBytes) {
     for (char& c : code) c = "AB \t0"[rng_() % 5];
     setBytes(b, row, 6, code);
     setBytes(b, row, 7, "v");
-    setValue<double>(b, row, 8, day * 86400);
-    if (k % 11 == 0) setIndicator(b, row, int32_t(rng_() % 9), -1);
+    // Whole seconds mostly; some with a fraction.
+    const double stamp = day * 86400 + double(rng_() % 86400) + (k % 5 == 0 ? 0.25 : 0);
+    setValue<double>(b, row, 8, stamp);
+    setValue<double>(b, row, 9, stamp);
+    if (k % 11 == 0) setIndicator(b, row, int32_t(rng_() % 10), -1);
   }
-  expectSameBytes(b, r);
+  return r;
 }
 
 TEST_F(TextPlanTest, FastTextsAreThoseOfTheirFormats) {
