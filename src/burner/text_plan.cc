@@ -158,16 +158,11 @@ TextPlan chooseTextPlan(KovaRipper* burner, KovaColumnState* state) {
   KovaEncodingHandle* handle = state->targetHandle;
   if (state->column->dropped || !entry || !handle || !asciiField(state)) return TextPlan::kGeneral;
   KovaFormatObject* format = state->formatObject;
+  if (integerStorage(entry->storageType)) {
+    if (format) return TextPlan::kGeneral;
+    return integersAgree(burner, handle) ? TextPlan::kInteger : TextPlan::kGeneral;
+  }
   switch (entry->storageType) {
-    case kStorageInt64:
-    case kStorageInt32:
-    case kStorageUint32:
-    case kStorageInt16:
-    case kStorageUint16:
-    case kStorageInt8:
-    case kStorageUint8:
-      if (format) return TextPlan::kGeneral;
-      return integersAgree(burner, handle) ? TextPlan::kInteger : TextPlan::kGeneral;
     case kStorageDouble:
       if (!format) {
         if (state->column->type == kTypeTimestamp) {
