@@ -162,17 +162,10 @@ KovaStatus valueField(KovaRipper* burner, KovaColumnState* state, const uint8_t*
       if (field->n == 0) field->n = formatForOutput(burner, state, outputEnd(burner), v);
       return kStatusOk;
     }
-    case kStorageInt64:
-    case kStorageInt32:
-    case kStorageUint32:
-    case kStorageInt16:
-    case kStorageUint16:
-    case kStorageInt8:
-    case kStorageUint8:
+    default:
+      if (!integerStorage(entry->storageType)) return kStatusOk;
       if (length < 0) return nullField(burner, writeNull && hasNullText(burner), field);
       return integerField(burner, state, value, field);
-    default:
-      return kStatusOk;
   }
 }
 
