@@ -6,6 +6,7 @@
 
 #include "src/burner/output.h"
 #include "src/burner/text_field.h"
+#include "src/burner/text_plan.h"
 #include "src/convert/decimal.h"
 #include "src/ripper/operations.h"
 
@@ -20,6 +21,7 @@ constexpr int32_t kIntegerWidth = 20;
 struct Field {
   uint64_t n = 0;
   bool nullText = false;
+  bool fast = false;  // written by the column's fast path
 };
 
 bool hasNullText(const KovaRipper* burner) { return burner->table->nullTextLength != 0; }
@@ -75,6 +77,11 @@ KovaStatus integerField(KovaRipper* burner, KovaColumnState* state, const uint8_
   if (!handle) return kStatusOk;
   KovaStatus status = makeRoom(burner, kIntegerRoom);
   if (status != kStatusOk) return status;
+  if (textPlanOf(state) == TextPlan::kInteger) {
+    field->n = integerText(v, outputEnd(burner));
+    field->fast = true;
+    return kStatusOk;
+  }
   uint64_t length = 0;
   if (handle->ops->formatInteger(handle, burner->locale, v, kIntegerWidth, 0, outputEnd(burner),
                                  kIntegerCapacity, &length) == kStatusOk) {
@@ -139,20 +146,26 @@ KovaStatus valueField(KovaRipper* burner, KovaColumnState* state, const uint8_t*
       if (status != kStatusOk) return status;
       double v;
       std::memcpy(&v, value, 8);
-      field->n = formatForOutput(burner, state, outputEnd(burner), v);
+      const TextPlan plan = textPlanOf(state);
+      if (plan == TextPlan::kDouble) {
+        field->n = doubleText(v, outputEnd(burner));
+      } else if (plan == TextPlan::kTimestamp) {
+        field->n = timestampText(v, outputEnd(burner));
+      } else if (plan == TextPlan::kDate &&
+                 burner->wideScratchSize >= uint64_t(state->formatObject->width)) {
+        // Only once the general path has grown wideScratch, so that a
+        // failed growth still gives its empty field and log line.
+        field->n = dateText(v, outputEnd(burner));
+      }
+      // Values outside the fast path's span take the general one.
+      field->fast = field->n != 0;
+      if (field->n == 0) field->n = formatForOutput(burner, state, outputEnd(burner), v);
       return kStatusOk;
     }
-    case kStorageInt64:
-    case kStorageInt32:
-    case kStorageUint32:
-    case kStorageInt16:
-    case kStorageUint16:
-    case kStorageInt8:
-    case kStorageUint8:
+    default:
+      if (!integerStorage(entry->storageType)) return kStatusOk;
       if (length < 0) return nullField(burner, writeNull && hasNullText(burner), field);
       return integerField(burner, state, value, field);
-    default:
-      return kStatusOk;
   }
 }
 
@@ -162,7 +175,8 @@ KovaStatus finishField(KovaRipper* burner, const KovaColumnState* state, uint64_
   const int32_t sqlType = state->typedEntry->sqlType;
   uint8_t* text = outputEnd(burner);
   if (sqlType == kSqlChar) {
-    n = trimCharacter(state, text, n);
+    n = textPlanOf(state) == TextPlan::kTrimChar ? trimBlanks(text, n)
+                                                 : trimCharacter(state, text, n);
   } else if (sqlType != kSqlVarchar) {
     n = alignNumber(burner, state, text, n);
   }
@@ -199,7 +213,7 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
         if (status != kStatusOk) return status;
         *n = field.n;
         // Null text is written as it is, never trimmed or qualified.
-        if (*n == 0 || field.nullText) return kStatusOk;
+        if (*n == 0 || field.nullText || (field.fast && fastTextIsFinal(state))) return kStatusOk;
         return finishField(burner, state, *n, n);
       },
       [burner] { return recordEnd(burner); });

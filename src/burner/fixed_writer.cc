@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "src/burner/output.h"
 #include "src/convert/missing.h"
@@ -124,42 +127,54 @@ bool coversRecord(FieldPlan* plans, int32_t count, uint64_t reclen) {
   return at == reclen;
 }
 
-template <typename T>
-inline void moveValue(const FieldPlan& plan, int8_t indicator, const uint8_t* row, uint8_t* field) {
-  T v{};
-  if (indicator >= 0) std::memcpy(&v, row + plan.dataOffset, sizeof v);
-  std::memcpy(field, &v, sizeof v);
+// Text of n bytes (n <= width, width >= 8) into its field, blank-padded:
+// eight (or sixteen) bytes at a time, the last ones overlapping, each word
+// the value's bytes below n and blanks above. Reads only the value's slot of
+// width bytes.
+inline void moveTextWords(uint8_t* field, const uint8_t* value, uint64_t n, uint64_t width) {
+#if defined(__SSE2__)
+  if (width >= 16) {  // the same sixteen bytes at a time
+    const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i blanks = _mm_set1_epi8(char(kBlank));
+    auto chunk = [&](uint64_t start) {
+      const uint64_t keep = n > start ? std::min<uint64_t>(n - start, 16) : 0;
+      const __m128i mask = _mm_cmpgt_epi8(_mm_set1_epi8(char(keep)), iota);
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value + start));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(field + start),
+                       _mm_or_si128(_mm_and_si128(mask, bytes), _mm_andnot_si128(mask, blanks)));
+    };
+    uint64_t at = 0;
+    for (; at + 16 <= width; at += 16) chunk(at);
+    if (at < width) chunk(width - 16);
+    return;
+  }
+#endif
+  constexpr uint64_t kBlanks = 0x2020202020202020ull;
+  auto word = [&](uint64_t start) {
+    uint64_t bytes;
+    std::memcpy(&bytes, value + start, 8);
+    const uint64_t keep = n > start ? n - start : 0;
+    const uint64_t mask = keep >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * keep)) - 1;
+    bytes = (bytes & mask) | (kBlanks & ~mask);
+    std::memcpy(field + start, &bytes, 8);
+  };
+  uint64_t at = 0;
+  for (; at + 8 <= width; at += 8) word(at);
+  if (at < width) word(width - 8);
+}
+
+// Text of n bytes (n <= width) into its field, blank-padded.
+inline void moveText(uint8_t* field, const uint8_t* value, uint64_t n, uint64_t width) {
+  if (std::endian::native == std::endian::little && width >= 8) {
+    moveTextWords(field, value, n, width);
+    return;
+  }
+  std::memcpy(field, value, n);
+  std::memset(field + n, kBlank, width - n);
 }
 
 void writeField(KovaRipper* burner, const FieldPlan& plan, const uint8_t* row, uint8_t* record) {
   uint8_t* field = record + plan.offset;
-  if (plan.move != Move::kGeneral) {
-    const int8_t indicator = static_cast<int8_t>(row[plan.indicatorOffset]);
-    switch (plan.move) {
-      case Move::kInt8: moveValue<uint8_t>(plan, indicator, row, field); return;
-      case Move::kInt16: moveValue<uint16_t>(plan, indicator, row, field); return;
-      case Move::kInt32: moveValue<uint32_t>(plan, indicator, row, field); return;
-      case Move::kInt64: moveValue<uint64_t>(plan, indicator, row, field); return;
-      case Move::kDouble:
-        if (indicator >= 0) {
-          std::memcpy(field, row + plan.dataOffset, 8);
-        } else {
-          const uint64_t bits = missingBits(indicator);
-          std::memcpy(field, &bits, 8);
-        }
-        return;
-      default: {  // text
-        uint64_t n = indicator < 0 ? 0 : uint64_t(indicator);
-        if (n > plan.width) {
-          n = plan.width;
-          ++burner->truncations;
-        }
-        std::memcpy(field, row + plan.dataOffset, n);
-        std::memset(field + n, kBlank, plan.width - n);
-        return;
-      }
-    }
-  }
   const uint64_t width = plan.width;
   const int64_t length = readIndicator(row, plan.entry);
   const uint8_t* value = row + plan.dataOffset;
@@ -177,8 +192,7 @@ void writeField(KovaRipper* burner, const FieldPlan& plan, const uint8_t* row, u
         n = width;
         ++burner->truncations;
       }
-      std::memcpy(field, value, n);
-      std::memset(field + n, kBlank, width - n);
+      moveText(field, value, n, width);
       return;
     }
     case kValueDouble: {
@@ -203,6 +217,81 @@ void writeField(KovaRipper* burner, const FieldPlan& plan, const uint8_t* row, u
       }
       return;
     default:
+      return;
+  }
+}
+
+// Rows of a batch are written in tiles of this many: within a tile, column
+// by column, so that each column's move is one tight loop while the tile's
+// rows and records stay in the first-level cache.
+constexpr uint64_t kTileRows = 64;
+
+// The rows of a tile as (row, record) pairs.
+struct Tile {
+  const uint8_t* rows;
+  uint64_t rowLength;
+  uint8_t* records;
+  uint64_t reclen;
+  uint64_t count;
+};
+
+template <typename Body>
+inline void eachRow(const Tile& tile, Body body) {
+  const uint8_t* row = tile.rows;
+  uint8_t* record = tile.records;
+  const uint64_t rowLength = tile.rowLength, reclen = tile.reclen;
+  for (uint64_t r = tile.count; r > 0; --r, row += rowLength, record += reclen) body(row, record);
+}
+
+// An integer of T's size with a one-byte indicator: the value, or zero bytes
+// when it is missing.
+template <typename T>
+void moveIntegers(const FieldPlan& plan, const Tile& tile) {
+  const uint64_t indicator = plan.indicatorOffset, data = plan.dataOffset, offset = plan.offset;
+  eachRow(tile, [=](const uint8_t* row, uint8_t* record) {
+    T v;
+    std::memcpy(&v, row + data, sizeof v);
+    if (static_cast<int8_t>(row[indicator]) < 0) v = 0;
+    std::memcpy(record + offset, &v, sizeof v);
+  });
+}
+
+// One column's fields over a tile.
+void writeColumn(KovaRipper* burner, const FieldPlan& plan, const Tile& tile) {
+  const uint64_t indicator = plan.indicatorOffset, data = plan.dataOffset, offset = plan.offset;
+  switch (plan.move) {
+    case Move::kInt8: return moveIntegers<uint8_t>(plan, tile);
+    case Move::kInt16: return moveIntegers<uint16_t>(plan, tile);
+    case Move::kInt32: return moveIntegers<uint32_t>(plan, tile);
+    case Move::kInt64: return moveIntegers<uint64_t>(plan, tile);
+    case Move::kDouble:
+      eachRow(tile, [=](const uint8_t* row, uint8_t* record) {
+        const int8_t length = static_cast<int8_t>(row[indicator]);
+        uint64_t bits;
+        std::memcpy(&bits, row + data, 8);
+        if (length < 0) bits = missingBits(length);
+        std::memcpy(record + offset, &bits, 8);
+      });
+      return;
+    case Move::kText: {
+      const uint64_t width = plan.width;
+      uint32_t cut = 0;
+      eachRow(tile, [=, &cut](const uint8_t* row, uint8_t* record) {
+        const int8_t length = static_cast<int8_t>(row[indicator]);
+        uint64_t n = length < 0 ? 0 : uint64_t(length);
+        if (n > width) {
+          n = width;
+          ++cut;
+        }
+        moveText(record + offset, row + data, n, width);
+      });
+      burner->truncations += cut;
+      return;
+    }
+    default:
+      eachRow(tile, [&](const uint8_t* row, uint8_t* record) {
+        writeField(burner, plan, row, record);
+      });
       return;
   }
 }
@@ -237,10 +326,11 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
       std::memset(burner->recordBuffer, 0, size);
     }
     cleared = true;
-    for (uint64_t r = 0; r < rowCount; ++r) {
-      const uint8_t* row = rows + r * burner->rowLength;
-      uint8_t* record = burner->recordBuffer + r * reclen;
-      for (int32_t c = 0; c < count; ++c) writeField(burner, plans[c], row, record);
+    for (uint64_t r = 0; r < rowCount; r += kTileRows) {
+      const Tile tile{rows + r * burner->rowLength, burner->rowLength,
+                      burner->recordBuffer + r * reclen, reclen,
+                      std::min(kTileRows, rowCount - r)};
+      for (int32_t c = 0; c < count; ++c) writeColumn(burner, plans[c], tile);
     }
   }
   burner->recordLength = size;

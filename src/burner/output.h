@@ -122,6 +122,22 @@ inline int64_t readIndicator(const uint8_t* row, const KovaLayoutEntry* entry) {
 // A signed or unsigned integer value of the given storage type, widened.
 int64_t readInteger(const uint8_t* value, uint32_t storageType);
 
+// True for the storage types of integers (those readInteger reads).
+inline bool integerStorage(uint32_t storageType) {
+  switch (storageType) {
+    case kStorageInt64:
+    case kStorageInt32:
+    case kStorageUint32:
+    case kStorageInt16:
+    case kStorageUint16:
+    case kStorageInt8:
+    case kStorageUint8:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Appends the table's nullText (or "\N" when it has none) at the end of the
 // output without counting it; *length gets the bytes appended. Grows the
 // buffer first.

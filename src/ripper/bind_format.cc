@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "kova/extension.h"
+#include "src/burner/text_plan.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/host/siblings.h"
@@ -242,6 +243,7 @@ void bindBurner(KovaRipper* burner) {
     burner->ops.writeRows = delimitedWriteRows;
   }
   if (recfm == kRecfmDelimited) setTerminators(burner);
+  planTextColumns(burner);
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 // VARBIN batch, empty and marked values, and writeRowsInto.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <random>
+
+#include "src/convert/missing.h"
+
 #include "tests/burner/burner_fixture.h"
 
 namespace kova::testing {
@@ -125,6 +130,56 @@ TEST_F(BinaryWriterTest, VarbinEmptyMissingMarkedAndLongForms) {
   EXPECT_TRUE(hex(out) == expected) << hex(out).substr(0, 80);
   EXPECT_EQ(out.size(), expected.size() / 2);
   EXPECT_EQ(b->truncations, 1u);
+}
+
+// Text fields of every width from 1 to 40 bytes over rows of more than one
+// tile: the value's bytes, blanks after them, a missing value all blanks, a
+// longer indicator cut to the field and counted; integers and doubles of the
+// same rows zero bytes and the missing value's bits when missing.
+TEST_F(BinaryWriterTest, FixedTextOfEveryWidthIsPaddedAndCutAcrossTiles) {
+  KovaObject* table = newTable(kRecfmFixed, kEncodingUtf8);
+  int64_t offset = 0;
+  for (int64_t w = 1; w <= 40; ++w, offset += w - 1) {
+    at(addColumn(table, u"c" + u16(std::to_string(w)), kTypeChar, w, w), offset);
+  }
+  at(addColumn(table, u"i", kTypeInt, 0, 4), offset);
+  KovaColumn* d = at(addColumn(table, u"d", kTypeDouble, 0, 8), offset + 4);
+  d->c_type = kCTypeDouble;
+  table->reclen = offset + 12;
+  KovaRipper* b = burner(table);
+  ASSERT_NE(b, nullptr);
+  constexpr size_t kRows = 150;
+  auto r = rows(b, kRows);
+  std::string expected;
+  uint32_t cut = 0;
+  std::mt19937 rng(5);
+  for (size_t k = 0; k < kRows; ++k) {
+    uint8_t* row = r.data() + k * b->rowLength;
+    for (int32_t c = 0; c < 40; ++c) {
+      const size_t w = size_t(c) + 1;
+      std::string value(w, 'a');
+      for (char& x : value) x = char('!' + rng() % 90);
+      const int64_t n = int64_t(rng() % (w + 3)) - 1;  // -1 missing, up to w + 1
+      setBytes(b, row, c, value);
+      setIndicator(b, row, c, n);
+      const size_t kept = n < 0 ? 0 : std::min<size_t>(size_t(n), w);
+      cut += n > int64_t(w);
+      expected += value.substr(0, kept) + std::string(w - kept, ' ');
+    }
+    const bool missing = k % 3 == 0;
+    setValue<int32_t>(b, row, 40, int32_t(k) - 75);
+    setValue<double>(b, row, 41, double(k) / 4);
+    int32_t i = missing ? 0 : int32_t(k) - 75;
+    uint64_t bits = missing ? kMissingBits : std::bit_cast<uint64_t>(double(k) / 4);
+    if (missing) {
+      setIndicator(b, row, 40, -1);
+      setIndicator(b, row, 41, -1);
+    }
+    expected.append(reinterpret_cast<const char*>(&i), 4);
+    expected.append(reinterpret_cast<const char*>(&bits), 8);
+  }
+  EXPECT_EQ(write(b, r), expected);
+  EXPECT_EQ(b->truncations, cut);
 }
 
 }  // namespace
