@@ -77,7 +77,7 @@ KovaStatus integerField(KovaRipper* burner, KovaColumnState* state, const uint8_
   if (!handle) return kStatusOk;
   KovaStatus status = makeRoom(burner, kIntegerRoom);
   if (status != kStatusOk) return status;
-  if (textPlanOf(state) == TextPlan::kInteger) {
+  if (textPlanOf(burner, state) == TextPlan::kInteger) {
     field->n = integerText(v, outputEnd(burner));
     field->fast = true;
     return kStatusOk;
@@ -146,7 +146,7 @@ KovaStatus valueField(KovaRipper* burner, KovaColumnState* state, const uint8_t*
       if (status != kStatusOk) return status;
       double v;
       std::memcpy(&v, value, 8);
-      const TextPlan plan = textPlanOf(state);
+      const TextPlan plan = textPlanOf(burner, state);
       if (plan == TextPlan::kDouble) {
         field->n = doubleText(v, outputEnd(burner));
       } else if (plan == TextPlan::kTimestamp) {
@@ -175,7 +175,7 @@ KovaStatus finishField(KovaRipper* burner, const KovaColumnState* state, uint64_
   const int32_t sqlType = state->typedEntry->sqlType;
   uint8_t* text = outputEnd(burner);
   if (sqlType == kSqlChar) {
-    n = textPlanOf(state) == TextPlan::kTrimChar ? trimBlanks(text, n)
+    n = textPlanOf(burner, state) == TextPlan::kTrimChar ? trimBlanks(text, n)
                                                  : trimCharacter(state, text, n);
   } else if (sqlType != kSqlVarchar) {
     n = alignNumber(burner, state, text, n);
@@ -213,7 +213,7 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
         if (status != kStatusOk) return status;
         *n = field.n;
         // Null text is written as it is, never trimmed or qualified.
-        if (*n == 0 || field.nullText || (field.fast && fastTextIsFinal(state))) return kStatusOk;
+        if (*n == 0 || field.nullText || (field.fast && fastTextIsFinal(burner, state))) return kStatusOk;
         return finishField(burner, state, *n, n);
       },
       [burner] { return recordEnd(burner); });

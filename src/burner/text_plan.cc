@@ -156,7 +156,9 @@ bool trimsAgree(KovaEncodingHandle* handle) {
 TextPlan chooseTextPlan(KovaRipper* burner, KovaColumnState* state) {
   const KovaLayoutEntry* entry = state->typedEntry;
   KovaEncodingHandle* handle = state->targetHandle;
-  if (state->column->dropped || !entry || !handle || !asciiField(state)) return TextPlan::kGeneral;
+  if (state->column->dropped || !entry || !handle || !asciiField(burner, state)) {
+    return TextPlan::kGeneral;
+  }
   KovaFormatObject* format = state->formatObject;
   if (integerStorage(entry->storageType)) {
     if (format) return TextPlan::kGeneral;
@@ -263,15 +265,15 @@ void planTextColumns(KovaRipper* burner) {
   for (int32_t i = 0; i < burner->table->columnCount; ++i) {
     KovaColumnState* state = &burner->columns[i];
     const TextPlan plan = delimited ? chooseTextPlan(burner, state) : TextPlan::kGeneral;
-    state->reserved3[0] = uint8_t(plan);
-    state->reserved3[1] = neverQualified(burner, plan) && !burner->escapeStyle;
+    settingsOf(burner, state).textPlan = uint8_t(plan);
+    settingsOf(burner, state).fastTextFinal = neverQualified(burner, plan) && !burner->escapeStyle;
   }
 }
 
 void planGeneralText(KovaRipper* burner) {
   for (int32_t i = 0; i < burner->table->columnCount; ++i) {
-    burner->columns[i].reserved3[0] = uint8_t(TextPlan::kGeneral);
-    burner->columns[i].reserved3[1] = 0;
+    settingsOf(burner, &burner->columns[i]).textPlan = uint8_t(TextPlan::kGeneral);
+    settingsOf(burner, &burner->columns[i]).fastTextFinal = false;
   }
 }
 

@@ -3,13 +3,14 @@
 // dates of the default date format, blank-trimmed CHAR text) instead of the
 // host's general path. A fast path is chosen only when the field encoding
 // writes ASCII as ASCII and the host, asked about a set of probe values,
-// gives exactly the bytes the fast path gives. Kept in the column state's
-// reserved3[0]. Called by bind and the delimited writer (and its tests).
+// gives exactly the bytes the fast path gives. Kept in the module's own
+// column settings. Called by bind and the delimited writer (and its tests).
 #pragma once
 
 #include <cstdint>
 
 #include "kova/ripper.h"
+#include "src/ripper/column_settings.h"
 
 namespace kova {
 
@@ -22,14 +23,16 @@ enum class TextPlan : uint8_t {
   kTimestamp,    // "YYYY-MM-DD hh:mm:ss" of whole seconds from 1582 to 3999
 };
 
-inline TextPlan textPlanOf(const KovaColumnState* state) {
-  return static_cast<TextPlan>(state->reserved3[0]);
+inline TextPlan textPlanOf(const KovaRipper* burner, const KovaColumnState* state) {
+  return static_cast<TextPlan>(settingsOf(burner, state).textPlan);
 }
 
 // True when the column's fast texts are final as written: the default
 // style, and none of their bytes is the qualifier or a terminator (the
-// general path would neither qualify nor align them). Kept in reserved3[1].
-inline bool fastTextIsFinal(const KovaColumnState* state) { return state->reserved3[1] != 0; }
+// general path would neither qualify nor align them).
+inline bool fastTextIsFinal(const KovaRipper* burner, const KovaColumnState* state) {
+  return settingsOf(burner, state).fastTextFinal;
+}
 
 // Chooses each column's plan (probing the host); every column of a burner
 // that is not delimited keeps kGeneral.

@@ -27,6 +27,11 @@ struct ColumnSettings {
   DateReader dateReader;
   const KovaFormatObject* probedInformat;
   KovaStatus (*probedRun)(KovaFormatObject* object, int32_t zero);
+  // Burner columns of a delimited table: the text plan bind chose (a
+  // TextPlan of src/burner/text_plan.h) and whether its fast texts are final
+  // as written.
+  uint8_t textPlan;
+  bool fastTextFinal;
 };
 
 // The ripper as the module allocates it: the host's view first, so that a

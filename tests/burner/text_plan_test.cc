@@ -71,9 +71,9 @@ TEST_F(TextPlanTest, AsciiFieldsTakeTheFastPathsOthersKeepTheHost) {
                                TextPlan::kInteger, TextPlan::kDouble,  TextPlan::kDate,
                                TextPlan::kTrimChar, TextPlan::kGeneral, TextPlan::kTimestamp,
                                TextPlan::kGeneral};
-  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(&b->columns[i]), expected[i]) << i;
+  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(b, &b->columns[i]), expected[i]) << i;
   for (int32_t i = 0; i < 10; ++i) {
-    EXPECT_EQ(fastTextIsFinal(&b->columns[i]), i <= 5 || i == 8) << i;
+    EXPECT_EQ(fastTextIsFinal(b, &b->columns[i]), i <= 5 || i == 8) << i;
   }
 
   // Separators and qualifiers that number texts may hold: those texts go
@@ -83,19 +83,19 @@ TEST_F(TextPlanTest, AsciiFieldsTakeTheFastPathsOthersKeepTheHost) {
        {std::tuple{'-', '"', 8}, {',', '.', 4}, {':', '"', 8}, {'e', '\'', 4}}) {
     KovaRipper* odd = burner(mixedTable(kEncodingUtf8, uint8_t(sep), uint8_t(q)));
     ASSERT_NE(odd, nullptr);
-    EXPECT_NE(textPlanOf(&odd->columns[column]), TextPlan::kGeneral);
-    EXPECT_FALSE(fastTextIsFinal(&odd->columns[column])) << sep << q;
+    EXPECT_NE(textPlanOf(odd, &odd->columns[column]), TextPlan::kGeneral);
+    EXPECT_FALSE(fastTextIsFinal(odd, &odd->columns[column])) << sep << q;
   }
   KovaRipper* escaped = burner(mixedTable(kEncodingUtf8), kRipperEscapeStyle);
   ASSERT_NE(escaped, nullptr);
-  EXPECT_EQ(textPlanOf(&escaped->columns[0]), TextPlan::kInteger);
-  EXPECT_FALSE(fastTextIsFinal(&escaped->columns[0]));
+  EXPECT_EQ(textPlanOf(escaped, &escaped->columns[0]), TextPlan::kInteger);
+  EXPECT_FALSE(fastTextIsFinal(escaped, &escaped->columns[0]));
 
   // Row-image text keeps the general paths.
   KovaObject* table = mixedTable(kEncodingUtf8);
   KovaRipper* image = burner(table, kRipperRowImage);
   ASSERT_NE(image, nullptr);
-  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(&image->columns[i]), TextPlan::kGeneral);
+  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(image, &image->columns[i]), TextPlan::kGeneral);
 }
 
 TEST_F(TextPlanTest, EdgeValuesWriteTheHostsBytes) {
