@@ -80,9 +80,4 @@ interop: build
 	@bash scripts/run-interop.sh $(BUILD)/bin/kova
 
 clean:
-BUILD_TSAN ?= build-tsan
-BUILD_COV  ?= build-cov
-JOBS       ?= 2
-CMAKE_ARGS ?=
-
-.PHONY: all setup build run test test-asan test-tsan fuzz coverage bench interop clean
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_TSAN) $(BUILD_COV)
