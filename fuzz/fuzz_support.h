@@ -108,6 +108,31 @@ inline void appendRows(const KovaRipper* ripper, const uint8_t* rows, int32_t co
   }
 }
 
+// Feeds data to the ripper in blocks whose sizes nextPiece(left) gives (at
+// least 1), then flushPending; appends every row to out and returns the
+// first failing status, or kStatusOk.
+template <typename NextPiece>
+KovaStatus ripInPieces(KovaRipper* ripper, const uint8_t* data, size_t size,
+                       NextPiece nextPiece, std::string* out) {
+  size_t offset = 0;
+  KovaStatus status = kStatusOk;
+  while (offset < size && status == kStatusOk) {
+    const size_t piece = nextPiece(size - offset);
+    uint8_t* rows = nullptr;
+    int32_t count = 0;
+    status = ripper->ops.ripBlock(ripper, data + offset, int64_t(piece), &rows, &count);
+    if (status == kStatusOk) appendRows(ripper, rows, count, out);
+    offset += piece;
+  }
+  if (status == kStatusOk) {
+    uint8_t* rows = nullptr;
+    int32_t count = 0;
+    status = ripper->ops.flushPending(ripper, &rows, &count);
+    if (status == kStatusOk) appendRows(ripper, rows, count, out);
+  }
+  return status;
+}
+
 // Aborts unless the host holds what it held at before.
 inline void checkAccount(const runtime::Account& before) {
   const runtime::Account after = module().host.account();

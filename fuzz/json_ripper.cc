@@ -51,26 +51,14 @@ std::string rip(KovaObject* table, uint32_t flags, const uint8_t* data, size_t s
                 uint32_t seed) {
   KovaRipper* ripper = kova::fuzzing::boundRipper(table, flags);
   std::string out;
-  size_t offset = 0;
-  KovaStatus status = kStatusOk;
-  while (offset < size && status == kStatusOk) {
-    size_t piece = size - offset;
-    if (seed) {
-      seed = seed * 1103515245u + 12345u;
-      piece = std::min<size_t>(piece, 1 + (seed >> 16) % 64);
-    }
-    uint8_t* rows = nullptr;
-    int32_t count = 0;
-    status = ripper->ops.ripBlock(ripper, data + offset, int64_t(piece), &rows, &count);
-    if (status == kStatusOk) appendRows(ripper, rows, count, &out);
-    offset += piece;
-  }
-  if (status == kStatusOk) {
-    uint8_t* rows = nullptr;
-    int32_t count = 0;
-    status = ripper->ops.flushPending(ripper, &rows, &count);
-    if (status == kStatusOk) appendRows(ripper, rows, count, &out);
-  }
+  const KovaStatus status = kova::fuzzing::ripInPieces(
+      ripper, data, size,
+      [&seed](size_t left) {
+        if (!seed) return left;
+        seed = seed * 1103515245u + 12345u;
+        return std::min<size_t>(left, 1 + (seed >> 16) % 64);
+      },
+      &out);
   check(status == kStatusOk || status == kStatusJsonParse, "a rip failed with another status");
   ripper->ops.destroy(ripper);
   // Rows before a parse failure depend on where the blocks end.
