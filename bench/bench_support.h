@@ -69,8 +69,7 @@ inline KovaObject* readTable(KovaExtensionObject* extension, const char* name) {
 // Rips data through a bound ripper in blocks of block bytes, then ends the
 // input with flushPending; rows receives the rows made. False when a block
 // or the end of the input fails.
-inline bool ripInBlocks(KovaRipper* ripper, const std::string& data, size_t block,
-                        uint64_t* rows) {
+inline bool ripInBlocks(KovaRipper* ripper, const std::string& data, size_t block, uint64_t* rows) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
   *rows = 0;
   for (size_t at = 0; at < data.size(); at += block) {

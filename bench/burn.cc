@@ -45,20 +45,45 @@ std::string slurp(const std::string& path) {
 int64_t indicatorAt(const uint8_t* row, const KovaLayoutEntry& e) {
   const uint8_t* at = row + e.indicatorOffset;
   switch (e.indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(*at);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+    case kIndicatorWidth1:
+      return int8_t(*at);
+    case kIndicatorWidth2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case kIndicatorWidth4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    default: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
   }
 }
 
 void setIndicator(uint8_t* row, const KovaLayoutEntry& e, int64_t value) {
   uint8_t* at = row + e.indicatorOffset;
   switch (e.indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1: *at = uint8_t(int8_t(value)); break;
-    case kIndicatorWidth2: { int16_t v = int16_t(value); std::memcpy(at, &v, 2); break; }
-    case kIndicatorWidth4: { int32_t v = int32_t(value); std::memcpy(at, &v, 4); break; }
-    default: std::memcpy(at, &value, 8); break;
+    case kIndicatorWidth1:
+      *at = uint8_t(int8_t(value));
+      break;
+    case kIndicatorWidth2: {
+      int16_t v = int16_t(value);
+      std::memcpy(at, &v, 2);
+      break;
+    }
+    case kIndicatorWidth4: {
+      int32_t v = int32_t(value);
+      std::memcpy(at, &v, 4);
+      break;
+    }
+    default:
+      std::memcpy(at, &value, 8);
+      break;
   }
 }
 
@@ -80,7 +105,7 @@ struct Setup {
   KovaRipper* burner = nullptr;
   std::vector<uint8_t> rows;  // in the burner's layout
   uint64_t rowCount = 0;
-  uint64_t textBytes = 0;     // what the burner writes for all rows
+  uint64_t textBytes = 0;  // what the burner writes for all rows
 
   KovaObject* load(const char* document) {
     KovaObject* object = extension->createInstance(extension, nullptr, nullptr, nullptr);
@@ -199,7 +224,8 @@ char* dateText(char* p, int64_t days) {
 }
 
 char* text(char* p, const uint8_t* bytes, size_t n, bool trim) {
-  if (trim) while (n > 0 && bytes[n - 1] == ' ') --n;
+  if (trim)
+    while (n > 0 && bytes[n - 1] == ' ') --n;
   bool quote = false;
   for (size_t i = 0; i < n; ++i) quote |= bytes[i] == ',' || bytes[i] == '"' || bytes[i] == '\n';
   if (!quote) {
@@ -248,13 +274,39 @@ char* decimalText(char* p, const uint8_t* value) {
       if (len < 0) continue;
       const uint8_t* v = row + e[c].dataOffset;
       switch (c) {
-        case 0: { int32_t x; std::memcpy(&x, v, 4); p = std::to_chars(p, p + 16, x).ptr; break; }
-        case 1: { int64_t x; std::memcpy(&x, v, 8); p = std::to_chars(p, p + 24, x).ptr; break; }
-        case 2: { double x; std::memcpy(&x, v, 8); p = std::to_chars(p, p + 32, x).ptr; break; }
-        case 3: p = text(p, v, size_t(len), false); break;
-        case 4: p = text(p, v, size_t(len), true); break;
-        case 5: { double x; std::memcpy(&x, v, 8); p = dateText(p, int64_t(x)); break; }
-        case 6: p = decimalText(p, v); break;
+        case 0: {
+          int32_t x;
+          std::memcpy(&x, v, 4);
+          p = std::to_chars(p, p + 16, x).ptr;
+          break;
+        }
+        case 1: {
+          int64_t x;
+          std::memcpy(&x, v, 8);
+          p = std::to_chars(p, p + 24, x).ptr;
+          break;
+        }
+        case 2: {
+          double x;
+          std::memcpy(&x, v, 8);
+          p = std::to_chars(p, p + 32, x).ptr;
+          break;
+        }
+        case 3:
+          p = text(p, v, size_t(len), false);
+          break;
+        case 4:
+          p = text(p, v, size_t(len), true);
+          break;
+        case 5: {
+          double x;
+          std::memcpy(&x, v, 8);
+          p = dateText(p, int64_t(x));
+          break;
+        }
+        case 6:
+          p = decimalText(p, v);
+          break;
         case 7: {
           double x;
           std::memcpy(&x, v, 8);

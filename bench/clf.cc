@@ -24,7 +24,6 @@
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 
-
 namespace {
 
 constexpr int kLines = 1000000;
@@ -52,8 +51,9 @@ const std::string& logLines() {
   static const std::string text = [] {
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    static const char* const kPaths[] = {"/", "/index.html", "/images/logo.png", "/api/v1/items",
-                                         "/search?q=blue+shoes", "/robots.txt"};
+    static const char* const kPaths[] = {
+        "/",          "/index.html", "/images/logo.png", "/api/v1/items", "/search?q=blue+shoes",
+        "/robots.txt"};
     static const int kStatus[] = {200, 200, 200, 304, 404, 500};
     std::string out;
     out.reserve(size_t(kLines) * 110);
@@ -78,19 +78,19 @@ const std::string& logLines() {
 // quoted names with accented letters, an amount and a note.
 const std::string& delimitedRows(bool latin1) {
   static const std::string utf8 = [] {
-    static const char* const kNames[] = {"Ren\xc3\xa9", "Zo\xc3\xab", "J\xc3\xbcrgen", "Ana",
-                                         "Fran\xc3\xa7oise", "Bj\xc3\xb6rn"};
-    static const char* const kCities[] = {"M\xc3\xbcnchen", "Z\xc3\xbcrich", "Lyon",
-                                          "S\xc3\xa3o Paulo", "Malm\xc3\xb6", "Porto"};
+    static const char* const kNames[] = {"Ren\xc3\xa9", "Zo\xc3\xab",       "J\xc3\xbcrgen",
+                                         "Ana",         "Fran\xc3\xa7oise", "Bj\xc3\xb6rn"};
+    static const char* const kCities[] = {"M\xc3\xbcnchen",   "Z\xc3\xbcrich", "Lyon",
+                                          "S\xc3\xa3o Paulo", "Malm\xc3\xb6",  "Porto"};
     std::string out;
     out.reserve(size_t(kLines) * 80);
     uint64_t seed = 11;
     char line[256];
     for (int i = 0; i < kLines; ++i) {
-      int n = std::snprintf(line, sizeof line, "%d,\"%s\",\"%s\",%d.%02d,caf\xc3\xa9 cr\xc3\xa8me %d\n",
-                            i, kNames[next(&seed) % 6], kCities[next(&seed) % 6],
-                            int(next(&seed) % 10000), int(next(&seed) % 100),
-                            int(next(&seed) % 1000));
+      int n =
+          std::snprintf(line, sizeof line, "%d,\"%s\",\"%s\",%d.%02d,caf\xc3\xa9 cr\xc3\xa8me %d\n",
+                        i, kNames[next(&seed) % 6], kCities[next(&seed) % 6],
+                        int(next(&seed) % 10000), int(next(&seed) % 100), int(next(&seed) % 1000));
       out.append(line, size_t(n));
     }
     return out;
@@ -175,8 +175,8 @@ int64_t ripAll(KovaObject* table, const std::string& data, size_t block) {
     const size_t n = std::min(block, data.size() - at);
     uint8_t* rows = nullptr;
     int32_t count = 0;
-    if (ripper->ops.ripBlock(ripper, reinterpret_cast<const uint8_t*>(data.data()) + at,
-                             int64_t(n), &rows, &count) != kStatusOk) {
+    if (ripper->ops.ripBlock(ripper, reinterpret_cast<const uint8_t*>(data.data()) + at, int64_t(n),
+                             &rows, &count) != kStatusOk) {
       total = -1;
       break;
     }
@@ -233,18 +233,10 @@ void ripTable(benchmark::State& state, KovaObject* table, const std::string& dat
 }
 
 void BM_ClfRipTyped(benchmark::State& state) { ripTable(state, logTable(true), logLines()); }
-BENCHMARK(BM_ClfRipTyped)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->Arg(1 << 20)
-    ->Arg(1 << 17);
+BENCHMARK(BM_ClfRipTyped)->Unit(benchmark::kMillisecond)->Iterations(3)->Arg(1 << 20)->Arg(1 << 17);
 
 void BM_ClfRipText(benchmark::State& state) { ripTable(state, logTable(false), logLines()); }
-BENCHMARK(BM_ClfRipText)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->Arg(1 << 20)
-    ->Arg(1 << 17);
+BENCHMARK(BM_ClfRipText)->Unit(benchmark::kMillisecond)->Iterations(3)->Arg(1 << 20)->Arg(1 << 17);
 
 void BM_DelimitedUtf8(benchmark::State& state) {
   ripTable(state, ordersTable(false), delimitedRows(false));

@@ -17,7 +17,6 @@
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
 
-
 namespace {
 
 constexpr int kTexts = 4096;
@@ -71,8 +70,7 @@ struct Setup {
     table->destroy(table);
     extension->destroy(extension);
   }
-  void addColumn(std::u16string_view name, uint32_t type, int64_t charlength,
-                 int64_t bytelength) {
+  void addColumn(std::u16string_view name, uint32_t type, int64_t charlength, int64_t bytelength) {
     KovaColumn* c = extension->addColumn(table);
     c->name = extension->copyString(table, name.data(), int64_t(name.size()));
     c->nameLength = int64_t(name.size());

@@ -19,7 +19,6 @@
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 
-
 namespace {
 
 constexpr size_t kBlock = 1 << 20;
@@ -37,9 +36,7 @@ struct Setup {
     data = kova::bench::slurp(path ? path : kova::bench::benchDir() + "/data/delimited.csv");
   }
 
-  KovaObject* table(const char* document) {
-    return kova::bench::readTable(extension, document);
-  }
+  KovaObject* table(const char* document) { return kova::bench::readTable(extension, document); }
 };
 
 Setup& setup() {

@@ -17,7 +17,6 @@
 #include "kova/ripper.h"
 #include "runtime/kernel/host.h"
 
-
 namespace {
 
 constexpr int64_t kRecords = 2000000;
@@ -36,8 +35,8 @@ struct Setup {
   KovaExtensionObject* extension = nullptr;
   KovaObject* fixedTable = nullptr;
   KovaObject* varbinTable = nullptr;
-  std::string fixed;   // kRecords records of kReclen bytes
-  std::string varbin;  // the same rows as VARBIN records
+  std::string fixed;               // kRecords records of kReclen bytes
+  std::string varbin;              // the same rows as VARBIN records
   std::vector<size_t> varbinCuts;  // record boundaries near every kBlock bytes
 
   Setup() {
@@ -62,8 +61,12 @@ struct Setup {
       kova::records::putInteger(fixed, uint64_t(b), 8);
       kova::records::putDouble(fixed, c);
       fixed += padded;
-      const std::string record =
-          kova::records::VarbinRecord().integer(1, a, 4).integer(2, b, 8).real(3, c).sized(4, text).bytes();
+      const std::string record = kova::records::VarbinRecord()
+                                     .integer(1, a, 4)
+                                     .integer(2, b, 8)
+                                     .real(3, c)
+                                     .sized(4, text)
+                                     .bytes();
       if (varbin.size() + record.size() - (varbinCuts.empty() ? 0 : varbinCuts.back()) > kBlock) {
         varbinCuts.push_back(varbin.size());
       }

@@ -75,9 +75,9 @@ int nothingString(void*, const unsigned char*, size_t) { return 1; }
 
 void BM_YajlBareParse(benchmark::State& state) {
   Setup& s = setup();
-  static const yajl_callbacks kCallbacks = {nothing, nothingBoolean, nullptr, nullptr,
-                                            nothingNumber, nothingString, nothing, nothingString,
-                                            nothing, nothing, nothing};
+  static const yajl_callbacks kCallbacks = {nothing,       nothingBoolean, nullptr, nullptr,
+                                            nothingNumber, nothingString,  nothing, nothingString,
+                                            nothing,       nothing,        nothing};
   const auto* bytes = reinterpret_cast<const unsigned char*>(s.data.data());
   for (auto _ : state) {
     yajl_handle parser = yajl_alloc(&kCallbacks, nullptr, nullptr);

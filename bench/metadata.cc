@@ -12,7 +12,6 @@
 #include "kova/metadata.h"
 #include "runtime/kernel/host.h"
 
-
 namespace {
 
 constexpr int kColumns = 10000;

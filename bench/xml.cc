@@ -44,8 +44,8 @@ uint64_t next(uint64_t* seed) {
 }
 
 std::string tableDocument(int rows) {
-  static const char* const kWords[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot",
-                                       "golf", "hotel", "india", "juliett", "kilo", "lima"};
+  static const char* const kWords[] = {"alpha", "bravo", "charlie", "delta",   "echo", "foxtrot",
+                                       "golf",  "hotel", "india",   "juliett", "kilo", "lima"};
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rows>\n";
   out.reserve(size_t(rows) * 200);
   uint64_t seed = 20240229;
@@ -62,8 +62,8 @@ std::string tableDocument(int rows) {
         double(int64_t(next(&seed) % 2000000)) - 1e6 + 0.5, kWords[next(&seed) % 12],
         kWords[next(&seed) % 12], 'A' + int(next(&seed) % 8), 'A' + int(next(&seed) % 8),
         'A' + int(next(&seed) % 8), 'A' + int(next(&seed) % 8), int(next(&seed) % 10000), year,
-        month, day, (long long)(next(&seed) % 200000000) - 100000000, int(next(&seed) % 100),
-        year, month, day, int(next(&seed) % 24), int(next(&seed) % 60), int(next(&seed) % 60));
+        month, day, (long long)(next(&seed) % 200000000) - 100000000, int(next(&seed) % 100), year,
+        month, day, int(next(&seed) % 24), int(next(&seed) % 60), int(next(&seed) % 60));
     out.append(line, size_t(n));
   }
   return out + "</rows>\n";
@@ -90,14 +90,11 @@ KovaObject* benchTable(Module& m) {
     int64_t chars, bytes;
     std::u16string_view informat;
   };
-  const Spec specs[] = {{u"id", kTypeInt, 0, 0, u""},
-                        {u"big", kTypeBigint, 0, 0, u""},
-                        {u"x", kTypeDouble, 0, 0, u""},
-                        {u"name", kTypeVarchar, 24, 24, u""},
-                        {u"code", kTypeChar, 8, 8, u""},
-                        {u"day", kTypeDate, 0, 0, u"YYMMDD10."},
-                        {u"amount", kTypeDecimal, 12, 2, u""},
-                        {u"at", kTypeTimestamp, 0, 0, u""}};
+  const Spec specs[] = {
+      {u"id", kTypeInt, 0, 0, u""},          {u"big", kTypeBigint, 0, 0, u""},
+      {u"x", kTypeDouble, 0, 0, u""},        {u"name", kTypeVarchar, 24, 24, u""},
+      {u"code", kTypeChar, 8, 8, u""},       {u"day", kTypeDate, 0, 0, u"YYMMDD10."},
+      {u"amount", kTypeDecimal, 12, 2, u""}, {u"at", kTypeTimestamp, 0, 0, u""}};
   for (const Spec& s : specs) {
     KovaColumn* c = m.extension->addColumn(table);
     text(table, &c->name, &c->nameLength, s.name);
@@ -132,7 +129,8 @@ int64_t rip(Module& m, KovaObject* table, std::string_view document, size_t bloc
   }
   uint8_t* out = nullptr;
   int32_t count = 0;
-  if (rows >= 0) rows = ripper->ops.flushPending(ripper, &out, &count) == kStatusOk ? rows + count : -1;
+  if (rows >= 0)
+    rows = ripper->ops.flushPending(ripper, &out, &count) == kStatusOk ? rows + count : -1;
   ripper->ops.destroy(ripper);
   return rows;
 }

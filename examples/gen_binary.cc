@@ -47,9 +47,9 @@ std::string ebcdicField(const std::string& text, size_t width) {
   return out;
 }
 
-const char* const kSurnames[] = {"Abernathy", "Brightwater", "Castellano", "Dunmore",
+const char* const kSurnames[] = {"Abernathy", "Brightwater", "Castellano",  "Dunmore",
                                  "Eckhardt",  "Fairweather", "Gallowglass", "Holloway",
-                                 "Ivanova",   "Jorgensen",   "Kettleburn", "O'Rourke-Vance"};
+                                 "Ivanova",   "Jorgensen",   "Kettleburn",  "O'Rourke-Vance"};
 const char* const kGivenNames[] = {"Ada",  "Bruno", "Celia", "Dov",   "Elin", "Farid",
                                    "Gwen", "Hugo",  "Ines",  "Jonas", "Kaia", "Lorcan"};
 

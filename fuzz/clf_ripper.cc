@@ -34,12 +34,18 @@ constexpr int32_t kEncodings[] = {20, 1, 12, 50, 21, 22, 23, 24, 40, 41, 42, 43,
 // The converter names of the double-byte encodings, or null.
 const char* doubleByteName(int32_t encoding) {
   switch (encoding) {
-    case 40: return "Shift_JIS";
-    case 41: return "EUC-JP";
-    case 42: return "EUC-KR";
-    case 43: return "GB18030";
-    case 44: return "Big5";
-    default: return nullptr;
+    case 40:
+      return "Shift_JIS";
+    case 41:
+      return "EUC-JP";
+    case 42:
+      return "EUC-KR";
+    case 43:
+      return "GB18030";
+    case 44:
+      return "Big5";
+    default:
+      return nullptr;
   }
 }
 

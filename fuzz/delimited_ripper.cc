@@ -23,20 +23,19 @@ using kova::fuzzing::module;
 
 const uint8_t kSeparators[] = {',', '\t', '|', 0, '"', '\n', 'a', ';'};
 const uint8_t kQualifiers[] = {'"', '"', '\'', 0, ',', '\r', 'a', '"'};
-const uint32_t kTypes[] = {kTypeVarchar, kTypeChar, kTypeInt, kTypeDouble,
+const uint32_t kTypes[] = {kTypeVarchar, kTypeChar,     kTypeInt,     kTypeDouble,
                            kTypeVarchar, kTypeSmallint, kTypeDecimal, kTypeBinary};
 
 KovaObject* makeTable(const uint8_t* options) {
   const bool native = options[3] & 0x40;
-  KovaObject* table = kova::fuzzing::newTable(native ? kRecfmNative : kRecfmDelimited,
-                                              native ? kEncodingUtf8 : 0);
+  KovaObject* table =
+      kova::fuzzing::newTable(native ? kRecfmNative : kRecfmDelimited, native ? kEncodingUtf8 : 0);
   table->fieldsep = kSeparators[options[0] & 7];
   table->textqual = kQualifiers[options[1] & 7];
   table->headerLines = (options[3] >> 1) & 3;
   const int columns = 1 + options[2] % 6;
   for (int i = 0; i < columns; ++i) {
-    KovaColumn* column =
-        kova::fuzzing::newColumn(table, kTypes[(options[2] >> 3 >> (i % 3)) & 7]);
+    KovaColumn* column = kova::fuzzing::newColumn(table, kTypes[(options[2] >> 3 >> (i % 3)) & 7]);
     column->charlength = column->type == kTypeDecimal ? 12 : 6;
     column->bytelength = column->type == kTypeDecimal ? 2 : 6;
   }

@@ -79,10 +79,23 @@ inline KovaRipper* boundRipper(KovaObject* table, uint32_t flags) {
 
 inline int64_t indicator(const uint8_t* at, uint32_t code) {
   switch (code & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(*at);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+    case kIndicatorWidth1:
+      return int8_t(*at);
+    case kIndicatorWidth2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case kIndicatorWidth4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    default: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
   }
 }
 
@@ -112,8 +125,8 @@ inline void appendRows(const KovaRipper* ripper, const uint8_t* rows, int32_t co
 // least 1), then flushPending; appends every row to out and returns the
 // first failing status, or kStatusOk.
 template <typename NextPiece>
-KovaStatus ripInPieces(KovaRipper* ripper, const uint8_t* data, size_t size,
-                       NextPiece nextPiece, std::string* out) {
+KovaStatus ripInPieces(KovaRipper* ripper, const uint8_t* data, size_t size, NextPiece nextPiece,
+                       std::string* out) {
   size_t offset = 0;
   KovaStatus status = kStatusOk;
   while (offset < size && status == kStatusOk) {

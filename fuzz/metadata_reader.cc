@@ -75,9 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(status == kStatusOk, "a document that reads does not write");
     check(write(pieces, &status) == first, "pieces and whole read differ");
     KovaObject* again = instance();
-    check(again->extension->readXml(again, first.data(), int64_t(first.size()), nullptr) ==
-              kStatusOk,
-          "a written document does not read");
+    check(
+        again->extension->readXml(again, first.data(), int64_t(first.size()), nullptr) == kStatusOk,
+        "a written document does not read");
     check(write(again, &status) == first, "write, read, write changed the document");
     again->destroy(again);
   }

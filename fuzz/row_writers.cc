@@ -29,12 +29,12 @@ struct ColumnSpec {
 };
 
 constexpr ColumnSpec kColumns[] = {
-    {kTypeInt, kCTypeInt32, 0, 4, 0},        {kTypeVarchar, kCTypeChar, 6, 6, 4},
-    {kTypeDouble, kCTypeDouble, 0, 8, 10},   {kTypeDate, kCTypeDouble, 0, 8, 18},
-    {kTypeDecimal, kCTypeChar, 7, 2, 0},     {kTypeTimestamp, kCTypeDouble, 3, 8, 26},
-    {kTypeChar, kCTypeChar, 3, 3, 34},       {kTypeBinary, kCTypeBinary, 0, 5, 37},
-    {kTypeSmallint, kCTypeInt16, 0, 4, 42},  {kTypeTime, kCTypeDouble, 0, 4, 46},
-    {kTypeTinyint, kCTypeInt8, 0, 1, 50},    {kTypeBigint, kCTypeInt64, 0, 8, 51},
+    {kTypeInt, kCTypeInt32, 0, 4, 0},       {kTypeVarchar, kCTypeChar, 6, 6, 4},
+    {kTypeDouble, kCTypeDouble, 0, 8, 10},  {kTypeDate, kCTypeDouble, 0, 8, 18},
+    {kTypeDecimal, kCTypeChar, 7, 2, 0},    {kTypeTimestamp, kCTypeDouble, 3, 8, 26},
+    {kTypeChar, kCTypeChar, 3, 3, 34},      {kTypeBinary, kCTypeBinary, 0, 5, 37},
+    {kTypeSmallint, kCTypeInt16, 0, 4, 42}, {kTypeTime, kCTypeDouble, 0, 4, 46},
+    {kTypeTinyint, kCTypeInt8, 0, 1, 50},   {kTypeBigint, kCTypeInt64, 0, 8, 51},
 };
 
 const uint8_t kNullText[] = {'N', 'U', 'L', 'L'};

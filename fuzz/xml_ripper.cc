@@ -22,8 +22,8 @@ using kova::fuzzing::check;
 using kova::fuzzing::module;
 
 const char16_t* const kTags[] = {u"row", u"a", u"b", u"c", u"r", u"x", u"row", u"\u00E9"};
-const uint32_t kTypes[] = {kTypeVarchar, kTypeChar, kTypeInt, kTypeDouble,
-                           kTypeDate, kTypeSmallint, kTypeDecimal, kTypeTimestamp};
+const uint32_t kTypes[] = {kTypeVarchar, kTypeChar,     kTypeInt,     kTypeDouble,
+                           kTypeDate,    kTypeSmallint, kTypeDecimal, kTypeTimestamp};
 
 void setTag(KovaObject* table, const char16_t** field, int64_t* length, const char16_t* tag) {
   const int64_t n = int64_t(std::char_traits<char16_t>::length(tag));

@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
   char* doc = readAll(argv[1], &docLength);
   char* data = readAll(argv[2], &dataLength);
   uint32_t flags = 0;
-  KovaObject* table = doc && data ? extension->createInstance(extension, &flags, diagnostics,
-                                                              "embedded table")
-                                  : NULL;
+  KovaObject* table =
+      doc && data ? extension->createInstance(extension, &flags, diagnostics, "embedded table")
+                  : NULL;
   if (table && extension->readXml(table, doc, docLength, diagnostics) == kStatusOk) {
     KovaRipperOptions options;
     memset(&options, 0, sizeof options);

@@ -40,7 +40,7 @@ void kovaEmbedSetOption(KovaEmbed* embed, const char* key, int64_t value);
 void kovaEmbedClose(KovaEmbed* embed);
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 #endif
 
 #endif /* KOVA_EMBED_H */

@@ -65,42 +65,39 @@ typedef struct KovaExtensionObject KovaExtensionObject;
  * checkFormat: 0 when the format engine knows the NAMEw.d format (informat
  *   0) or informat (informat non-zero), else kStatusNotSupported. */
 struct KovaExtensionObject {
-  char eyecatcher[4];                                       /* 0: "nevo" */
+  char eyecatcher[4]; /* 0: "nevo" */
   uint32_t reserved0;
-  void* word1;                                              /* 1 */
-  void* word2;                                              /* 2 */
+  void* word1; /* 1 */
+  void* word2; /* 2 */
   int32_t (*getVersion)(KovaExtensionObject* extension, int64_t* a, int64_t* b,
-                        int64_t* c);                        /* 3: 7, 1, 1 */
+                        int64_t* c); /* 3: 7, 1, 1 */
   int32_t (*getSecondVersion)(KovaExtensionObject* extension, int64_t* a, int64_t* b,
-                              int64_t* c);                  /* 4: 1, 1, 0 */
-  void* word5;                                              /* 5 */
-  int32_t (*destroy)(KovaExtensionObject* extension);       /* 6 */
-  void* word7;                                              /* 7 */
-  void* word8;                                              /* 8 */
+                              int64_t* c);            /* 4: 1, 1, 0 */
+  void* word5;                                        /* 5 */
+  int32_t (*destroy)(KovaExtensionObject* extension); /* 6 */
+  void* word7;                                        /* 7 */
+  void* word8;                                        /* 8 */
   KovaObject* (*createInstance)(KovaExtensionObject* extension, const uint32_t* flags,
-                                KovaDiagnostics* diagnostics, const char* name); /* 9 */
-  KovaColumn* (*addColumn)(KovaObject* object);             /* 10 */
-  const char16_t* (*copyString)(KovaObject* object, const char16_t* text,
-                                int64_t length);            /* 11 */
-  KovaStatus (*writeXml)(KovaObject* object, const uint8_t** document,
-                         uint64_t* length);                 /* 12 */
+                                KovaDiagnostics* diagnostics, const char* name);           /* 9 */
+  KovaColumn* (*addColumn)(KovaObject* object);                                            /* 10 */
+  const char16_t* (*copyString)(KovaObject* object, const char16_t* text, int64_t length); /* 11 */
+  KovaStatus (*writeXml)(KovaObject* object, const uint8_t** document, uint64_t* length);  /* 12 */
   KovaStatus (*readXml)(KovaObject* object, const void* bytes, int64_t length,
-                        KovaDiagnostics* diagnostics);      /* 13 */
-  void* word14;                                             /* 14 */
-  struct KovaRipper* (*createRipper)(KovaObject* object,
-                                     const struct KovaRipperOptions* options,
+                        KovaDiagnostics* diagnostics); /* 13 */
+  void* word14;                                        /* 14 */
+  struct KovaRipper* (*createRipper)(KovaObject* object, const struct KovaRipperOptions* options,
                                      KovaDiagnostics* diagnostics); /* 15 */
-  int32_t (*setFormats)(KovaObject* object);                /* 16 */
+  int32_t (*setFormats)(KovaObject* object);                        /* 16 */
   KovaStatus (*checkFormat)(KovaObject* object, const char16_t* name, int64_t length,
-                            int32_t informat);              /* 17 */
+                            int32_t informat); /* 17 */
   KovaStatus (*readXmlChunk)(KovaObject* object, const void* bytes, int64_t length,
                              int32_t moreToCome, KovaDiagnostics* diagnostics); /* 18 */
-  KovaExtensionHandle* xmlExtension;                        /* 19 */
-  KovaPool* pool;                                           /* 20 */
-  KovaLocale* locale;                                       /* 21 */
-  KovaTranscoder* utf8Transcoder;                           /* 22 */
-  const uint8_t* prologue;                                  /* 23 */
-  uint64_t prologueLength;                                  /* 24 */
+  KovaExtensionHandle* xmlExtension;                                            /* 19 */
+  KovaPool* pool;                                                               /* 20 */
+  KovaLocale* locale;                                                           /* 21 */
+  KovaTranscoder* utf8Transcoder;                                               /* 22 */
+  const uint8_t* prologue;                                                      /* 23 */
+  uint64_t prologueLength;                                                      /* 24 */
 };
 
 /* The version record copied by zrvercn1: 26 pointer-sized words. */
@@ -125,7 +122,7 @@ typedef KovaExtensionObject* (*KovaZrekova)(KovaKernel* kernel, KovaDiagnostics*
 typedef void (*KovaZrvercn1)(void* buffer);
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 
 static_assert(sizeof(KovaExtensionObject) == 25 * sizeof(void*), "extension object words");
 static_assert(offsetof(KovaExtensionObject, getVersion) == 3 * sizeof(void*), "word 3");

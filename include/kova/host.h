@@ -31,13 +31,13 @@ typedef struct KovaExtensionHandle KovaExtensionHandle;
 /* Encoding identifiers are small integers below kEncodingLimit. */
 #define kEncodingLimit 265
 #define kEncodingUtf8 20
-#define kEncodingWide 25       /* the module's 16-bit text, native byte order */
-#define kEncodingLiteral 62    /* the encoding of the module's narrow literals */
+#define kEncodingWide 25    /* the module's 16-bit text, native byte order */
+#define kEncodingLiteral 62 /* the encoding of the module's narrow literals */
 
 /* ---- Memory pools ------------------------------------------------------ */
 
-#define kPoolZeroFill 0x80000000u   /* allocate/resize: clear the new bytes */
-#define kPoolDiscard 0x40000000u    /* resize: the old contents need not be kept */
+#define kPoolZeroFill 0x80000000u /* allocate/resize: clear the new bytes */
+#define kPoolDiscard 0x40000000u  /* resize: the old contents need not be kept */
 
 typedef struct KovaPoolOptions {
   uint32_t kind; /* 1 for instance pools, 0 otherwise */
@@ -62,17 +62,17 @@ struct KovaPool {
 
 /* ---- Resource cans ----------------------------------------------------- */
 
-#define kCanKindHost 0u    /* transcoders, parsers, trees, extension handles, encoding handles */
-#define kCanKindFormat 1u  /* format-engine objects, released by the registered releaser */
+#define kCanKindHost 0u   /* transcoders, parsers, trees, extension handles, encoding handles */
+#define kCanKindFormat 1u /* format-engine objects, released by the registered releaser */
 /* canSetReleaser(can, kCanKindHost, kCanReleaseSelf): host objects release
  * themselves through the first slot of their operation table. */
 #define kCanReleaseSelf ((uintptr_t)1)
 
 typedef struct KovaCanOptions {
-  uint32_t kind;      /* 3 */
+  uint32_t kind; /* 3 */
   uint32_t reserved0;
   uint64_t reserved1;
-  uint64_t mode;      /* 2 */
+  uint64_t mode; /* 2 */
   uint64_t reserved[2];
 } KovaCanOptions;
 
@@ -82,8 +82,8 @@ typedef void (*KovaReleaser)(void* object);
 typedef struct KovaCanOps {
   /* Registers object of the given kind; destroying the can releases it.
    * The four trailing arguments are zero. */
-  KovaStatus (*canAdd)(KovaCan* can, uint32_t zero, uint32_t kind, void* object,
-                       uint64_t z1, uint64_t z2, uint64_t z3, uint64_t z4);
+  KovaStatus (*canAdd)(KovaCan* can, uint32_t zero, uint32_t kind, void* object, uint64_t z1,
+                       uint64_t z2, uint64_t z3, uint64_t z4);
   /* kind 0 takes kCanReleaseSelf; kind 1 takes a KovaReleaser cast to uintptr_t. */
   KovaStatus (*canSetReleaser)(KovaCan* can, uint32_t kind, uintptr_t releaser);
   /* Releases every registered object, newest first, then the can itself. */
@@ -110,8 +110,8 @@ typedef struct KovaSelfReleasingOps {
 typedef struct KovaDiagnosticsOps {
   /* One log line: a 16-bit printf-style format (printWide's subset) and its
    * arguments. */
-  void (*log)(KovaDiagnostics* context, int32_t level, const char16_t* format,
-              int64_t formatLength, va_list args);
+  void (*log)(KovaDiagnostics* context, int32_t level, const char16_t* format, int64_t formatLength,
+              va_list args);
   void (*reportStatus)(KovaDiagnostics* context, int32_t level, KovaStatus status);
 } KovaDiagnosticsOps;
 
@@ -130,20 +130,20 @@ typedef struct KovaKernelOps {
                                 KovaDiagnostics* diagnostics, const char* name);
   /* Loads a sibling extension ("zrexml", "zrejson", "zreavl", "zrefmt") by
    * its 16-bit name; null when unknown or not loadable. */
-  KovaExtensionHandle* (*loadExtension)(KovaKernel* kernel, const char16_t* name,
-                                        int32_t length, KovaDiagnostics* diagnostics);
+  KovaExtensionHandle* (*loadExtension)(KovaKernel* kernel, const char16_t* name, int32_t length,
+                                        KovaDiagnostics* diagnostics);
   /* Reads an option; type 3 is a 64-bit integer written to value, whose size
    * (8) is passed in and out through size. 0 when the value was written. */
-  KovaStatus (*getOption)(KovaKernel* kernel, const char16_t* key, int32_t keyLength,
-                          int32_t type, void* value, int64_t* size);
+  KovaStatus (*getOption)(KovaKernel* kernel, const char16_t* key, int32_t keyLength, int32_t type,
+                          void* value, int64_t* size);
   /* Formats 16-bit text into target (no terminator is written). Supports
    * %d %u %ld %lld %x %X %s %.*s %% with flags '-' and '0', width and
    * precision; %s and %.*s take 16-bit text (%s NUL-terminated, %.*s an int
    * length first). When capacity is too small: kStatusBufferTooSmall and the
    * needed length in *length. */
   KovaStatus (*printWide)(KovaKernel* kernel, void* context, const char16_t* format,
-                          int64_t formatLength, char16_t* target, int64_t capacity,
-                          int64_t* length, int32_t zero, ...);
+                          int64_t formatLength, char16_t* target, int64_t capacity, int64_t* length,
+                          int32_t zero, ...);
 } KovaKernelOps;
 
 struct KovaKernel {
@@ -167,9 +167,9 @@ struct KovaTranscoder {
 };
 
 typedef struct KovaEncodingInfo {
-  const char16_t* name;          /* e.g. u"UTF-8" */
-  int64_t nameLength;            /* in code units */
-  const char16_t* description;   /* e.g. u"Unicode, 8-bit variable width" */
+  const char16_t* name;        /* e.g. u"UTF-8" */
+  int64_t nameLength;          /* in code units */
+  const char16_t* description; /* e.g. u"Unicode, 8-bit variable width" */
   int64_t descriptionLength;
   int8_t maxBytesPerChar;
   uint8_t reserved[7];
@@ -206,8 +206,8 @@ typedef struct KovaEncodingHandleOps {
                             uint32_t zero);
   /* Moves the text left over its leading blanks (mode 0x6c: and drops the
    * trailing ones); writes the resulting length. */
-  KovaStatus (*alignLeft)(KovaEncodingHandle* handle, void* text, uint64_t length,
-                          uint32_t mode, uint64_t* resultLength);
+  KovaStatus (*alignLeft)(KovaEncodingHandle* handle, void* text, uint64_t length, uint32_t mode,
+                          uint64_t* resultLength);
 } KovaEncodingHandleOps;
 
 struct KovaEncodingHandle {

@@ -170,7 +170,7 @@ struct KovaObject {
 };
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 
 static_assert(sizeof(KovaColumn) == 160, "KovaColumn layout");
 static_assert(offsetof(KovaColumn, offset) == 24, "KovaColumn.offset");

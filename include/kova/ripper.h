@@ -24,11 +24,11 @@ typedef struct KovaRipper KovaRipper;
 /* ---- RipperOptions ------------------------------------------------------ */
 
 /* Option bits of KovaRipperOptions.flags. */
-#define kRipperRowImage 0x1u        /* row-image rows instead of typed rows */
-#define kRipperOutput 0x2u          /* the object is a burner */
-#define kRipperNullAsMissing 0x4u   /* a null DOUBLE gets indicator -88 */
-#define kRipperWriteNullText 0x10u  /* delimited writer: null text for missing values */
-#define kRipperBinaryAsBase64 0x20u /* delimited writer: binary values as Base64 */
+#define kRipperRowImage 0x1u                /* row-image rows instead of typed rows */
+#define kRipperOutput 0x2u                  /* the object is a burner */
+#define kRipperNullAsMissing 0x4u           /* a null DOUBLE gets indicator -88 */
+#define kRipperWriteNullText 0x10u          /* delimited writer: null text for missing values */
+#define kRipperBinaryAsBase64 0x20u         /* delimited writer: binary values as Base64 */
 #define kRipperTimePrecisionFromScale 0x40u /* TIME precision from the column's scale */
 #define kRipperMoxeClient 0x80u     /* the client byte-order rule of FIXED/VARBIN/NATIVE burners */
 #define kRipperEscapeStyle 0x100u   /* delimited writer: escape instead of doubling qualifiers */
@@ -40,43 +40,43 @@ typedef struct KovaRipper KovaRipper;
 /* The host's options for createRipper (called RipperOptions in the docs). A
  * null options pointer counts as all zero. */
 typedef struct KovaRipperOptions {
-  uint32_t flags;                 /* kRipper* bits */
+  uint32_t flags; /* kRipper* bits */
   uint32_t reserved0;
-  double charExpansion;           /* bytes per character for sizing; 0: ask the encoding */
-  int32_t traceLevel;             /* 9 or more: trace lines */
+  double charExpansion; /* bytes per character for sizing; 0: ask the encoding */
+  int32_t traceLevel;   /* 9 or more: trace lines */
   uint32_t reserved1;
-  const char16_t* clientOsName;   /* may be null */
-  int64_t clientOsNameLength;     /* characters */
-  int32_t clientByteOrder;        /* 2: big-endian */
+  const char16_t* clientOsName; /* may be null */
+  int64_t clientOsNameLength;   /* characters */
+  int32_t clientByteOrder;      /* 2: big-endian */
   uint32_t reserved2;
 } KovaRipperOptions;
 
 /* ---- Rejected values ----------------------------------------------------- */
 
 /* Why a value was not stored as read (KovaReject.reason). */
-#define kRejectNotReadable 1u  /* no number, date or decimal for its column: stored null */
-#define kRejectOutOfRange 2u   /* a number that does not fit its column: stored null */
-#define kRejectCut 3u          /* text or binary cut to the column's length */
-#define kRejectBeyondLastColumn 4u /* a field after the table's last column: dropped
-                                      (column: its 0-based field number) */
-#define kRejectOpenQualified 5u /* no value: the block ended inside a qualified field,
-                                   which began at fieldOffset (column: its field number);
-                                   said after every such block */
+#define kRejectNotReadable 1u /* no number, date or decimal for its column: stored null */
+#define kRejectOutOfRange 2u  /* a number that does not fit its column: stored null */
+#define kRejectCut 3u         /* text or binary cut to the column's length */
+/* A field after the table's last column: dropped (column: its 0-based field number). */
+#define kRejectBeyondLastColumn 4u
+/* No value: the block ended inside a qualified field, which began at fieldOffset
+ * (column: its field number); said after every such block. */
+#define kRejectOpenQualified 5u
 
 /* One value a ripper could not store as read. Handed to the host during the
  * ripBlock or flushPending call that converts the field; every pointer is
  * valid only for the duration of the callback. */
 typedef struct KovaReject {
-  uint32_t column;       /* 0-based table column */
-  uint32_t reason;       /* kReject* */
-  uint32_t row;          /* index of the value's row among the rows this call hands back; a
-                            row carried into the next call is that call's row 0 */
+  uint32_t column; /* 0-based table column */
+  uint32_t reason; /* kReject* */
+  uint32_t row;    /* index of the value's row among the rows this call hands back; a
+                      row carried into the next call is that call's row 0 */
   uint32_t reserved0;
-  int64_t fieldOffset;   /* byte offset of the field's text in the input the ripper has been
-                            fed since it was bound (every ripBlock counted); -1 when the
-                            parser read the field from a transcoded copy of the input */
-  const uint8_t* field;  /* the field's bytes as the parser delivered them (UTF-8 for a table
-                            the ripper transcodes first), unqualified */
+  int64_t fieldOffset;  /* byte offset of the field's text in the input the ripper has been
+                           fed since it was bound (every ripBlock counted); -1 when the
+                           parser read the field from a transcoded copy of the input */
+  const uint8_t* field; /* the field's bytes as the parser delivered them (UTF-8 for a table
+                           the ripper transcodes first), unqualified */
   int64_t fieldLength;
 } KovaReject;
 
@@ -140,7 +140,7 @@ struct KovaRejectDiagnostics {
 #define kIndicatorWidth1 1u
 #define kIndicatorWidth2 2u
 #define kIndicatorWidth4 4u
-#define kIndicatorNone 8u          /* the host may store it: no indicator */
+#define kIndicatorNone 8u /* the host may store it: no indicator */
 #define kIndicatorWidthMask 0xFu
 #define kIndicatorNumberMark 0x10u /* read by the VARBIN writer */
 
@@ -163,11 +163,11 @@ struct KovaRejectDiagnostics {
  * indicator at indicatorOffset: a signed integer of the width the code gives,
  * -1 (or -88) for a null, else the value's length in bytes. */
 typedef struct KovaLayoutEntry {
-  uint32_t columnNumber;      /* 0: 1-based among the columns in the layout */
-  uint32_t ordinal;           /* 4: 1-based in the table (dropped columns count) */
-  int32_t sqlType;            /* 8: kSql*; 0 for a column that is not supported */
-  uint32_t encoding;          /* 12: the value's encoding (character, decimal, binary in binary formats) */
-  uint64_t columnSize;        /* 16: display size or precision */
+  uint32_t columnNumber; /* 0: 1-based among the columns in the layout */
+  uint32_t ordinal;      /* 4: 1-based in the table (dropped columns count) */
+  int32_t sqlType;       /* 8: kSql*; 0 for a column that is not supported */
+  uint32_t encoding;   /* 12: the value's encoding (character, decimal, binary in binary formats) */
+  uint64_t columnSize; /* 16: display size or precision */
   uint32_t decimalDigits;     /* 24 */
   uint32_t nullable;          /* 28: always 1 */
   const char16_t* columnName; /* 32: the column's name text (not copied) */
@@ -175,12 +175,12 @@ typedef struct KovaLayoutEntry {
   uint32_t storageType;       /* 44: kStorage* */
   uint32_t usage;             /* 48: kUsageRipper or kUsageBurner */
   uint32_t reserved0;
-  uint64_t octetLength;       /* 56: bytes of the value */
-  uint64_t dataOffset;        /* 64 */
-  uint64_t indicatorOffset;   /* 72 */
-  uint8_t reserved1[12];      /* 80 */
-  uint32_t indicatorWidth;    /* 92: kIndicatorWidth* code (describe writes 0, 1, 2, 4) */
-  uint8_t reserved2[8];       /* 96 */
+  uint64_t octetLength;     /* 56: bytes of the value */
+  uint64_t dataOffset;      /* 64 */
+  uint64_t indicatorOffset; /* 72 */
+  uint8_t reserved1[12];    /* 80 */
+  uint32_t indicatorWidth;  /* 92: kIndicatorWidth* code (describe writes 0, 1, 2, 4) */
+  uint8_t reserved2[8];     /* 96 */
 } KovaLayoutEntry;
 
 /* A row-image layout entry: a character column's blank-padded text of length
@@ -210,33 +210,33 @@ typedef struct KovaRowLayout {
  * the text at offset 16 with its length at offset 24. */
 typedef struct KovaColumnState {
   uint8_t reserved0[16];
-  const char16_t* tagName;           /* 16: the column's tag (JSON key, XML element) */
-  uint32_t tagLength;                /* 24: characters */
+  const char16_t* tagName; /* 16: the column's tag (JSON key, XML element) */
+  uint32_t tagLength;      /* 24: characters */
   uint32_t reserved1;
-  int32_t index;                     /* 32: 0-based position in the table; -1 the XML record tag */
+  int32_t index; /* 32: 0-based position in the table; -1 the XML record tag */
   uint32_t reserved2;
-  KovaColumn* column;                /* 40 */
-  union {                            /* 48: null for a dropped column */
+  KovaColumn* column; /* 40 */
+  union {             /* 48: null for a dropped column */
     void* entry;
     KovaLayoutEntry* typedEntry;
     KovaRowImageEntry* imageEntry;
   };
-  uint32_t fieldEncoding;            /* 56: as the parser delivers it / as it goes to the file */
-  uint32_t rowEncoding;              /* 60: in the row */
-  KovaTranscoder* toWide;            /* 64: into 25 (ripper: from fieldEncoding; burner: from rowEncoding) */
-  KovaTranscoder* fromWide;          /* 72: out of 25 (ripper: to rowEncoding; burner: to fieldEncoding) */
-  KovaTranscoder* directTranscoder;  /* 80: ripper field->row; burner row->field */
-  KovaEncodingHandle* targetHandle;  /* 88: ripper rowEncoding; burner fieldEncoding */
-  KovaEncodingHandle* sourceHandle;  /* 96: ripper only: fieldEncoding */
-  KovaFormatObject* formatObject;    /* 104: the bound informat (ripper) or format (burner) */
-  uint32_t valueKind;                /* 112: kValue* */
-  uint8_t bigEndian;                 /* 116 */
+  uint32_t fieldEncoding;   /* 56: as the parser delivers it / as it goes to the file */
+  uint32_t rowEncoding;     /* 60: in the row */
+  KovaTranscoder* toWide;   /* 64: into 25 (ripper: from fieldEncoding; burner: from rowEncoding) */
+  KovaTranscoder* fromWide; /* 72: out of 25 (ripper: to rowEncoding; burner: to fieldEncoding) */
+  KovaTranscoder* directTranscoder; /* 80: ripper field->row; burner row->field */
+  KovaEncodingHandle* targetHandle; /* 88: ripper rowEncoding; burner fieldEncoding */
+  KovaEncodingHandle* sourceHandle; /* 96: ripper only: fieldEncoding */
+  KovaFormatObject* formatObject;   /* 104: the bound informat (ripper) or format (burner) */
+  uint32_t valueKind;               /* 112: kValue* */
+  uint8_t bigEndian;                /* 116 */
   uint8_t reserved3[3];
-  const char16_t* formatName;        /* 120: name of the informat or format as chosen (NAMEw.d) */
-  int64_t formatNameLength;          /* 128 */
-  uint8_t reserved4[8];              /* 136 */
-  uint64_t charLength;               /* 144: text formats: the column's length in characters */
-  uint8_t reserved5[16];             /* 152 */
+  const char16_t* formatName; /* 120: name of the informat or format as chosen (NAMEw.d) */
+  int64_t formatNameLength;   /* 128 */
+  uint8_t reserved4[8];       /* 136 */
+  uint64_t charLength;        /* 144: text formats: the column's length in characters */
+  uint8_t reserved5[16];      /* 152 */
 } KovaColumnState;
 
 /* ---- Parser state of JSON and XML rippers ------------------------------- */
@@ -266,21 +266,21 @@ typedef struct KovaJsonState {
   KovaExtensionHandle* jsonExtension; /* zrejson, loaded by createRipper, in the can */
   KovaJsonParser* jsonParser;         /* made by bind, in the can */
   KovaJsonCallbacks callbacks;
-  KovaRipper* callbackOwner;          /* right after the table */
-  int32_t currentColumn;              /* -1 record level, -2 unknown member */
+  KovaRipper* callbackOwner; /* right after the table */
+  int32_t currentColumn;     /* -1 record level, -2 unknown member */
   uint32_t reserved0;
   char16_t* pendingText;
   int64_t pendingLength;
   int64_t pendingCapacity;
-  int32_t objectDepth;                /* objects open in the current record (0: none) */
-  int32_t nextColumn;                 /* tried first for the next member name; kJsonNoColumnHints:
-                                         two columns share a tag, the tree decides */
+  int32_t objectDepth; /* objects open in the current record (0: none) */
+  int32_t nextColumn;  /* tried first for the next member name; kJsonNoColumnHints:
+                          two columns share a tag, the tree decides */
 } KovaJsonState;
 
 typedef struct KovaXmlState {
-  KovaXmlObject* xmlParser;           /* made by bind, in the can */
+  KovaXmlObject* xmlParser; /* made by bind, in the can */
   KovaXmlCallbacks callbacks;
-  KovaRipper* callbackOwner;          /* right after the table */
+  KovaRipper* callbackOwner; /* right after the table */
   char16_t* xmlText;
   int64_t xmlTextLength;
   int64_t xmlTextCapacity;
@@ -345,32 +345,32 @@ typedef struct KovaXmlState {
  * bind is null until describe; writeRowsInto null until bind (VARBIN burners
  * only). Row counts are rows; lengths are bytes. */
 typedef struct KovaRipperOps {
-  int32_t (*destroy)(KovaRipper* ripper);                                      /* 1 */
-  const KovaRowLayout* (*describe)(KovaRipper* ripper);                        /* 2 */
-  KovaStatus (*bind)(KovaRipper* ripper);                                      /* 3 */
+  int32_t (*destroy)(KovaRipper* ripper);               /* 1 */
+  const KovaRowLayout* (*describe)(KovaRipper* ripper); /* 2 */
+  KovaStatus (*bind)(KovaRipper* ripper);               /* 3 */
   /* One whole record (without its terminator) into one row. */
   KovaStatus (*convertRecord)(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                              uint8_t* row);                                   /* 4 */
-  KovaStatus (*unused5)(KovaRipper* ripper);                                   /* 5 */
+                              uint8_t* row); /* 4 */
+  KovaStatus (*unused5)(KovaRipper* ripper); /* 5 */
   /* The next block of file bytes; rowCount: the caller's estimate in (0: none),
    * the complete rows out; rows: the ripper's row block, valid until the next call. */
-  KovaStatus (*ripBlock)(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                         uint8_t** rows, int32_t* rowCount);                   /* 6 */
+  KovaStatus (*ripBlock)(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                         int32_t* rowCount); /* 6 */
   /* Burner: byteCount / rowLength rows in; the bytes out, valid until the next call. */
   KovaStatus (*writeRows)(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
-                          const uint8_t** data, uint64_t* dataLength);         /* 7 */
+                          const uint8_t** data, uint64_t* dataLength); /* 7 */
   /* VARBIN burner: rowCount rows written into the caller's destination. */
   KovaStatus (*writeRowsInto)(KovaRipper* burner, const uint8_t* rows, uint64_t ignored0,
                               uint32_t rowCount, uint8_t* destination, uint64_t ignored1,
-                              uint64_t* dataLength);                           /* 8 */
+                              uint64_t* dataLength); /* 8 */
   /* End of input: a record left without its terminator, as one row. XML
    * tables: tells the parser the document is complete; the rows that
    * completes, or the parser's status for a document that is not well-formed. */
   KovaStatus (*flushPending)(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount); /* 9 */
-  uint32_t (*truncationCount)(KovaRipper* ripper);                             /* 10 */
-  uint32_t (*reservedCount)(KovaRipper* ripper);                               /* 11 */
-  void (*resetTruncationCount)(KovaRipper* ripper);                            /* 12 */
-  void (*resetReservedCount)(KovaRipper* ripper);                              /* 13 */
+  uint32_t (*truncationCount)(KovaRipper* ripper);                                   /* 10 */
+  uint32_t (*reservedCount)(KovaRipper* ripper);                                     /* 11 */
+  void (*resetTruncationCount)(KovaRipper* ripper);                                  /* 12 */
+  void (*resetReservedCount)(KovaRipper* ripper);                                    /* 13 */
 } KovaRipperOps;
 
 /* Entries of the transcoder cache: from * 265 + to holds the transcoder
@@ -382,18 +382,18 @@ typedef struct KovaRipperOps {
  * host calls it through ops; the record formats' parsers and writers share
  * the fields below. */
 struct KovaRipper {
-  char eyecatcher[4];                   /* "nevo" */
+  char eyecatcher[4]; /* "nevo" */
   uint32_t reserved0;
-  const char* name;                     /* the table's instanceName */
-  KovaRipperOps ops;                    /* 16: slots 1 to 13 */
+  const char* name;  /* the table's instanceName */
+  KovaRipperOps ops; /* 16: slots 1 to 13 */
   KovaObject* table;
   KovaPool* pool;                       /* "zrekova ripper" */
   KovaFormatEngine* formatEngine;       /* made on first need by bind */
   KovaExtensionHandle* formatExtension; /* zrefmt */
   KovaNls* nls;
-  KovaExtensionHandle* avlExtension;    /* zreavl (JSON, XML), in the can */
-  KovaCan* resourceCan;                 /* "riprcan" */
-  union {                               /* the row layout built by describe */
+  KovaExtensionHandle* avlExtension; /* zreavl (JSON, XML), in the can */
+  KovaCan* resourceCan;              /* "riprcan" */
+  union {                            /* the row layout built by describe */
     void* layout;
     KovaLayoutEntry* typedLayout;
     KovaRowImageEntry* imageLayout;
@@ -401,76 +401,76 @@ struct KovaRipper {
   uint32_t layoutCount;
   uint32_t reserved1;
   uint64_t rowLength;
-  KovaColumnState* columns;             /* one per table column */
-  uint8_t* recordBuffer;                /* FIXED records, converted values, XML text */
+  KovaColumnState* columns; /* one per table column */
+  uint8_t* recordBuffer;    /* FIXED records, converted values, XML text */
   uint64_t recordLength;
   uint64_t recordBufferSize;
-  KovaLocale* locale;                   /* the extension's */
-  KovaTree* tagTree;                    /* column tags of JSON and XML records */
-  KovaTranscoder* toUtf8;               /* file encoding to 20, when needed */
-  uint32_t rowEncoding;                 /* character values in rows */
-  uint32_t fieldEncoding;               /* field bytes as the parser delivers them */
-  uint8_t rowImage;                     /* option bit 0x1 */
-  uint8_t output;                       /* option bit 0x2 */
-  uint8_t nullAsMissing;                /* option bit 0x4 */
-  uint8_t rowStarted;                   /* a JSON or XML record has produced a value */
+  KovaLocale* locale;     /* the extension's */
+  KovaTree* tagTree;      /* column tags of JSON and XML records */
+  KovaTranscoder* toUtf8; /* file encoding to 20, when needed */
+  uint32_t rowEncoding;   /* character values in rows */
+  uint32_t fieldEncoding; /* field bytes as the parser delivers them */
+  uint8_t rowImage;       /* option bit 0x1 */
+  uint8_t output;         /* option bit 0x2 */
+  uint8_t nullAsMissing;  /* option bit 0x4 */
+  uint8_t rowStarted;     /* a JSON or XML record has produced a value */
   uint32_t reserved2;
   char16_t* wideScratch;
-  uint64_t wideScratchSize;             /* bytes (a burner counts 16-bit units) */
+  uint64_t wideScratchSize; /* bytes (a burner counts 16-bit units) */
   char16_t* wideInput;
-  uint64_t wideInputCapacity;           /* 16-bit units */
-  uint8_t* rowBlock;                    /* the rows being filled */
-  uint32_t rowsInBlock;                 /* complete rows in it */
-  int32_t blockCapacity;                /* rows it can hold */
-  uint8_t* fragment;                    /* bytes of an unfinished record */
+  uint64_t wideInputCapacity; /* 16-bit units */
+  uint8_t* rowBlock;          /* the rows being filled */
+  uint32_t rowsInBlock;       /* complete rows in it */
+  int32_t blockCapacity;      /* rows it can hold */
+  uint8_t* fragment;          /* bytes of an unfinished record */
   uint64_t fragmentLength;
-  uint64_t fragmentCapacity;            /* a multiple of 1024 */
-  uint8_t* carriedRow;                  /* a begun row the next initBlock continues */
-  uint32_t fieldIndex;                  /* next field of the current record */
+  uint64_t fragmentCapacity; /* a multiple of 1024 */
+  uint8_t* carriedRow;       /* a begun row the next initBlock continues */
+  uint32_t fieldIndex;       /* next field of the current record */
   uint32_t reserved3;
-  uint8_t* transcodeBuffer;             /* a block transcoded to UTF-8 */
+  uint8_t* transcodeBuffer; /* a block transcoded to UTF-8 */
   uint64_t transcodeCapacity;
-  union {                               /* JSON or XML parser state */
+  union { /* JSON or XML parser state */
     KovaJsonState json;
     KovaXmlState xml;
     uint64_t parserStateWords[kParserStateWords];
   };
-  void** transcoders;                   /* null: the module keeps its transcoder cache, numbered
-                                           as below, on its own side and fills it on need */
+  void** transcoders; /* null: the module keeps its transcoder cache, numbered
+                         as below, on its own side and fills it on need */
   uint32_t qualifierState;
-  uint8_t terminators[3];               /* 13, 10, fieldsep */
+  uint8_t terminators[3]; /* 13, 10, fieldsep */
   uint8_t reserved4;
   uint32_t terminatorCount;
   int32_t headerLinesLeft;
   uint8_t lastTerminator;
-  uint8_t writeNullText;                /* option bit 0x10 */
+  uint8_t writeNullText; /* option bit 0x10 */
   uint8_t reserved5[2];
-  uint32_t reservedCounter;             /* read through slot 11; nothing raises it */
-  uint32_t truncations;                 /* values cut or not convertible */
+  uint32_t reservedCounter; /* read through slot 11; nothing raises it */
+  uint32_t truncations;     /* values cut or not convertible */
   uint32_t reserved6;
-  KovaDiagnostics* diagnostics;         /* target of every log line; may be null */
-  uint8_t bound;                        /* bind has completed */
+  KovaDiagnostics* diagnostics; /* target of every log line; may be null */
+  uint8_t bound;                /* bind has completed */
   uint8_t reserved7[3];
-  uint32_t recordsParsed;               /* JSON: records of earlier blocks */
-  uint32_t bytesParsed;                 /* JSON: bytes of earlier blocks */
-  uint8_t binaryAsBase64;               /* option bit 0x20 */
+  uint32_t recordsParsed; /* JSON: records of earlier blocks */
+  uint32_t bytesParsed;   /* JSON: bytes of earlier blocks */
+  uint8_t binaryAsBase64; /* option bit 0x20 */
   uint8_t reserved8[3];
   double charExpansion;
   int32_t traceLevel;
-  uint8_t timePrecisionFromScale;       /* option bit 0x40 */
-  uint8_t moxeClient;                   /* option bit 0x80 */
+  uint8_t timePrecisionFromScale; /* option bit 0x40 */
+  uint8_t moxeClient;             /* option bit 0x80 */
   uint8_t reserved9[2];
-  const char16_t* clientOsName;         /* a copy in the pool, or null */
+  const char16_t* clientOsName; /* a copy in the pool, or null */
   uint64_t clientOsNameLength;
-  uint8_t escapeStyle;                  /* option bit 0x100 */
-  uint8_t transcodeTailLength;          /* bytes held in transcodeTail */
-  uint8_t transcodeTail[3];             /* an unfinished character at the end of the last
-                                           block (newlineRipBlock), transcoded with the next */
+  uint8_t escapeStyle;         /* option bit 0x100 */
+  uint8_t transcodeTailLength; /* bytes held in transcodeTail */
+  uint8_t transcodeTail[3];    /* an unfinished character at the end of the last
+                                  block (newlineRipBlock), transcoded with the next */
   uint8_t reserved10[3];
 };
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 
 static_assert(sizeof(KovaRipperOptions) == 48, "RipperOptions layout");
 static_assert(offsetof(KovaRipperOptions, charExpansion) == 8, "RipperOptions.charExpansion");

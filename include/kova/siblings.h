@@ -36,14 +36,14 @@ struct KovaExtensionHandle {
 
 /* Object name that selects the escaper; any other name makes a parser. */
 #define kXmlEscaperName "xml for escaping"
-#define kXmlEscapeContent 0  /* escape for element content */
-#define kXmlEscapeCdata 1    /* prepare for a CDATA section */
+#define kXmlEscapeContent 0 /* escape for element content */
+#define kXmlEscapeCdata 1   /* prepare for a CDATA section */
 
 /* The 88-byte configuration of an escaper or a parser. */
 typedef struct KovaXmlConfig {
-  int32_t inputEncoding;      /* 0: parser input (20 UTF-8, 0 auto); escaper: text encoding 25 */
+  int32_t inputEncoding; /* 0: parser input (20 UTF-8, 0 auto); escaper: text encoding 25 */
   uint32_t reserved0;
-  int32_t callbackEncoding;   /* 8: 25 */
+  int32_t callbackEncoding; /* 8: 25 */
   uint32_t reserved1;
   const char16_t* documentName; /* 16 */
   int32_t documentNameLength;   /* 24: characters */
@@ -111,7 +111,7 @@ typedef struct KovaJsonConfig {
   int32_t value1536;        /* 8: 1536 */
   uint32_t reserved0;
   uint64_t reserved1[2];
-  void* callbacks;          /* 32: the caller's callback table */
+  void* callbacks; /* 32: the caller's callback table */
   uint64_t reserved2[2];
 } KovaJsonConfig;
 
@@ -160,9 +160,9 @@ struct KovaTree {
 #define kFormatLookupInformat 2
 
 /* Input and output kinds of a format object. */
-#define kFormatKindDouble 1  /* an 8-byte double at the value address */
-#define kFormatKindWide 2    /* 16-bit text */
-#define kFormatKindBytes 3   /* raw bytes (binary informats such as IEEE) */
+#define kFormatKindDouble 1 /* an 8-byte double at the value address */
+#define kFormatKindWide 2   /* 16-bit text */
+#define kFormatKindBytes 3  /* raw bytes (binary informats such as IEEE) */
 
 typedef struct KovaFormatObject KovaFormatObject;
 
@@ -187,7 +187,7 @@ struct KovaFormatObject {
   KovaStatus (*run)(KovaFormatObject* object, int32_t zero);
   /* 56: release hook; null when the object needs none. */
   void (*release)(KovaFormatObject* object);
-  void* engineData;        /* 64: the engine's own; never read by the module */
+  void* engineData; /* 64: the engine's own; never read by the module */
 };
 
 typedef struct KovaFormatEngine KovaFormatEngine;
@@ -206,7 +206,7 @@ struct KovaFormatEngine {
 };
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 
 static_assert(sizeof(KovaXmlConfig) == 88, "zrexml configuration");
 static_assert(offsetof(KovaXmlConfig, callbackEncoding) == 8, "zrexml callback encoding");

@@ -33,8 +33,7 @@ std::string besideThisLibrary() {
   if (dladdr(reinterpret_cast<void*>(&kovaEmbedOpen), &info) == 0 || !info.dli_fname) return "";
   std::string path = info.dli_fname;
   const size_t slash = path.rfind('/');
-  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-         "libzrekova.so";
+  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "libzrekova.so";
 }
 
 }  // namespace

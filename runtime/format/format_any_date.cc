@@ -232,9 +232,9 @@ enum class Wanted { kDate, kTime, kDatetime };
 KovaStatus readAny(KovaFormatObject* object, Wanted wanted) {
   const std::u16string_view text = informatText(object);
   if (int64_t date; wanted != Wanted::kTime && readIsoDate(text, &date)) {
-    return deliverValue(object, static_cast<double>(wanted == Wanted::kDate
-                                                        ? date
-                                                        : date * calendar::kSecondsPerDay));
+    return deliverValue(
+        object,
+        static_cast<double>(wanted == Wanted::kDate ? date : date * calendar::kSecondsPerDay));
   }
   char buf[kMaxMomentText];
   size_t n = 0;
@@ -251,14 +251,13 @@ KovaStatus readAny(KovaFormatObject* object, Wanted wanted) {
       return deliverValue(object, static_cast<double>(moment.date));
     case Wanted::kTime:
       if (!moment.hasTime) break;
-      return deliverValue(object, secondsWithFraction(moment.seconds, moment.fraction,
-                                                      moment.fractionDigits));
+      return deliverValue(
+          object, secondsWithFraction(moment.seconds, moment.fraction, moment.fractionDigits));
     case Wanted::kDatetime:
       if (!moment.hasDate) break;
-      return deliverValue(object,
-                          secondsWithFraction(moment.date * calendar::kSecondsPerDay +
-                                                  moment.seconds,
-                                              moment.fraction, moment.fractionDigits));
+      return deliverValue(
+          object, secondsWithFraction(moment.date * calendar::kSecondsPerDay + moment.seconds,
+                                      moment.fraction, moment.fractionDigits));
   }
   return refuseText(object);
 }

@@ -180,9 +180,15 @@ KovaStatus writeNumericForm(KovaFormatObject* object, const char* order, char se
   for (int i = 0; i < 3; ++i) {
     if (i > 0 && separated) *p++ = separator;
     switch (order[i]) {
-      case 'Y': p = year(p, c.year, full); break;
-      case 'M': p = twoDigits(p, c.month); break;
-      default: p = twoDigits(p, c.day); break;
+      case 'Y':
+        p = year(p, c.year, full);
+        break;
+      case 'M':
+        p = twoDigits(p, c.month);
+        break;
+      default:
+        p = twoDigits(p, c.day);
+        break;
     }
   }
   return writeField(object, width, text, static_cast<size_t>(p - text));

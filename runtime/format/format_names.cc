@@ -39,8 +39,8 @@ constexpr std::array kEntries = {
                 textToText(0, copyCharacters), textToText(0, readTrimmedCharacters)},
     FormatEntry{u"$CHAR", Category::kCharacter, "character text as it is, blanks kept",
                 textToText(0, copyCharacters), textToText(0, copyCharacters)},
-    FormatEntry{u"ANYDTDTE", Category::kDate, "a date in any of the common written forms",
-                none(), textToNumber(9, readAnyDate)},
+    FormatEntry{u"ANYDTDTE", Category::kDate, "a date in any of the common written forms", none(),
+                textToNumber(9, readAnyDate)},
     FormatEntry{u"ANYDTDTM", Category::kDatetime,
                 "a date and time of day in any of the common written forms", none(),
                 textToNumber(19, readAnyDatetime)},
@@ -62,10 +62,9 @@ constexpr std::array kEntries = {
                 numberToText(12, writeFixed), textToNumber(12, readPlainNumber)},
     FormatEntry{u"IEEE", Category::kBinary, "an 8-byte binary double, most significant byte first",
                 numberToBytes(8, writeBigEndianDouble), bytesToNumber(8, readBigEndianDouble)},
-    FormatEntry{u"IEEER", Category::kBinary,
-                "an 8-byte binary double, least significant byte first",
-                numberToBytes(8, writeLittleEndianDouble),
-                bytesToNumber(8, readLittleEndianDouble)},
+    FormatEntry{
+        u"IEEER", Category::kBinary, "an 8-byte binary double, least significant byte first",
+        numberToBytes(8, writeLittleEndianDouble), bytesToNumber(8, readLittleEndianDouble)},
     FormatEntry{u"MMDDYY", Category::kDate, "a date as mm/dd/yy or mm/dd/yyyy",
                 numberToText(8, writeMonthFirst), textToNumber(8, readMonthFirst)},
     FormatEntry{u"TIME", Category::kTime, "a time of day as hh:mm:ss with optional fraction",
@@ -104,8 +103,9 @@ const FormatEntry* findFormatEntry(std::u16string_view name) {
     folded[i] = (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
   }
   std::u16string_view key(folded, name.size());
-  auto it = std::lower_bound(kEntries.begin(), kEntries.end(), key,
-                             [](const FormatEntry& e, std::u16string_view k) { return e.name < k; });
+  auto it =
+      std::lower_bound(kEntries.begin(), kEntries.end(), key,
+                       [](const FormatEntry& e, std::u16string_view k) { return e.name < k; });
   return (it != kEntries.end() && it->name == key) ? &*it : nullptr;
 }
 
@@ -116,12 +116,18 @@ bool formatKnown(std::u16string_view name, int32_t kind) {
 
 const char* formatCategoryName(FormatCategory category) {
   switch (category) {
-    case FormatCategory::kNumber: return "number";
-    case FormatCategory::kCharacter: return "character";
-    case FormatCategory::kDate: return "date";
-    case FormatCategory::kTime: return "time";
-    case FormatCategory::kDatetime: return "datetime";
-    case FormatCategory::kBinary: return "binary";
+    case FormatCategory::kNumber:
+      return "number";
+    case FormatCategory::kCharacter:
+      return "character";
+    case FormatCategory::kDate:
+      return "date";
+    case FormatCategory::kTime:
+      return "time";
+    case FormatCategory::kDatetime:
+      return "datetime";
+    case FormatCategory::kBinary:
+      return "binary";
   }
   return "?";
 }

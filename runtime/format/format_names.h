@@ -21,8 +21,8 @@ enum class FormatCategory : uint8_t { kNumber, kCharacter, kDate, kTime, kDateti
 // (text -> value). `present` is false when the name has no such side.
 struct FormatSide {
   bool present = false;
-  int32_t inputKind = 0;   // kFormatKind*
-  int32_t outputKind = 0;  // kFormatKind*
+  int32_t inputKind = 0;     // kFormatKind*
+  int32_t outputKind = 0;    // kFormatKind*
   int32_t defaultWidth = 0;  // used when the caller leaves width at 0; 0: no width
   KovaStatus (*run)(KovaFormatObject* object, int32_t zero) = nullptr;
 };
@@ -30,9 +30,9 @@ struct FormatSide {
 struct FormatEntry {
   std::u16string_view name;  // upper case, as written before the width
   FormatCategory category;
-  const char* summary;       // one line for people (the tool, the docs)
-  FormatSide format;         // lookup kind kFormatLookupFormat
-  FormatSide informat;       // lookup kind kFormatLookupInformat
+  const char* summary;  // one line for people (the tool, the docs)
+  FormatSide format;    // lookup kind kFormatLookupFormat
+  FormatSide informat;  // lookup kind kFormatLookupInformat
 
   // The side asked for by a lookup kind (1 or 2); null for any other kind or
   // when the name has no such side.

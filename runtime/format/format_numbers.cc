@@ -105,9 +105,12 @@ Reading readNumber(std::u16string_view text, int32_t decimals, bool commaRules, 
 KovaStatus readNumberInto(KovaFormatObject* object, bool commaRules) {
   double value = 0;
   switch (readNumber(informatText(object), object->decimals, commaRules, &value)) {
-    case Reading::kValue: return deliverValue(object, value);
-    case Reading::kBlank: return deliverValue(object, missingValue());
-    case Reading::kRefused: break;
+    case Reading::kValue:
+      return deliverValue(object, value);
+    case Reading::kBlank:
+      return deliverValue(object, missingValue());
+    case Reading::kRefused:
+      break;
   }
   return refuseText(object);
 }
@@ -126,7 +129,8 @@ size_t withoutNegativeZero(char* text, size_t length) {
 
 // v with exactly `decimals` digits after the point. REQUIRES: v finite.
 size_t fixedText(double v, int decimals, char* out) {
-  const auto result = std::to_chars(out, out + kNumberBuffer, v, std::chars_format::fixed, decimals);
+  const auto result =
+      std::to_chars(out, out + kNumberBuffer, v, std::chars_format::fixed, decimals);
   return withoutNegativeZero(out, static_cast<size_t>(result.ptr - out));
 }
 
@@ -155,8 +159,8 @@ int keptDigits(const char* text, size_t length) {
 // d.dddE[-]x (no plus sign, no leading zeros in the exponent).
 size_t bestScientificText(double v, int precision, char* out) {
   char sci[64];
-  const auto result = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific,
-                                    precision);
+  const auto result =
+      std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific, precision);
   const size_t length = static_cast<size_t>(result.ptr - sci);
   const char* e = static_cast<const char*>(std::memchr(sci, 'e', length));
   size_t mantissa = stripFraction(sci, static_cast<size_t>(e - sci));
@@ -181,14 +185,14 @@ size_t bestText(double v, int32_t width, char* out) {
     out[0] = '0';
     return 1;
   }
-  size_t length =
-      static_cast<size_t>(std::to_chars(out, out + kNumberBuffer, v, std::chars_format::fixed).ptr -
-                          out);
+  size_t length = static_cast<size_t>(
+      std::to_chars(out, out + kNumberBuffer, v, std::chars_format::fixed).ptr - out);
   if (length <= w) return length;
 
   const int sign = v < 0 ? 1 : 0;
   const char* dot = static_cast<const char*>(std::memchr(out, '.', length));
-  const int integerDigits = static_cast<int>((dot ? dot - out : static_cast<ptrdiff_t>(length)) - sign);
+  const int integerDigits =
+      static_cast<int>((dot ? dot - out : static_cast<ptrdiff_t>(length)) - sign);
 
   char fixed[kNumberBuffer];
   size_t fixedLength = 0;
@@ -339,8 +343,8 @@ KovaStatus writeScientific(KovaFormatObject* object, int32_t) {
   if (precision < 0) precision = 0;
   char text[kNumberBuffer];
   for (; precision >= 0; --precision) {
-    const auto result = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific,
-                                      precision);
+    const auto result =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, precision);
     const size_t length = static_cast<size_t>(result.ptr - text);
     if (length <= static_cast<size_t>(w)) {
       char* e = static_cast<char*>(std::memchr(text, 'e', length));

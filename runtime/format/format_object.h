@@ -17,8 +17,8 @@ struct FormatObject {
   Host* host;
   const FormatEntry* entry;
   const FormatSide* side;
-  KovaLocale* locale;    // the locale given to the lookup (may be null)
-  int32_t kind;          // kFormatLookupFormat or kFormatLookupInformat
+  KovaLocale* locale;  // the locale given to the lookup (may be null)
+  int32_t kind;        // kFormatLookupFormat or kFormatLookupInformat
 };
 
 inline FormatObject* formatObjectOf(KovaFormatObject* object) {

@@ -30,9 +30,9 @@ bool lettersAre(const char* letters, size_t length, std::string_view word) {
   return true;
 }
 
-constexpr std::string_view kMonthNames[12] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
-                                              "MAY",     "JUNE",     "JULY",      "AUGUST",
-                                              "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+constexpr std::string_view kMonthNames[12] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
+                                              "MAY",       "JUNE",     "JULY",     "AUGUST",
+                                              "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
 constexpr std::string_view kWeekdayNames[7] = {"MONDAY", "TUESDAY",  "WEDNESDAY", "THURSDAY",
                                                "FRIDAY", "SATURDAY", "SUNDAY"};
 

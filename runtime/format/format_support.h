@@ -23,9 +23,7 @@ constexpr uint64_t kMissingBits = 0xFFFFD10000000000ull;
 inline double missingValue() { return std::bit_cast<double>(kMissingBits); }
 
 // Any value whose two most significant bytes are 0xFF is missing.
-inline bool isMissing(double value) {
-  return (std::bit_cast<uint64_t>(value) >> 48) == 0xFFFF;
-}
+inline bool isMissing(double value) { return (std::bit_cast<uint64_t>(value) >> 48) == 0xFFFF; }
 
 // ---- informats ----------------------------------------------------------
 
@@ -116,7 +114,7 @@ extern const char kMonthAbbreviations[12][4];
 struct Clock {
   int64_t hour = 0;
   int64_t minute = 0;
-  int64_t second = 0;     // whole seconds
+  int64_t second = 0;              // whole seconds
   const char* fraction = nullptr;  // digits after the point, or null
   int fractionDigits = 0;
   bool hasSeconds = false;

@@ -55,7 +55,9 @@ class JsonParser {
  public:
   JsonParser(Host& host, KovaDiagnostics* diagnostics, KovaJsonCallbacks* callbacks,
              int64_t pieceUnits)
-      : host_(&host), diagnostics_(diagnostics), callbacks_(callbacks),
+      : host_(&host),
+        diagnostics_(diagnostics),
+        callbacks_(callbacks),
         pieceUnits_(pieceUnits > 0 ? size_t(pieceUnits) : 0) {
     abi_.ops = &kOps;
   }
@@ -314,15 +316,15 @@ class JsonParser {
       if (status != kStatusOk) return p->settle(status);
       at += take;
     }
-    return p->settle(
-        p->callbacks_->stringValue(p->callbacks_, p->text_.data() + at, int32_t((units - at) * 2), 0));
+    return p->settle(p->callbacks_->stringValue(p->callbacks_, p->text_.data() + at,
+                                                int32_t((units - at) * 2), 0));
   }
   static int onKey(void* context, const unsigned char* s, size_t n) {
     JsonParser* p = self(context);
     if (!p->callbacks_->stringValue) return 1;
     const size_t units = p->widen(s, n);
-    return p->settle(p->callbacks_->stringValue(p->callbacks_, p->text_.data(),
-                                                int32_t(units * 2), kJsonStringMemberName));
+    return p->settle(p->callbacks_->stringValue(p->callbacks_, p->text_.data(), int32_t(units * 2),
+                                                kJsonStringMemberName));
   }
   static int onStartMap(void* context) {
     JsonParser* p = self(context);
@@ -333,9 +335,9 @@ class JsonParser {
     return p->callbacks_->endObject ? p->settle(p->callbacks_->endObject(p->callbacks_)) : 1;
   }
 
-  static constexpr yajl_callbacks kYajlCallbacks = {
-      onNull, onBoolean, nullptr, nullptr, onNumber, onString,
-      onStartMap, onKey, onEndMap, nullptr, nullptr};
+  static constexpr yajl_callbacks kYajlCallbacks = {onNull,   onBoolean, nullptr,    nullptr,
+                                                    onNumber, onString,  onStartMap, onKey,
+                                                    onEndMap, nullptr,   nullptr};
 
   // ---- the ABI -------------------------------------------------------------
 
@@ -378,9 +380,9 @@ class JsonParser {
   char16_t high_ = 0;  // a high surrogate whose pair is still to come
   int32_t highSource_ = 0;
   bool leadingMarkDone_ = false;
-  size_t markSeen_ = 0;        // UTF-8 input: bytes of a leading mark seen (3: done)
-  uint64_t blockLength_ = 0;   // bytes of the block being parsed
-  uint64_t chunkStart_ = 0;    // input offset of the UTF-8 chunk's first byte
+  size_t markSeen_ = 0;       // UTF-8 input: bytes of a leading mark seen (3: done)
+  uint64_t blockLength_ = 0;  // bytes of the block being parsed
+  uint64_t chunkStart_ = 0;   // input offset of the UTF-8 chunk's first byte
   // Where the input stands: bytes of earlier blocks,
   // lines ended and characters since the last line feed.
   uint64_t inputOffset_ = 0;

@@ -29,8 +29,8 @@ struct Can {
 
 Can* self(KovaCan* can) { return reinterpret_cast<Can*>(can); }
 
-KovaStatus canAdd(KovaCan* can, uint32_t, uint32_t kind, void* object, uint64_t, uint64_t,
-                  uint64_t, uint64_t) {
+KovaStatus canAdd(KovaCan* can, uint32_t, uint32_t kind, void* object, uint64_t, uint64_t, uint64_t,
+                  uint64_t) {
   if (!can || !object || kind >= kKindCount) return kStatusNotSupported;
   if (!self(can)->host->consumeAllocation()) return kStatusNoMemory;
   try {

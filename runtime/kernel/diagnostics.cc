@@ -45,10 +45,14 @@ std::string toUtf8(std::u16string_view text) {
 
 const char* levelName(int32_t level) {
   switch (level) {
-    case kLogError: return "error";
-    case kLogWarning: return "warning";
-    case kLogTrace: return "trace";
-    default: return "note";
+    case kLogError:
+      return "error";
+    case kLogWarning:
+      return "warning";
+    case kLogTrace:
+      return "trace";
+    default:
+      return "note";
   }
 }
 

@@ -40,8 +40,8 @@ KovaCan* kernelCreateResourceCan(KovaKernel* kernel, const KovaCanOptions*, Kova
   return newCan(host, name);
 }
 
-KovaExtensionHandle* kernelLoadExtension(KovaKernel* kernel, const char16_t* name,
-                                         int32_t length, KovaDiagnostics* diagnostics) {
+KovaExtensionHandle* kernelLoadExtension(KovaKernel* kernel, const char16_t* name, int32_t length,
+                                         KovaDiagnostics* diagnostics) {
   if (!name || length <= 0) return nullptr;
   Host& host = hostOf(kernel);
   std::u16string_view wanted(name, static_cast<size_t>(length));
@@ -70,8 +70,8 @@ KovaStatus kernelPrintWide(KovaKernel*, void*, const char16_t* format, int64_t f
   return status;
 }
 
-KovaStatus kernelGetOption(KovaKernel* kernel, const char16_t* key, int32_t keyLength,
-                           int32_t type, void* value, int64_t* size);
+KovaStatus kernelGetOption(KovaKernel* kernel, const char16_t* key, int32_t keyLength, int32_t type,
+                           void* value, int64_t* size);
 
 const KovaKernelOps kKernelOps = {kernelCreatePool, kernelCreateResourceCan, kernelLoadExtension,
                                   kernelGetOption, kernelPrintWide};
@@ -93,17 +93,17 @@ struct Host::State {
   std::atomic<uint64_t> events{0};
   std::atomic<bool> armed{false};  // a failure is armed or failing
   std::mutex failureMutex;         // guards the four fields below
-  uint64_t countdown = 0;  // 0: not armed
+  uint64_t countdown = 0;          // 0: not armed
   bool persistent = false;
-  bool failing = false;    // a persistent failure has fired
+  bool failing = false;  // a persistent failure has fired
   bool fired = false;
   bool forceTranscoding = false;
 };
 
 namespace {
 
-KovaStatus kernelGetOption(KovaKernel* kernel, const char16_t* key, int32_t keyLength,
-                           int32_t type, void* value, int64_t* size) {
+KovaStatus kernelGetOption(KovaKernel* kernel, const char16_t* key, int32_t keyLength, int32_t type,
+                           void* value, int64_t* size) {
   if (!key || keyLength < 0 || !value || !size) return kStatusNotSupported;
   if (type != kOptionTypeInteger) return kStatusNotSupported;
   int64_t found = 0;

@@ -30,11 +30,13 @@ namespace kova::runtime {
 // objects they made are destroyed.
 struct Account {
   uint64_t pools = 0;
-  uint64_t blocks = 0;   // live blocks across all pools
-  uint64_t bytes = 0;    // live bytes across all pools
+  uint64_t blocks = 0;  // live blocks across all pools
+  uint64_t bytes = 0;   // live bytes across all pools
   uint64_t cans = 0;
   uint64_t objects = 0;  // live host objects (transcoders, handles, sibling objects, ...)
-  bool empty() const { return pools == 0 && blocks == 0 && bytes == 0 && cans == 0 && objects == 0; }
+  bool empty() const {
+    return pools == 0 && blocks == 0 && bytes == 0 && cans == 0 && objects == 0;
+  }
 };
 
 class Host {

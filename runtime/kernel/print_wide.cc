@@ -60,8 +60,8 @@ void emitPadded(Sink& sink, const Directive& directive, const char16_t* text, in
 }
 
 // Writes an integer: sign, precision zeros, digits, padded to width.
-void emitInteger(Sink& sink, const Directive& directive, bool negative, unsigned long long magnitude,
-                 unsigned base, bool upper) {
+void emitInteger(Sink& sink, const Directive& directive, bool negative,
+                 unsigned long long magnitude, unsigned base, bool upper) {
   const char* digitSet = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   char16_t digits[64];
   int count = 0;
@@ -160,9 +160,9 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
       case u'i': {
         long long value = directive.longs == 0   ? va_arg(ap, int)
                           : directive.longs == 1 ? va_arg(ap, long)
-                                            : va_arg(ap, long long);
-        unsigned long long magnitude =
-            value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+                                                 : va_arg(ap, long long);
+        unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                                 : static_cast<unsigned long long>(value);
         emitInteger(sink, directive, value < 0, magnitude, 10, false);
         break;
       }
@@ -171,8 +171,9 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
       case u'X': {
         unsigned long long value = directive.longs == 0   ? va_arg(ap, unsigned int)
                                    : directive.longs == 1 ? va_arg(ap, unsigned long)
-                                                     : va_arg(ap, unsigned long long);
-        emitInteger(sink, directive, false, value, conversion == u'u' ? 10 : 16, conversion == u'X');
+                                                          : va_arg(ap, unsigned long long);
+        emitInteger(sink, directive, false, value, conversion == u'u' ? 10 : 16,
+                    conversion == u'X');
         break;
       }
       case u's': {
@@ -185,7 +186,8 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
         if (!text) text = kNull;
         // With a precision the text need not be terminated: never read past it.
         int64_t textLength = 0;
-        while ((directive.precision < 0 || textLength < directive.precision) && text[textLength] != 0) {
+        while ((directive.precision < 0 || textLength < directive.precision) &&
+               text[textLength] != 0) {
           ++textLength;
         }
         emitPadded(sink, directive, text, textLength);
@@ -215,8 +217,8 @@ KovaStatus vprintWide(const char16_t* format, int64_t formatLength, char16_t* ta
         break;
       }
       case u'%':
-        if (directive.leftAlign || directive.zeroPad || directive.width != 0 || directive.precision >= 0 ||
-            directive.longs != 0) {
+        if (directive.leftAlign || directive.zeroPad || directive.width != 0 ||
+            directive.precision >= 0 || directive.longs != 0) {
           status = kStatusNotSupported;
           break;
         }

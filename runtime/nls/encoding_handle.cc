@@ -42,10 +42,10 @@ struct Handle {
   bool singleByte;      // every character is one byte: validByte decides checkValue
   bool everyByteValid;  // single-byte and no byte refused: checkValue has nothing to check
   bool validByte[256];
-  char toAscii[256];         // kTable: the ASCII character of each byte, or kNotAscii
-  uint8_t fromAscii[128];    // kTable: the byte of each ASCII character
+  char toAscii[256];       // kTable: the ASCII character of each byte, or kNotAscii
+  uint8_t fromAscii[128];  // kTable: the byte of each ASCII character
   bool hasAscii[128];
-  UConverter* validator;     // multi-byte encodings without a fast check
+  UConverter* validator;  // multi-byte encodings without a fast check
 
   ~Handle() {
     if (validator) ucnv_close(validator);
@@ -62,14 +62,23 @@ uint32_t charLength(Walk walk, const uint8_t* p, const uint8_t* end) {
   uint8_t b = p[0];
   uint32_t n = 1;
   switch (walk) {
-    case Walk::kBytes: break;
-    case Walk::kShiftJis: n = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC) ? 2 : 1; break;
-    case Walk::kEucJp: n = b == 0x8F ? 3 : (b == 0x8E || (b >= 0xA1 && b <= 0xFE)) ? 2 : 1; break;
-    case Walk::kEucKr: n = b >= 0xA1 && b <= 0xFE ? 2 : 1; break;
+    case Walk::kBytes:
+      break;
+    case Walk::kShiftJis:
+      n = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC) ? 2 : 1;
+      break;
+    case Walk::kEucJp:
+      n = b == 0x8F ? 3 : (b == 0x8E || (b >= 0xA1 && b <= 0xFE)) ? 2 : 1;
+      break;
+    case Walk::kEucKr:
+      n = b >= 0xA1 && b <= 0xFE ? 2 : 1;
+      break;
     case Walk::kGb18030:
       if (b >= 0x81 && b <= 0xFE) n = end - p > 1 && p[1] >= 0x30 && p[1] <= 0x39 ? 4 : 2;
       break;
-    case Walk::kBig5: n = b >= 0x81 && b <= 0xFE ? 2 : 1; break;
+    case Walk::kBig5:
+      n = b >= 0x81 && b <= 0xFE ? 2 : 1;
+      break;
   }
   return uint32_t(end - p) < n ? uint32_t(end - p) : n;
 }
@@ -99,11 +108,21 @@ bool asciiView(const Handle* h, const void* text, uint64_t length, char* buffer,
     const uint8_t* u = p + i * unit;
     uint32_t value;
     switch (h->form) {
-      case Form::kTable: buffer[n++] = h->toAscii[u[0]]; continue;
-      case Form::kUtf16Le: value = u[0] | (u[1] << 8); break;
-      case Form::kUtf16Be: value = (u[0] << 8) | u[1]; break;
-      case Form::kUtf32Le: value = u[0] | (u[1] << 8) | (u[2] << 16) | (uint32_t(u[3]) << 24); break;
-      default: value = (uint32_t(u[0]) << 24) | (u[1] << 16) | (u[2] << 8) | u[3]; break;
+      case Form::kTable:
+        buffer[n++] = h->toAscii[u[0]];
+        continue;
+      case Form::kUtf16Le:
+        value = u[0] | (u[1] << 8);
+        break;
+      case Form::kUtf16Be:
+        value = (u[0] << 8) | u[1];
+        break;
+      case Form::kUtf32Le:
+        value = u[0] | (u[1] << 8) | (u[2] << 16) | (uint32_t(u[3]) << 24);
+        break;
+      default:
+        value = (uint32_t(u[0]) << 24) | (u[1] << 16) | (u[2] << 8) | u[3];
+        break;
     }
     buffer[n++] = value < 0x80 ? char(value) : kNotAscii;
   }
@@ -123,15 +142,25 @@ KovaStatus emit(const Handle* h, const char* ascii, size_t n, void* output, uint
   for (size_t i = 0; i < n; ++i) {
     auto c = static_cast<uint8_t>(ascii[i]);
     switch (h->form) {
-      case Form::kAsciiBytes: out[i] = c; break;
+      case Form::kAsciiBytes:
+        out[i] = c;
+        break;
       case Form::kTable:
         if (!h->hasAscii[c]) return kStatusNotSupported;
         out[i] = h->fromAscii[c];
         break;
-      case Form::kUtf16Le: out[2 * i] = c, out[2 * i + 1] = 0; break;
-      case Form::kUtf16Be: out[2 * i] = 0, out[2 * i + 1] = c; break;
-      case Form::kUtf32Le: std::memset(out + 4 * i, 0, 4), out[4 * i] = c; break;
-      case Form::kUtf32Be: std::memset(out + 4 * i, 0, 4), out[4 * i + 3] = c; break;
+      case Form::kUtf16Le:
+        out[2 * i] = c, out[2 * i + 1] = 0;
+        break;
+      case Form::kUtf16Be:
+        out[2 * i] = 0, out[2 * i + 1] = c;
+        break;
+      case Form::kUtf32Le:
+        std::memset(out + 4 * i, 0, 4), out[4 * i] = c;
+        break;
+      case Form::kUtf32Be:
+        std::memset(out + 4 * i, 0, 4), out[4 * i + 3] = c;
+        break;
     }
   }
   *length = bytes;
@@ -219,7 +248,8 @@ KovaStatus readDouble(KovaEncodingHandle* handle, KovaLocale*, const void* text,
   const char* view;
   size_t n;
   KovaStatus status = kStatusNotANumber;
-  if (asciiView(self(handle), text, length, buffer, &view, &n)) status = parseDouble(view, n, value);
+  if (asciiView(self(handle), text, length, buffer, &view, &n))
+    status = parseDouble(view, n, value);
   if (status != kStatusOk) *value = std::bit_cast<double>(kMissingValueBits);
   return status;
 }
@@ -244,7 +274,8 @@ KovaStatus checkValue(KovaEncodingHandle* handle, const void* bytes, uint64_t le
   Handle* h = self(handle);
   auto* p = static_cast<const uint8_t*>(bytes);
   if (length == 0 || h->everyByteValid) return kStatusOk;
-  if (h->codec != Codec::kNone) return wellFormed(h->codec, p, length) ? kStatusOk : kStatusCorruptData;
+  if (h->codec != Codec::kNone)
+    return wellFormed(h->codec, p, length) ? kStatusOk : kStatusCorruptData;
   if (h->singleByte) {
     for (uint64_t i = 0; i < length; ++i) {
       if (!h->validByte[p[i]]) return kStatusCorruptData;
@@ -316,9 +347,9 @@ uint64_t trimmed(const Handle* h, const uint8_t* p, uint64_t length) {
     // that is not all blanks tells at once how many of its bytes are.
     const uint64_t blanks = 0x0101010101010101ull * h->blank[0];
     auto keptOf = [](uint64_t differ) {  // bytes up to the last one that differs (differ != 0)
-      const auto trailing = unsigned(std::endian::native == std::endian::little
-                                         ? std::countl_zero(differ)
-                                         : std::countr_zero(differ));
+      const auto trailing =
+          unsigned(std::endian::native == std::endian::little ? std::countl_zero(differ)
+                                                              : std::countr_zero(differ));
       return uint64_t(8 - trailing / 8);
     };
     if (length < 8) {
@@ -417,10 +448,9 @@ KovaStatus alignLeft(KovaEncodingHandle* handle, void* text, uint64_t length, ui
   return kStatusOk;
 }
 
-constexpr KovaEncodingHandleOps kOps = {release,     formatDouble, formatInteger,
-                                        readDouble,  readInteger,  checkValue,
-                                        fillBlanks,  find,         trimmedLength,
-                                        alignLeft};
+constexpr KovaEncodingHandleOps kOps = {release,       formatDouble, formatInteger, readDouble,
+                                        readInteger,   checkValue,   fillBlanks,    find,
+                                        trimmedLength, alignLeft};
 static_assert(offsetof(Handle, abi) == 0);
 
 Walk walkFor(const char* converter) {
@@ -428,8 +458,10 @@ Walk walkFor(const char* converter) {
     const char* name;
     Walk walk;
   };
-  static constexpr Name kNames[] = {{"Shift_JIS", Walk::kShiftJis}, {"EUC-JP", Walk::kEucJp},
-                                    {"EUC-KR", Walk::kEucKr},       {"GB18030", Walk::kGb18030},
+  static constexpr Name kNames[] = {{"Shift_JIS", Walk::kShiftJis},
+                                    {"EUC-JP", Walk::kEucJp},
+                                    {"EUC-KR", Walk::kEucKr},
+                                    {"GB18030", Walk::kGb18030},
                                     {"Big5", Walk::kBig5}};
   for (const Name& n : kNames) {
     if (std::strcmp(n.name, converter) == 0) return n.walk;
@@ -467,7 +499,8 @@ bool describeBytes(Handle* h) {
 
 }  // namespace
 
-KovaStatus createEncodingHandle(Host& host, const EncodingEntry& entry, KovaEncodingHandle** handle) {
+KovaStatus createEncodingHandle(Host& host, const EncodingEntry& entry,
+                                KovaEncodingHandle** handle) {
   *handle = nullptr;
   if (!host.consumeAllocation()) return kStatusNoMemory;
   auto* h = new (std::nothrow) Handle{};
@@ -481,11 +514,21 @@ KovaStatus createEncodingHandle(Host& host, const EncodingEntry& entry, KovaEnco
   h->singleByte = entry.maxBytesPerChar == 1;
   h->unit = 1;
   switch (h->codec) {
-    case Codec::kUtf16Le: h->form = Form::kUtf16Le, h->unit = 2; break;
-    case Codec::kUtf16Be: h->form = Form::kUtf16Be, h->unit = 2; break;
-    case Codec::kUtf32Le: h->form = Form::kUtf32Le, h->unit = 4; break;
-    case Codec::kUtf32Be: h->form = Form::kUtf32Be, h->unit = 4; break;
-    default: h->form = entry.asciiCompatible ? Form::kAsciiBytes : Form::kTable; break;
+    case Codec::kUtf16Le:
+      h->form = Form::kUtf16Le, h->unit = 2;
+      break;
+    case Codec::kUtf16Be:
+      h->form = Form::kUtf16Be, h->unit = 2;
+      break;
+    case Codec::kUtf32Le:
+      h->form = Form::kUtf32Le, h->unit = 4;
+      break;
+    case Codec::kUtf32Be:
+      h->form = Form::kUtf32Be, h->unit = 4;
+      break;
+    default:
+      h->form = entry.asciiCompatible ? Form::kAsciiBytes : Form::kTable;
+      break;
   }
   if (h->form == Form::kTable && !h->singleByte) {
     delete h;

@@ -35,6 +35,7 @@ inline constexpr uint32_t kAlignDropTrailing = 0x6c;
 
 // 0 and *handle, kStatusNoMemory when the Host refuses the allocation, or
 // kStatusNotSupported when ICU cannot describe the encoding.
-KovaStatus createEncodingHandle(Host& host, const EncodingEntry& entry, KovaEncodingHandle** handle);
+KovaStatus createEncodingHandle(Host& host, const EncodingEntry& entry,
+                                KovaEncodingHandle** handle);
 
 }  // namespace kova::runtime

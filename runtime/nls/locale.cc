@@ -7,7 +7,9 @@
 namespace kova::runtime {
 namespace {
 
-size_t textLength(const char16_t* text, int64_t length) { return text && length > 0 ? size_t(length) : 0; }
+size_t textLength(const char16_t* text, int64_t length) {
+  return text && length > 0 ? size_t(length) : 0;
+}
 
 KovaStatus parseIntegerStrict(KovaLocale*, const char16_t* digits, int64_t length, uint32_t,
                               int32_t* value, uint64_t* scratch) {

@@ -136,9 +136,9 @@ class Service final : public NlsService {
     return cache[e.id];
   }
 
-  static constexpr KovaNlsOps kOps = {needsTranscoding, transcodedLength, createTranscoder,
-                                      createWideTranscoder, encodingInfo, encodingHandle,
-                                      currentLocale, classify};
+  static constexpr KovaNlsOps kOps = {needsTranscoding,     transcodedLength, createTranscoder,
+                                      createWideTranscoder, encodingInfo,     encodingHandle,
+                                      currentLocale,        classify};
 
   NlsAbi abi_;
   Host& host_;

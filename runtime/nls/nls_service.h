@@ -20,7 +20,7 @@ struct EncodingEntry {
   const char* converter;    // the ICU converter name
   const char* description;  // one line for people
   int8_t maxBytesPerChar;
-  bool asciiCompatible;     // bytes 0x00-0x7F mean ASCII, one byte each
+  bool asciiCompatible;  // bytes 0x00-0x7F mean ASCII, one byte each
 };
 
 // Every registered encoding, by increasing id.

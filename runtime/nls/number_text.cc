@@ -170,7 +170,9 @@ size_t formatDouble(double value, int32_t width, int32_t decimals, char* out, Ko
   if (std::isnan(value)) return 0;
   size_t limit = width > 0 ? size_t(width) : kNumberBufferSize;
   char* end = out + kNumberBufferSize;
-  auto fits = [&](std::to_chars_result r) { return r.ec == std::errc() && size_t(r.ptr - out) <= limit; };
+  auto fits = [&](std::to_chars_result r) {
+    return r.ec == std::errc() && size_t(r.ptr - out) <= limit;
+  };
   if (std::isinf(value)) {
     const char* text = value < 0 ? "-inf" : "inf";
     size_t length = std::strlen(text);
@@ -183,7 +185,8 @@ size_t formatDouble(double value, int32_t width, int32_t decimals, char* out, Ko
   }
   if (decimals > 0) {
     // Fixed notation of the largest doubles with 100 decimals still fits.
-    auto r = std::to_chars(out, end, value, std::chars_format::fixed, decimals > 100 ? 100 : decimals);
+    auto r =
+        std::to_chars(out, end, value, std::chars_format::fixed, decimals > 100 ? 100 : decimals);
     if (fits(r)) return size_t(r.ptr - out);
   }
   auto r = std::to_chars(out, end, value);

@@ -272,14 +272,16 @@ CodecResult convert(const uint8_t* s, uint64_t n, uint8_t* t, uint64_t capacity)
       }
     }
     // And widened into UTF-16 of this machine's byte order.
-    if constexpr (isByteCodec(F) && T == Codec::kUtf16Le && std::endian::native == std::endian::little) {
+    if constexpr (isByteCodec(F) && T == Codec::kUtf16Le &&
+                  std::endian::native == std::endian::little) {
       const uint8_t* run = s;
       while (run < end && *run < 0x80) ++run;
       uint64_t count = uint64_t(run - s);
       if (count > 0) {
         if (t) {
           if ((capacity - written) / 2 < count) return {kStatusTargetTooSmall, 0};
-          for (uint64_t i = 0; i < count; ++i) t[written + 2 * i] = s[i], t[written + 2 * i + 1] = 0;
+          for (uint64_t i = 0; i < count; ++i)
+            t[written + 2 * i] = s[i], t[written + 2 * i + 1] = 0;
         }
         written += 2 * count;
         s = run;
@@ -343,28 +345,44 @@ using ConvertFn = CodecResult (*)(const uint8_t*, uint64_t, uint8_t*, uint64_t);
 template <Codec F>
 ConvertFn pickTarget(Codec to) {
   switch (to) {
-    case Codec::kUtf8: return convert<F, Codec::kUtf8>;
-    case Codec::kUtf16Le: return convert<F, Codec::kUtf16Le>;
-    case Codec::kUtf16Be: return convert<F, Codec::kUtf16Be>;
-    case Codec::kUtf32Le: return convert<F, Codec::kUtf32Le>;
-    case Codec::kUtf32Be: return convert<F, Codec::kUtf32Be>;
-    case Codec::kLatin1: return convert<F, Codec::kLatin1>;
-    case Codec::kAscii: return convert<F, Codec::kAscii>;
-    case Codec::kNone: break;
+    case Codec::kUtf8:
+      return convert<F, Codec::kUtf8>;
+    case Codec::kUtf16Le:
+      return convert<F, Codec::kUtf16Le>;
+    case Codec::kUtf16Be:
+      return convert<F, Codec::kUtf16Be>;
+    case Codec::kUtf32Le:
+      return convert<F, Codec::kUtf32Le>;
+    case Codec::kUtf32Be:
+      return convert<F, Codec::kUtf32Be>;
+    case Codec::kLatin1:
+      return convert<F, Codec::kLatin1>;
+    case Codec::kAscii:
+      return convert<F, Codec::kAscii>;
+    case Codec::kNone:
+      break;
   }
   return nullptr;
 }
 
 ConvertFn pick(Codec from, Codec to) {
   switch (from) {
-    case Codec::kUtf8: return pickTarget<Codec::kUtf8>(to);
-    case Codec::kUtf16Le: return pickTarget<Codec::kUtf16Le>(to);
-    case Codec::kUtf16Be: return pickTarget<Codec::kUtf16Be>(to);
-    case Codec::kUtf32Le: return pickTarget<Codec::kUtf32Le>(to);
-    case Codec::kUtf32Be: return pickTarget<Codec::kUtf32Be>(to);
-    case Codec::kLatin1: return pickTarget<Codec::kLatin1>(to);
-    case Codec::kAscii: return pickTarget<Codec::kAscii>(to);
-    case Codec::kNone: break;
+    case Codec::kUtf8:
+      return pickTarget<Codec::kUtf8>(to);
+    case Codec::kUtf16Le:
+      return pickTarget<Codec::kUtf16Le>(to);
+    case Codec::kUtf16Be:
+      return pickTarget<Codec::kUtf16Be>(to);
+    case Codec::kUtf32Le:
+      return pickTarget<Codec::kUtf32Le>(to);
+    case Codec::kUtf32Be:
+      return pickTarget<Codec::kUtf32Be>(to);
+    case Codec::kLatin1:
+      return pickTarget<Codec::kLatin1>(to);
+    case Codec::kAscii:
+      return pickTarget<Codec::kAscii>(to);
+    case Codec::kNone:
+      break;
   }
   return nullptr;
 }
@@ -393,8 +411,8 @@ Codec codecForConverter(const char* name) {
     Codec codec;
   };
   static constexpr Name kNames[] = {
-      {"UTF-8", Codec::kUtf8},        {"UTF-16LE", Codec::kUtf16Le}, {"UTF-16BE", Codec::kUtf16Be},
-      {"UTF-32LE", Codec::kUtf32Le},  {"UTF-32BE", Codec::kUtf32Be}, {"ISO-8859-1", Codec::kLatin1},
+      {"UTF-8", Codec::kUtf8},       {"UTF-16LE", Codec::kUtf16Le}, {"UTF-16BE", Codec::kUtf16Be},
+      {"UTF-32LE", Codec::kUtf32Le}, {"UTF-32BE", Codec::kUtf32Be}, {"ISO-8859-1", Codec::kLatin1},
       {"US-ASCII", Codec::kAscii},
   };
   for (const Name& n : kNames) {
@@ -412,14 +430,22 @@ CodecResult convertFast(Codec from, Codec to, const uint8_t* source, uint64_t so
 
 bool wellFormed(Codec codec, const uint8_t* bytes, uint64_t length) {
   switch (codec) {
-    case Codec::kUtf8: return allWellFormed<Codec::kUtf8>(bytes, length);
-    case Codec::kUtf16Le: return allWellFormed<Codec::kUtf16Le>(bytes, length);
-    case Codec::kUtf16Be: return allWellFormed<Codec::kUtf16Be>(bytes, length);
-    case Codec::kUtf32Le: return allWellFormed<Codec::kUtf32Le>(bytes, length);
-    case Codec::kUtf32Be: return allWellFormed<Codec::kUtf32Be>(bytes, length);
-    case Codec::kLatin1: return true;
-    case Codec::kAscii: return allWellFormed<Codec::kAscii>(bytes, length);
-    case Codec::kNone: break;
+    case Codec::kUtf8:
+      return allWellFormed<Codec::kUtf8>(bytes, length);
+    case Codec::kUtf16Le:
+      return allWellFormed<Codec::kUtf16Le>(bytes, length);
+    case Codec::kUtf16Be:
+      return allWellFormed<Codec::kUtf16Be>(bytes, length);
+    case Codec::kUtf32Le:
+      return allWellFormed<Codec::kUtf32Le>(bytes, length);
+    case Codec::kUtf32Be:
+      return allWellFormed<Codec::kUtf32Be>(bytes, length);
+    case Codec::kLatin1:
+      return true;
+    case Codec::kAscii:
+      return allWellFormed<Codec::kAscii>(bytes, length);
+    case Codec::kNone:
+      break;
   }
   return false;
 }

@@ -12,7 +12,16 @@
 
 namespace kova::runtime {
 
-enum class Codec : uint8_t { kNone, kUtf8, kUtf16Le, kUtf16Be, kUtf32Le, kUtf32Be, kLatin1, kAscii };
+enum class Codec : uint8_t {
+  kNone,
+  kUtf8,
+  kUtf16Le,
+  kUtf16Be,
+  kUtf32Le,
+  kUtf32Be,
+  kLatin1,
+  kAscii
+};
 
 // The fast codec of an ICU converter name ("UTF-8", "ISO-8859-1", ...), or kNone.
 Codec codecForConverter(const char* converterName);

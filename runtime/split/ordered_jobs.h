@@ -41,9 +41,8 @@ bool runOrdered(size_t count, unsigned threads, size_t window,
   auto worker = [&](unsigned self) {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      changed.wait(lock, [&] {
-        return stopped || nextTask >= count || nextTask < nextResult + window;
-      });
+      changed.wait(lock,
+                   [&] { return stopped || nextTask >= count || nextTask < nextResult + window; });
       if (stopped || nextTask >= count) return;
       const size_t task = nextTask++;
       lock.unlock();

@@ -25,8 +25,7 @@ bool atRecordBoundary(const KovaRipper* ripper) {
 }  // namespace
 
 RangeResult ripRange(KovaRipper* ripper, const SplitRules& rules, const ByteSource& source,
-                     std::vector<uint8_t>& buffer, uint64_t begin, uint64_t end,
-                     bool untilBoundary,
+                     std::vector<uint8_t>& buffer, uint64_t begin, uint64_t end, bool untilBoundary,
                      const std::function<void(const uint8_t* rows, int32_t count)>& take) {
   RangeResult result;
   result.end = std::max(begin, end);
@@ -42,8 +41,8 @@ RangeResult ripRange(KovaRipper* ripper, const SplitRules& rules, const ByteSour
       int32_t count = 0;
       KovaStatus status = ripper->ops.ripBlock(ripper, buffer.data(), got, &rows, &count);
       if (status != kStatusOk) {
-        result.error = "the block at offset " + std::to_string(from) +
-                       " failed: " + statusText(status);
+        result.error =
+            "the block at offset " + std::to_string(from) + " failed: " + statusText(status);
         return false;
       }
       if (count > 0) take(rows, count);

@@ -27,8 +27,7 @@ struct RangeResult {
 // are not passed). buffer is the caller's block buffer (its size is the
 // block size; at least 1 byte).
 RangeResult ripRange(KovaRipper* ripper, const SplitRules& rules, const ByteSource& source,
-                     std::vector<uint8_t>& buffer, uint64_t begin, uint64_t end,
-                     bool untilBoundary,
+                     std::vector<uint8_t>& buffer, uint64_t begin, uint64_t end, bool untilBoundary,
                      const std::function<void(const uint8_t* rows, int32_t count)>& take);
 
 }  // namespace kova::runtime

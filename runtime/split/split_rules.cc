@@ -95,7 +95,8 @@ bool encodeUnit(KovaNls* nls, int32_t encoding, char c, uint8_t* out, uint32_t* 
   if (!transcoder) return false;
   uint8_t target[8];
   uint64_t written = 0;
-  KovaStatus status = transcoder->ops->transcode(transcoder, &c, 1, target, sizeof target, &written, 0);
+  KovaStatus status =
+      transcoder->ops->transcode(transcoder, &c, 1, target, sizeof target, &written, 0);
   transcoder->ops->destroyTranscoder(transcoder);
   if (status != kStatusOk || (written != 1 && written != 2 && written != 4)) return false;
   std::memcpy(out, target, written);
@@ -287,7 +288,8 @@ bool SplitRules::speculativeStart(uint64_t offset, uint64_t* start) const {
 
 bool SplitRules::lineFeedAt(uint64_t pos) const {
   uint8_t unit[4];
-  return pos + shape_.unit <= size_ && source_.read(pos, unit, shape_.unit) == int64_t(shape_.unit) &&
+  return pos + shape_.unit <= size_ &&
+         source_.read(pos, unit, shape_.unit) == int64_t(shape_.unit) &&
          std::memcmp(unit, shape_.lf, shape_.unit) == 0;
 }
 

@@ -47,9 +47,9 @@ enum class SplitMode {
 // UTF-32), looked for only at multiples of unit from the file's start.
 struct TableShape {
   SplitMode mode = SplitMode::kWholeFile;
-  std::string reason;      // kWholeFile: why the file is one split
-  uint64_t reclen = 0;     // kFixed
-  int32_t headerLines = 0; // lines skipped at the start of the file
+  std::string reason;        // kWholeFile: why the file is one split
+  uint64_t reclen = 0;       // kFixed
+  int32_t headerLines = 0;   // lines skipped at the start of the file
   bool crEndsRecord = true;  // DELIMITED/NATIVE: CR, LF and CR LF; CLF: LF only
   uint32_t unit = 1;
   uint8_t cr[4] = {13};

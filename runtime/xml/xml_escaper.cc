@@ -27,13 +27,26 @@ bool representable(std::u16string_view text) {
 void escapeContent(std::u16string_view text, std::u16string& out) {
   for (char16_t c : text) {
     switch (c) {
-      case u'&': out += u"&amp;"; break;
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += u"&gt;"; break;
-      case u'"': out += u"&quot;"; break;
-      case u'\'': out += u"&apos;"; break;
-      case u'\r': out += u"&#13;"; break;
-      default: out += c;
+      case u'&':
+        out += u"&amp;";
+        break;
+      case u'<':
+        out += u"&lt;";
+        break;
+      case u'>':
+        out += u"&gt;";
+        break;
+      case u'"':
+        out += u"&quot;";
+        break;
+      case u'\'':
+        out += u"&apos;";
+        break;
+      case u'\r':
+        out += u"&#13;";
+        break;
+      default:
+        out += c;
     }
   }
 }

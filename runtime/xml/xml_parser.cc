@@ -66,8 +66,8 @@ class XmlParser {
     defaultEncoding_ = defaultEncoding;
     decided_ = defaultEncoding == nullptr;
     XML_SetUnknownEncodingHandler(expat_, icuUnknownEncoding, nullptr);
-    documentName_ = documentName.empty() ? std::u16string(u"XML document")
-                                         : std::u16string(documentName);
+    documentName_ =
+        documentName.empty() ? std::u16string(u"XML document") : std::u16string(documentName);
     XML_SetUserData(expat_, this);
     if (callbacks_ && callbacks_->characters) XML_SetCharacterDataHandler(expat_, onCharacters);
     if (callbacks_ && callbacks_->startElement) XML_SetStartElementHandler(expat_, onStart);
@@ -231,13 +231,12 @@ class XmlParser {
     std::vector<KovaXmlAttribute>& list = self->attributes_;
     list.clear();
     for (size_t i = 2; i + 4 <= spans.size(); i += 4) {
-      list.push_back({base + spans[i], bytesOf(spans[i + 1]), base + spans[i + 2],
-                      bytesOf(spans[i + 3])});
+      list.push_back(
+          {base + spans[i], bytesOf(spans[i + 1]), base + spans[i + 2], bytesOf(spans[i + 3])});
     }
-    self->settle(self->callbacks_->startElement(self->callbacks_, base + spans[0],
-                                                bytesOf(spans[1]),
-                                                static_cast<int32_t>(list.size()),
-                                                list.empty() ? nullptr : list.data()));
+    self->settle(self->callbacks_->startElement(
+        self->callbacks_, base + spans[0], bytesOf(spans[1]), static_cast<int32_t>(list.size()),
+        list.empty() ? nullptr : list.data()));
   }
 
   static void onEnd(void* data, const XML_Char* name) {
@@ -254,8 +253,8 @@ class XmlParser {
     self->host_->trackObject(-1);
     delete self;
   }
-  static KovaStatus escape(KovaXmlObject*, int32_t, const char16_t*, int64_t,
-                           const char16_t** out, int64_t* outBytes) {
+  static KovaStatus escape(KovaXmlObject*, int32_t, const char16_t*, int64_t, const char16_t** out,
+                           int64_t* outBytes) {
     if (out) *out = nullptr;
     if (outBytes) *outBytes = 0;
     return kStatusNotSupported;
@@ -278,7 +277,6 @@ class XmlParser {
   static constexpr KovaXmlObjectOps kOps = {destroyObject, escape, parseOp};
 
  private:
-
   KovaXmlObject abi_;
   Host* host_;
   KovaDiagnostics* diagnostics_;
@@ -286,9 +284,9 @@ class XmlParser {
   XML_Parser expat_ = nullptr;
   std::u16string documentName_;
   const char* defaultEncoding_ = nullptr;
-  bool decided_ = true;  // the default encoding has been applied, or was not needed
-  std::string held_;     // bytes not yet handed to expat
-  uint64_t fed_ = 0;     // bytes handed to expat
+  bool decided_ = true;    // the default encoding has been applied, or was not needed
+  std::string held_;       // bytes not yet handed to expat
+  uint64_t fed_ = 0;       // bytes handed to expat
   uint64_t unparsed_ = 0;  // of those, the unfinished token expat keeps
   XmlParseError error_;
   State state_ = State::kOpen;
@@ -319,9 +317,9 @@ KovaXmlObject* createXmlParser(Host& host, const KovaXmlConfig& config,
   if (config.documentName && config.documentNameLength > 0) {
     name = std::u16string_view(config.documentName, size_t(config.documentNameLength));
   }
-  auto* parser = new (std::nothrow) XmlParser(
-      host, config.diagnostics ? config.diagnostics : diagnostics,
-      static_cast<KovaXmlCallbacks*>(config.callbacks));
+  auto* parser =
+      new (std::nothrow) XmlParser(host, config.diagnostics ? config.diagnostics : diagnostics,
+                                   static_cast<KovaXmlCallbacks*>(config.callbacks));
   if (!parser) return nullptr;
   bool started = false;
   try {

@@ -176,7 +176,7 @@ KovaStatus finishField(KovaRipper* burner, const KovaColumnState* state, uint64_
   uint8_t* text = outputEnd(burner);
   if (sqlType == kSqlChar) {
     n = textPlanOf(burner, state) == TextPlan::kTrimChar ? trimBlanks(text, n)
-                                                 : trimCharacter(state, text, n);
+                                                         : trimCharacter(state, text, n);
   } else if (sqlType != kSqlVarchar) {
     n = alignNumber(burner, state, text, n);
   }
@@ -213,7 +213,8 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
         if (status != kStatusOk) return status;
         *n = field.n;
         // Null text is written as it is, never trimmed or qualified.
-        if (*n == 0 || field.nullText || (field.fast && fastTextIsFinal(burner, state))) return kStatusOk;
+        if (*n == 0 || field.nullText || (field.fast && fastTextIsFinal(burner, state)))
+          return kStatusOk;
         return finishField(burner, state, *n, n);
       },
       [burner] { return recordEnd(burner); });

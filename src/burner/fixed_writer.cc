@@ -98,12 +98,22 @@ bool planField(const KovaColumnState* state, uint64_t reclen, FieldPlan* plan) {
       width > reclen - uint64_t(column->offset)) {
     return false;
   }
-  *plan = {Move::kGeneral, kind, state->bigEndian != 0, width, uint64_t(column->offset),
-           entry->dataOffset, entry->octetLength, entry->indicatorOffset, entry};
+  *plan = {Move::kGeneral,
+           kind,
+           state->bigEndian != 0,
+           width,
+           uint64_t(column->offset),
+           entry->dataOffset,
+           entry->octetLength,
+           entry->indicatorOffset,
+           entry};
   if ((entry->indicatorWidth & kIndicatorWidthMask) == kIndicatorWidth1 && !plan->bigEndian) {
     if (kind == kValueInteger && width == entry->octetLength) {
-      plan->move = width == 1 ? Move::kInt8 : width == 2 ? Move::kInt16
-                 : width == 4 ? Move::kInt32 : width == 8 ? Move::kInt64 : Move::kGeneral;
+      plan->move = width == 1   ? Move::kInt8
+                   : width == 2 ? Move::kInt16
+                   : width == 4 ? Move::kInt32
+                   : width == 8 ? Move::kInt64
+                                : Move::kGeneral;
     } else if (kind == kValueDouble && width == 8) {
       plan->move = Move::kDouble;
     } else if (kind == kValueText) {
@@ -260,10 +270,14 @@ void moveIntegers(const FieldPlan& plan, const Tile& tile) {
 void writeColumn(KovaRipper* burner, const FieldPlan& plan, const Tile& tile) {
   const uint64_t indicator = plan.indicatorOffset, data = plan.dataOffset, offset = plan.offset;
   switch (plan.move) {
-    case Move::kInt8: return moveIntegers<uint8_t>(plan, tile);
-    case Move::kInt16: return moveIntegers<uint16_t>(plan, tile);
-    case Move::kInt32: return moveIntegers<uint32_t>(plan, tile);
-    case Move::kInt64: return moveIntegers<uint64_t>(plan, tile);
+    case Move::kInt8:
+      return moveIntegers<uint8_t>(plan, tile);
+    case Move::kInt16:
+      return moveIntegers<uint16_t>(plan, tile);
+    case Move::kInt32:
+      return moveIntegers<uint32_t>(plan, tile);
+    case Move::kInt64:
+      return moveIntegers<uint64_t>(plan, tile);
     case Move::kDouble:
       eachRow(tile, [=](const uint8_t* row, uint8_t* record) {
         const int8_t length = static_cast<int8_t>(row[indicator]);
@@ -289,9 +303,8 @@ void writeColumn(KovaRipper* burner, const FieldPlan& plan, const Tile& tile) {
       return;
     }
     default:
-      eachRow(tile, [&](const uint8_t* row, uint8_t* record) {
-        writeField(burner, plan, row, record);
-      });
+      eachRow(tile,
+              [&](const uint8_t* row, uint8_t* record) { writeField(burner, plan, row, record); });
       return;
   }
 }
@@ -322,14 +335,14 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
         burner->truncations += static_cast<uint32_t>(rowCount);  // skipped in every row
       }
     }
-    if (!cleared && !(first == 0 && columnCount <= kPlanColumns && coversRecord(plans, count, reclen))) {
+    if (!cleared &&
+        !(first == 0 && columnCount <= kPlanColumns && coversRecord(plans, count, reclen))) {
       std::memset(burner->recordBuffer, 0, size);
     }
     cleared = true;
     for (uint64_t r = 0; r < rowCount; r += kTileRows) {
       const Tile tile{rows + r * burner->rowLength, burner->rowLength,
-                      burner->recordBuffer + r * reclen, reclen,
-                      std::min(kTileRows, rowCount - r)};
+                      burner->recordBuffer + r * reclen, reclen, std::min(kTileRows, rowCount - r)};
       for (int32_t c = 0; c < count; ++c) writeColumn(burner, plans[c], tile);
     }
   }

@@ -61,8 +61,7 @@ uint64_t wideToOutput(KovaRipper* burner, const KovaColumnState* state, const ch
   return bytes;
 }
 
-uint64_t throughFormat(KovaRipper* burner, KovaColumnState* state, uint8_t* output,
-                       double value) {
+uint64_t throughFormat(KovaRipper* burner, KovaColumnState* state, uint8_t* output, double value) {
   KovaFormatObject* format = state->formatObject;
   if (!format->run) return 0;
   const int32_t units = formatUnits(format);
@@ -87,8 +86,7 @@ uint64_t throughFormat(KovaRipper* burner, KovaColumnState* state, uint8_t* outp
   (void)format->run(format, 0);
   const int64_t n = std::clamp<int64_t>(static_cast<int64_t>(format->outputLength), 0, units);
   if (!wide) return uint64_t(n);
-  return wideToOutput(burner, state, burner->wideScratch, uint64_t(n), output,
-                      uint64_t(units) * 4);
+  return wideToOutput(burner, state, burner->wideScratch, uint64_t(n), output, uint64_t(units) * 4);
 }
 
 // Writes v as exactly digits decimal digits (v below 10^digits).
@@ -101,8 +99,8 @@ uint8_t* putDigits(uint8_t* p, uint32_t v, int digits) {
 }
 
 // "%04d-%02d-%02d %02d:%02d:%02d" and ".%09d" cut to shown digits, in ASCII.
-uint64_t asciiStamp(uint8_t* out, int year, int month, int day, int hour, int minute,
-                    int second, int nanos, int shown) {
+uint64_t asciiStamp(uint8_t* out, int year, int month, int day, int hour, int minute, int second,
+                    int nanos, int shown) {
   uint8_t* p = out;
   p = putDigits(p, uint32_t(year), year >= 10000 ? 5 : 4);
   *p++ = '-';
@@ -157,8 +155,7 @@ uint64_t timestampText(KovaRipper* burner, const KovaColumnState* state, uint8_t
     nanos = static_cast<int>(std::clamp(units, 0.0, 1e9 / unit - 1)) * unit;
   }
   if (asciiField(burner, state)) {
-    return asciiStamp(output, int(year), int(month), int(day), hour, minute, second, nanos,
-                      shown);
+    return asciiStamp(output, int(year), int(month), int(day), hour, minute, second, nanos, shown);
   }
 
   KovaKernel* k = kernel();

@@ -12,8 +12,7 @@ namespace kova {
 namespace {
 
 // One slot of the row into trimmed text at the output's end; *n its bytes.
-KovaStatus slotText(KovaRipper* burner, KovaColumnState* state, const uint8_t* row,
-                    uint64_t* n) {
+KovaStatus slotText(KovaRipper* burner, KovaColumnState* state, const uint8_t* row, uint64_t* n) {
   const KovaRowImageEntry* entry = state->imageEntry;
   const uint8_t* value = row + entry->offset;
   *n = 0;

@@ -59,8 +59,8 @@ inline bool asciiField(const KovaRipper* burner, const KovaColumnState* state) {
 // output's end (dropped and unbound columns are empty), separated by the
 // table's fieldsep; then end() closes the record.
 template <typename Field, typename End>
-KovaStatus writeTextRows(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount,
-                         Field field, End end) {
+KovaStatus writeTextRows(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount, Field field,
+                         End end) {
   const KovaObject* table = burner->table;
   const int32_t columnCount = table->columnCount;
   for (uint64_t r = 0; r < rowCount; ++r) {
@@ -157,8 +157,7 @@ inline constexpr uint64_t base64Length(uint64_t length) { return (length + 2) / 
 // column's bound format, the host's number formatting, or the timestamp
 // layout. Returns the bytes written (0: an empty field). REQUIRES the room
 // of formattedRoom(state) at output. Cut texts raise truncations.
-uint64_t formatForOutput(KovaRipper* burner, KovaColumnState* state, uint8_t* output,
-                         double value);
+uint64_t formatForOutput(KovaRipper* burner, KovaColumnState* state, uint8_t* output, double value);
 
 // Room formatForOutput may need for a column: 4 x the format width (at
 // least 153), or 153 without a format.

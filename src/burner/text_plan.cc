@@ -62,10 +62,20 @@ bool sameBytes(const uint8_t* a, uint64_t an, const uint8_t* b, uint64_t bn) {
   return an == bn && std::memcmp(a, b, an) == 0;
 }
 
-constexpr int64_t kIntegerProbes[] = {0,          1,          -1,         9,
-                                      10,         -10,        99,         -100,
-                                      123456789,  -987654321, 2147483647, -2147483648LL,
-                                      4294967295, std::numeric_limits<int64_t>::max(),
+constexpr int64_t kIntegerProbes[] = {0,
+                                      1,
+                                      -1,
+                                      9,
+                                      10,
+                                      -10,
+                                      99,
+                                      -100,
+                                      123456789,
+                                      -987654321,
+                                      2147483647,
+                                      -2147483648LL,
+                                      4294967295,
+                                      std::numeric_limits<int64_t>::max(),
                                       std::numeric_limits<int64_t>::min()};
 
 bool integersAgree(KovaRipper* burner, KovaEncodingHandle* handle) {
@@ -140,8 +150,16 @@ bool datesAgree(KovaFormatObject* format) {
 }
 
 constexpr std::string_view kTrimProbes[] = {
-    "", "    ", "ab  ", "a b ", "a\t", "a\t ", std::string_view("a\0 ", 3), "x",
-    "eight ch        ", "a longer text of more than sixteen bytes   ",
+    "",
+    "    ",
+    "ab  ",
+    "a b ",
+    "a\t",
+    "a\t ",
+    std::string_view("a\0 ", 3),
+    "x",
+    "eight ch        ",
+    "a longer text of more than sixteen bytes   ",
     "a text longer than sixty-four bytes, which takes the host's longer way      "};
 
 bool trimsAgree(KovaEncodingHandle* handle) {
@@ -174,8 +192,7 @@ TextPlan chooseTextPlan(KovaRipper* burner, KovaColumnState* state) {
         return doublesAgree(burner, handle) ? TextPlan::kDouble : TextPlan::kGeneral;
       }
       if (!format->run || format->outputKind != kFormatKindWide || !state->fromWide ||
-          std::u16string_view(state->formatName, size_t(state->formatNameLength)) !=
-              kDefaultDate) {
+          std::u16string_view(state->formatName, size_t(state->formatNameLength)) != kDefaultDate) {
         return TextPlan::kGeneral;
       }
       return datesAgree(format) ? TextPlan::kDate : TextPlan::kGeneral;
@@ -190,11 +207,16 @@ TextPlan chooseTextPlan(KovaRipper* burner, KovaColumnState* state) {
 // The bytes a fast text of the plan may hold; none for text.
 std::string_view fastBytes(TextPlan plan) {
   switch (plan) {
-    case TextPlan::kInteger: return "0123456789-";
-    case TextPlan::kDouble: return "0123456789-.e+";
-    case TextPlan::kDate: return "0123456789-";
-    case TextPlan::kTimestamp: return "0123456789- :";
-    default: return {};
+    case TextPlan::kInteger:
+      return "0123456789-";
+    case TextPlan::kDouble:
+      return "0123456789-.e+";
+    case TextPlan::kDate:
+      return "0123456789-";
+    case TextPlan::kTimestamp:
+      return "0123456789- :";
+    default:
+      return {};
   }
 }
 

@@ -101,8 +101,7 @@ KovaExtensionObject* createExtension(KovaKernel* kernel, KovaDiagnostics* diagno
   extension->readXmlChunk = readXmlChunk;
 
   KovaNls* nls = kernel->nls;
-  extension->xmlExtension =
-      kernel->ops->loadExtension(kernel, kXmlSibling.data(), 6, diagnostics);
+  extension->xmlExtension = kernel->ops->loadExtension(kernel, kXmlSibling.data(), 6, diagnostics);
   if (extension->xmlExtension && nls) {
     extension->utf8Transcoder = nls->ops->createWideTranscoder(nls, kEncodingUtf8, 0, diagnostics);
     extension->locale = nls->ops->currentLocale(nls);

@@ -2,8 +2,7 @@
 
 namespace kova {
 
-KovaPool* createPool(KovaKernel* k, uint32_t kind, KovaDiagnostics* diagnostics,
-                     const char* name) {
+KovaPool* createPool(KovaKernel* k, uint32_t kind, KovaDiagnostics* diagnostics, const char* name) {
   if (!k) return nullptr;
   KovaPoolOptions options{};
   options.kind = kind;

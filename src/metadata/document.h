@@ -33,7 +33,7 @@ KovaStatus readXml(KovaObject* object, const void* bytes, int64_t length,
 // the last. Between pieces the parser stays in xmlObject. A piece that fails
 // ends the read (the parser is released and xmlObject cleared), so the next
 // call starts a fresh document.
-KovaStatus readXmlChunk(KovaObject* object, const void* bytes, int64_t length,
-                        int32_t moreToCome, KovaDiagnostics* diagnostics);
+KovaStatus readXmlChunk(KovaObject* object, const void* bytes, int64_t length, int32_t moreToCome,
+                        KovaDiagnostics* diagnostics);
 
 }  // namespace kova

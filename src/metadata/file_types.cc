@@ -2,7 +2,8 @@
 
 namespace kova {
 
-#define KOVA_ROW(keyword, in, out) {keyword, sizeof(keyword) / 2 - 1, in, out}
+#define KOVA_ROW(keyword, in, out) \
+  { keyword, sizeof(keyword) / 2 - 1, in, out }
 
 const FileTypeRow kFileTypes[kFileTypeCount] = {
     KOVA_ROW(u"DELIMITED", u"com.qel.access.hadoop.xq.delimited.DelimitedInputFormat",

@@ -17,6 +17,7 @@ inline constexpr int kFileTypeCount = 10;
 extern const FileTypeRow kFileTypes[kFileTypeCount];
 
 // The OutputFormat class every file type gets.
-inline constexpr const char16_t* kGenericOutputFormat = u"org.apache.hadoop.mapred.FileOutputFormat";
+inline constexpr const char16_t* kGenericOutputFormat =
+    u"org.apache.hadoop.mapred.FileOutputFormat";
 
 }  // namespace kova

@@ -43,8 +43,8 @@ int32_t setFormats(KovaObject* object) {
 
 KovaColumn* addColumn(KovaObject* object) {
   if (object->columnCount >= object->columnCapacity) {
-    auto* block = static_cast<KovaColumn*>(
-        poolAllocate(object->pool, sizeof(KovaColumn) * kColumnBlock));
+    auto* block =
+        static_cast<KovaColumn*>(poolAllocate(object->pool, sizeof(KovaColumn) * kColumnBlock));
     if (!block) return nullptr;
     int64_t capacity = int64_t(object->columnCapacity) + kColumnBlock;
     auto* slots = static_cast<KovaColumn**>(
@@ -69,8 +69,7 @@ const char16_t* copyString(KovaObject* object, const char16_t* text, int64_t len
   return copy;
 }
 
-KovaStatus checkFormat(KovaObject* object, const char16_t* name, int64_t length,
-                       int32_t informat) {
+KovaStatus checkFormat(KovaObject* object, const char16_t* name, int64_t length, int32_t informat) {
   if (!object->formatEngine) {
     object->formatEngine = createFormatEngine(&object->formatExtension);
     if (!object->formatEngine) return kStatusNotSupported;
@@ -82,9 +81,8 @@ KovaStatus checkFormat(KovaObject* object, const char16_t* name, int64_t length,
   if (nameLength < 0) return kStatusNotSupported;
   const char16_t* lookupName = nameLength == 0 ? u"F" : name;
   int64_t lookupLength = nameLength == 0 ? 1 : nameLength;
-  KovaFormatObject* format =
-      lookupFormat(object->formatEngine, lookupName, lookupLength, locale,
-                   informat ? kFormatLookupInformat : kFormatLookupFormat);
+  KovaFormatObject* format = lookupFormat(object->formatEngine, lookupName, lookupLength, locale,
+                                          informat ? kFormatLookupInformat : kFormatLookupFormat);
   if (!format) return kStatusNotSupported;
   if (format->release) format->release(format);
   return kStatusOk;

@@ -24,7 +24,6 @@ const char16_t* copyString(KovaObject* object, const char16_t* text, int64_t len
 
 // 0 when the format engine knows the format (informat false) or informat
 // (true) named by the NAMEw.d text, else kStatusNotSupported.
-KovaStatus checkFormat(KovaObject* object, const char16_t* name, int64_t length,
-                       int32_t informat);
+KovaStatus checkFormat(KovaObject* object, const char16_t* name, int64_t length, int32_t informat);
 
 }  // namespace kova

@@ -102,8 +102,8 @@ void readNumber(ReaderContext* context, std::u16string_view element, std::u16str
   if (read) return;
   logLine(context->diagnostics, kLogWarning,
           u"[readXml] : <%.*s>%.*s</%.*s> is no number; the element is ignored.",
-          int(element.size()), element.data(), int(std::min<size_t>(text.size(), 64)),
-          text.data(), int(element.size()), element.data());
+          int(element.size()), element.data(), int(std::min<size_t>(text.size(), 64)), text.data(),
+          int(element.size()), element.data());
 }
 
 // The one-byte value of a control-byte attribute or text.
@@ -192,8 +192,7 @@ KovaStatus characters(KovaXmlCallbacks* table, const char16_t* text, int32_t len
 // copy cannot be made.
 KovaStatus setText(KovaObject* object, std::u16string_view text, const char16_t** field,
                    int64_t* length) {
-  const char16_t* copy =
-      object->extension->copyString(object, text.data(), int64_t(text.size()));
+  const char16_t* copy = object->extension->copyString(object, text.data(), int64_t(text.size()));
   if (!copy) return kStatusNoMemory;
   *length = int64_t(text.size());
   *field = copy;
@@ -220,11 +219,21 @@ bool valueCode(std::u16string_view text, KeywordRole role, uint32_t* code) {
 
 bool isColumnElement(ElementId id) {
   switch (id) {
-    case ElementId::kName: case ElementId::kFormat: case ElementId::kInformat:
-    case ElementId::kTag: case ElementId::kBytelength: case ElementId::kCharlength:
-    case ElementId::kOffset: case ElementId::kIndOffset: case ElementId::kIndLength:
-    case ElementId::kScale: case ElementId::kColendian: case ElementId::kDropped:
-    case ElementId::kSelect: case ElementId::kType: case ElementId::kCType:
+    case ElementId::kName:
+    case ElementId::kFormat:
+    case ElementId::kInformat:
+    case ElementId::kTag:
+    case ElementId::kBytelength:
+    case ElementId::kCharlength:
+    case ElementId::kOffset:
+    case ElementId::kIndOffset:
+    case ElementId::kIndLength:
+    case ElementId::kScale:
+    case ElementId::kColendian:
+    case ElementId::kDropped:
+    case ElementId::kSelect:
+    case ElementId::kType:
+    case ElementId::kCType:
     case ElementId::kCei:
       return true;
     default:
@@ -234,18 +243,30 @@ bool isColumnElement(ElementId id) {
 
 KovaStatus tableText(KovaObject* o, ElementId id, std::u16string_view text) {
   switch (id) {
-    case ElementId::kUserInputFormat: return setText(o, text, &o->userInputFormat, &o->userInputFormatLength);
-    case ElementId::kInputDir: return setText(o, text, &o->inputDir, &o->inputDirLength);
-    case ElementId::kOutputDir: return setText(o, text, &o->outputDir, &o->outputDirLength);
-    case ElementId::kRecordTag: return setText(o, text, &o->recordTag, &o->recordTagLength);
-    case ElementId::kMetaDir: return setText(o, text, &o->metaDir, &o->metaDirLength);
-    case ElementId::kMrTempDir: return setText(o, text, &o->mrTempDir, &o->mrTempDirLength);
-    case ElementId::kWhereExpression: return setText(o, text, &o->whereExpression, &o->whereExpressionLength);
-    case ElementId::kDatahost: return setText(o, text, &o->datahost, &o->datahostLength);
-    case ElementId::kTableName: return setText(o, text, &o->tableName, &o->tableNameLength);
-    case ElementId::kSchemaName: return setText(o, text, &o->schemaName, &o->schemaNameLength);
-    case ElementId::kDatabaseName: return setText(o, text, &o->databaseName, &o->databaseNameLength);
-    default: return kStatusOk;
+    case ElementId::kUserInputFormat:
+      return setText(o, text, &o->userInputFormat, &o->userInputFormatLength);
+    case ElementId::kInputDir:
+      return setText(o, text, &o->inputDir, &o->inputDirLength);
+    case ElementId::kOutputDir:
+      return setText(o, text, &o->outputDir, &o->outputDirLength);
+    case ElementId::kRecordTag:
+      return setText(o, text, &o->recordTag, &o->recordTagLength);
+    case ElementId::kMetaDir:
+      return setText(o, text, &o->metaDir, &o->metaDirLength);
+    case ElementId::kMrTempDir:
+      return setText(o, text, &o->mrTempDir, &o->mrTempDirLength);
+    case ElementId::kWhereExpression:
+      return setText(o, text, &o->whereExpression, &o->whereExpressionLength);
+    case ElementId::kDatahost:
+      return setText(o, text, &o->datahost, &o->datahostLength);
+    case ElementId::kTableName:
+      return setText(o, text, &o->tableName, &o->tableNameLength);
+    case ElementId::kSchemaName:
+      return setText(o, text, &o->schemaName, &o->schemaNameLength);
+    case ElementId::kDatabaseName:
+      return setText(o, text, &o->databaseName, &o->databaseNameLength);
+    default:
+      return kStatusOk;
   }
 }
 
@@ -266,21 +287,47 @@ KovaStatus columnEnd(ReaderContext* context, ElementId id, std::u16string_view e
   }
   if (text.empty()) return kStatusOk;
   switch (id) {
-    case ElementId::kFormat: return setText(o, text, &c->format, &c->formatLength);
-    case ElementId::kInformat: return setText(o, text, &c->informat, &c->informatLength);
-    case ElementId::kTag: return setText(o, text, &c->tag, &c->tagLength);
-    case ElementId::kBytelength: readNumber(context, elementName, text, &c->bytelength); break;
-    case ElementId::kCharlength: readNumber(context, elementName, text, &c->charlength); break;
-    case ElementId::kOffset: readNumber(context, elementName, text, &c->offset); break;
-    case ElementId::kIndOffset: readNumber(context, elementName, text, &c->indOffset); break;
-    case ElementId::kIndLength: readNumber(context, elementName, text, &c->indLength); break;
-    case ElementId::kScale: readNumber(context, elementName, text, &c->scale); break;
-    case ElementId::kColendian: readNumber(context, elementName, text, &c->colendian); break;
-    case ElementId::kDropped: if (isTrue(context)) c->dropped = 1; break;
-    case ElementId::kSelect: if (isTrue(context)) c->select = 1; break;
-    case ElementId::kType: if (valueCode(text, KeywordRole::kType, &code)) c->type = code; break;
-    case ElementId::kCType: if (valueCode(text, KeywordRole::kCType, &code)) c->c_type = code; break;
-    default: break;
+    case ElementId::kFormat:
+      return setText(o, text, &c->format, &c->formatLength);
+    case ElementId::kInformat:
+      return setText(o, text, &c->informat, &c->informatLength);
+    case ElementId::kTag:
+      return setText(o, text, &c->tag, &c->tagLength);
+    case ElementId::kBytelength:
+      readNumber(context, elementName, text, &c->bytelength);
+      break;
+    case ElementId::kCharlength:
+      readNumber(context, elementName, text, &c->charlength);
+      break;
+    case ElementId::kOffset:
+      readNumber(context, elementName, text, &c->offset);
+      break;
+    case ElementId::kIndOffset:
+      readNumber(context, elementName, text, &c->indOffset);
+      break;
+    case ElementId::kIndLength:
+      readNumber(context, elementName, text, &c->indLength);
+      break;
+    case ElementId::kScale:
+      readNumber(context, elementName, text, &c->scale);
+      break;
+    case ElementId::kColendian:
+      readNumber(context, elementName, text, &c->colendian);
+      break;
+    case ElementId::kDropped:
+      if (isTrue(context)) c->dropped = 1;
+      break;
+    case ElementId::kSelect:
+      if (isTrue(context)) c->select = 1;
+      break;
+    case ElementId::kType:
+      if (valueCode(text, KeywordRole::kType, &code)) c->type = code;
+      break;
+    case ElementId::kCType:
+      if (valueCode(text, KeywordRole::kCType, &code)) c->c_type = code;
+      break;
+    default:
+      break;
   }
   return kStatusOk;
 }
@@ -298,8 +345,8 @@ KovaStatus endElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nam
   if (isColumnElement(id)) {
     if (context->column) return columnEnd(context, id, elementName, text);
     logLine(context->diagnostics, kLogWarning,
-            u"[readXml] : Element <%.*s> outside a column is ignored.",
-            int(elementName.size()), elementName.data());
+            u"[readXml] : Element <%.*s> outside a column is ignored.", int(elementName.size()),
+            elementName.data());
     return kStatusOk;
   }
   if (text.empty()) return kStatusOk;
@@ -312,9 +359,15 @@ KovaStatus endElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nam
       status = setText(o, text, &o->fileType, &o->fileTypeLength);
       if (status == kStatusOk) o->extension->setFormats(o);
       return status;
-    case ElementId::kReclen: readNumber(context, elementName, text, &o->reclen); break;
-    case ElementId::kHeaderLines: readNumber(context, elementName, text, &o->headerLines); break;
-    case ElementId::kKeylen: readNumber(context, elementName, text, &o->keylen); break;
+    case ElementId::kReclen:
+      readNumber(context, elementName, text, &o->reclen);
+      break;
+    case ElementId::kHeaderLines:
+      readNumber(context, elementName, text, &o->headerLines);
+      break;
+    case ElementId::kKeylen:
+      readNumber(context, elementName, text, &o->keylen);
+      break;
     case ElementId::kNumTasks:
       status = parseInteger(locale, text.data(), int64_t(text.size()), &number, true);
       if (status == kStatusOk) o->numTasks = number;
@@ -323,9 +376,15 @@ KovaStatus endElement(KovaXmlCallbacks* table, const char16_t* name, int32_t nam
       status = parseInteger(locale, text.data(), int64_t(text.size()), &number, true);
       o->returnCode = status == kStatusOk ? number : int32_t(kStatusNotSupported);
       return status;
-    case ElementId::kFieldsep: o->fieldsep = static_cast<uint8_t>(text[0] & 0xFF); break;
-    case ElementId::kTextqual: o->textqual = static_cast<uint8_t>(text[0] & 0xFF); break;
-    case ElementId::kKeysep: o->keysep = static_cast<uint8_t>(text[0] & 0xFF); break;
+    case ElementId::kFieldsep:
+      o->fieldsep = static_cast<uint8_t>(text[0] & 0xFF);
+      break;
+    case ElementId::kTextqual:
+      o->textqual = static_cast<uint8_t>(text[0] & 0xFF);
+      break;
+    case ElementId::kKeysep:
+      o->keysep = static_cast<uint8_t>(text[0] & 0xFF);
+      break;
     case ElementId::kManagedData:
       if (isTrue(context)) o->managedData = 1;
       break;
@@ -363,8 +422,8 @@ ReaderContext* startReader(KovaObject* object, KovaDiagnostics* diagnostics) {
   record.options = kParserOptions;
   record.diagnostics = diagnostics;
   record.callbacks = &context->callbacks;
-  context->parser = static_cast<KovaXmlObject*>(
-      xml->ops->createObject(xml, &record, diagnostics, kParserName));
+  context->parser =
+      static_cast<KovaXmlObject*>(xml->ops->createObject(xml, &record, diagnostics, kParserName));
   if (!context->parser) {
     poolFree(object->pool, context);
     return nullptr;
@@ -408,8 +467,8 @@ KovaStatus readXml(KovaObject* object, const void* bytes, int64_t length,
   return readPiece(object, bytes, length, true, diagnostics);
 }
 
-KovaStatus readXmlChunk(KovaObject* object, const void* bytes, int64_t length,
-                        int32_t moreToCome, KovaDiagnostics* diagnostics) {
+KovaStatus readXmlChunk(KovaObject* object, const void* bytes, int64_t length, int32_t moreToCome,
+                        KovaDiagnostics* diagnostics) {
   return readPiece(object, bytes, length, moreToCome == 0, diagnostics);
 }
 

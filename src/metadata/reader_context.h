@@ -21,8 +21,8 @@ struct ReaderContext {
   KovaObject* object;
   uint32_t textLength;  // code units of character data collected
   uint32_t textCapacity;
-  char16_t* text;       // inlineText, or a pool block once the text outgrew it
-  KovaColumn* column;   // the column the latest "column" element added, or null
+  char16_t* text;      // inlineText, or a pool block once the text outgrew it
+  KovaColumn* column;  // the column the latest "column" element added, or null
   // What xmlObject points at while the read runs: a zrexml object whose
   // parse and destroyObject forward to the parser (and free this context).
   KovaXmlObject handle;

@@ -13,13 +13,25 @@ inline constexpr std::u16string_view kRecfmNames[] = {
     u"", u"DELIMITED", u"FIXED", u"CLF", u"ELF", u"XML", u"JSON", u"", u"", u"VARBIN", u"NATIVE"};
 
 inline constexpr std::u16string_view kTypeNames[] = {
-    u"",        u"DOUBLE", u"CHAR", u"INT",  u"TINYINT",   u"SMALLINT", u"BIGINT", u"REAL",
-    u"VARCHAR", u"DATE",   u"TIME", u"TIMESTAMP", u"", u"DECIMAL", u"BINARY"};
+    u"",        u"DOUBLE", u"CHAR", u"INT",       u"TINYINT", u"SMALLINT", u"BIGINT", u"REAL",
+    u"VARCHAR", u"DATE",   u"TIME", u"TIMESTAMP", u"",        u"DECIMAL",  u"BINARY"};
 
-inline constexpr std::u16string_view kCTypeNames[] = {
-    u"",       u"double", u"char",  u"int8",   u"uint8",  u"int16",
-    u"uint16", u"int32",  u"uint32", u"int64", u"uint64", u"float",
-    u"binary", u"ZRTS_C_TYPE_DATE", u"ZRTS_C_TYPE_TIME", u"ZRTS_C_TYPE_TIMESTAMP"};
+inline constexpr std::u16string_view kCTypeNames[] = {u"",
+                                                      u"double",
+                                                      u"char",
+                                                      u"int8",
+                                                      u"uint8",
+                                                      u"int16",
+                                                      u"uint16",
+                                                      u"int32",
+                                                      u"uint32",
+                                                      u"int64",
+                                                      u"uint64",
+                                                      u"float",
+                                                      u"binary",
+                                                      u"ZRTS_C_TYPE_DATE",
+                                                      u"ZRTS_C_TYPE_TIME",
+                                                      u"ZRTS_C_TYPE_TIMESTAMP"};
 
 namespace detail {
 template <size_t N>
@@ -29,8 +41,12 @@ constexpr std::u16string_view codeName(const std::u16string_view (&names)[N], ui
 }  // namespace detail
 
 // The word for a code, or an empty view when the code has no name.
-constexpr std::u16string_view recfmName(uint32_t code) { return detail::codeName(kRecfmNames, code); }
+constexpr std::u16string_view recfmName(uint32_t code) {
+  return detail::codeName(kRecfmNames, code);
+}
 constexpr std::u16string_view typeName(uint32_t code) { return detail::codeName(kTypeNames, code); }
-constexpr std::u16string_view cTypeName(uint32_t code) { return detail::codeName(kCTypeNames, code); }
+constexpr std::u16string_view cTypeName(uint32_t code) {
+  return detail::codeName(kCTypeNames, code);
+}
 
 }  // namespace kova

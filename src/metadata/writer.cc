@@ -129,8 +129,8 @@ class Writer {
       if (!escape(kXmlEscapeContent, info.name, info.nameLength, &encodingName)) return;
     }
     char16_t room[kDescriptionRoom];
-    std::u16string_view description =
-        commentText({info.description, info.description ? size_t(info.descriptionLength) : 0}, room);
+    std::u16string_view description = commentText(
+        {info.description, info.description ? size_t(info.descriptionLength) : 0}, room);
     line(u"<%s cei=\"%d\">%.*s</%s><!-- %.*s -->", name, int(id), int(encodingName.size()),
          encodingName.data(), name, int(description.size()), description.data());
   }
@@ -299,8 +299,8 @@ KovaStatus writeXml(KovaObject* object, const uint8_t** document, uint64_t* leng
   KovaXmlConfig config{};
   config.inputEncoding = kEncodingWide;
   config.pool = object->pool;
-  auto* escaper = static_cast<KovaXmlObject*>(
-      xml->ops->createObject(xml, &config, nullptr, kXmlEscaperName));
+  auto* escaper =
+      static_cast<KovaXmlObject*>(xml->ops->createObject(xml, &config, nullptr, kXmlEscaperName));
   if (!escaper) return kStatusNoMemory;
   // A chunked read may hold its parser in xmlObject; it gets it back below.
   void* held = object->xmlObject;

@@ -4,7 +4,7 @@ namespace kova {
 namespace {
 
 bool printableWithoutHost(uint32_t c) {
-  if (c <= 0x9F || c == 0xAD) return false;                       // controls, soft hyphen
+  if (c <= 0x9F || c == 0xAD) return false;                        // controls, soft hyphen
   if ((c >= 0xE000 && c <= 0xF8FF) || c >= 0xF0000) return false;  // private use
   if ((c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE) return false;  // noncharacters
   return true;

@@ -57,8 +57,7 @@ KovaStatus checkBindable(const KovaRipper* ripper) {
             u"bind: the row has no bytes (no column can be laid out).");
     return kStatusNotSupported;
   }
-  if (table->columnCount < 1 &&
-      (recfm == kRecfmJson || recfm == kRecfmXml || recfm == kRecfmClf)) {
+  if (table->columnCount < 1 && (recfm == kRecfmJson || recfm == kRecfmXml || recfm == kRecfmClf)) {
     logLine(ripper->diagnostics, kLogError, u"bind: the table has no columns.");
     return kStatusNotSupported;
   }
@@ -74,8 +73,7 @@ KovaStatus checkBindable(const KovaRipper* ripper) {
       bool needsEncoding = textColumn(column) || (fixedRipper && column->type == kTypeBinary);
       if (needsEncoding && state.rowEncoding == 0) {
         logLine(ripper->diagnostics, kLogError,
-                u"bind: column %d needs an encoding for its binary values and has none.",
-                i + 1);
+                u"bind: column %d needs an encoding for its binary values and has none.", i + 1);
         return kStatusNotSupported;
       }
     }

@@ -17,8 +17,7 @@ KovaStatus bind(KovaRipper* ripper);
 // the text is no NAMEw.d (no ".", unreadable digits, decimals after a
 // character format's "."): then nothing is bound.
 bool splitFormatName(KovaLocale* locale, const char16_t* text, int64_t length,
-                     const char16_t** name, int64_t* nameLength, int32_t* width,
-                     int32_t* decimals);
+                     const char16_t** name, int64_t* nameLength, int32_t* width, int32_t* decimals);
 
 // Steps of bind, in bind_columns.cc and bind_format.cc.
 KovaStatus bindColumns(KovaRipper* ripper);

@@ -40,12 +40,11 @@ bool fixedLike(const KovaRipper* ripper) {
 
 // A default name with numbers in it, printed into a buffer from the pool.
 template <typename... Numbers>
-KovaStatus setFormattedName(KovaRipper* ripper, KovaColumnState* state,
-                            std::u16string_view format, Numbers... numbers) {
+KovaStatus setFormattedName(KovaRipper* ripper, KovaColumnState* state, std::u16string_view format,
+                            Numbers... numbers) {
   KovaKernel* k = kernel();
   if (!k) return kStatusNotSupported;
-  auto* buffer =
-      static_cast<char16_t*>(poolAllocate(ripper->pool, kDefaultNameUnits * 2, true));
+  auto* buffer = static_cast<char16_t*>(poolAllocate(ripper->pool, kDefaultNameUnits * 2, true));
   if (!buffer) return kStatusNoMemory;
   int64_t length = 0;
   KovaStatus status =
@@ -174,9 +173,8 @@ KovaStatus ripperTranscoders(KovaRipper* ripper, KovaColumnState* state) {
     if (status != kStatusOk) return status;
     // UTF-8 fields into a row encoding that writes ASCII as ASCII: a field
     // of ASCII bytes is its own transcoding, so it may skip the transcoder.
-    settingsOf(ripper, state).asciiPasses =
-        state->directTranscoder && field == kEncodingUtf8 &&
-        !needsTranscoding(ripper, kEncodingLiteral, row);
+    settingsOf(ripper, state).asciiPasses = state->directTranscoder && field == kEncodingUtf8 &&
+                                            !needsTranscoding(ripper, kEncodingLiteral, row);
   }
   if (row != 0) {
     status = cachedHandle(ripper, row, &state->targetHandle);

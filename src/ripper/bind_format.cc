@@ -63,8 +63,8 @@ KovaStatus prepareTagTree(KovaRipper* ripper) {
   const KovaObject* table = ripper->table;
   if (table->recfm == kRecfmXml && textSet(table->recordTag, table->recordTagLength) &&
       uint64_t(table->recordTagLength) <= std::numeric_limits<uint32_t>::max()) {
-    auto* item = static_cast<KovaColumnState*>(
-        poolAllocate(ripper->pool, sizeof(KovaColumnState), true));
+    auto* item =
+        static_cast<KovaColumnState*>(poolAllocate(ripper->pool, sizeof(KovaColumnState), true));
     if (!item) return kStatusNoMemory;
     item->index = -1;
     item->tagName = table->recordTag;
@@ -127,8 +127,8 @@ KovaStatus prepareXml(KovaRipper* ripper) {
   for (int32_t i = -1; i < table->columnCount; ++i) {
     const char16_t* tag = i < 0 ? table->recordTag : ripper->columns[i].tagName;
     if (!tag) continue;
-    const KovaTreeKey key = {tag, i < 0 ? uint32_t(table->recordTagLength)
-                                        : ripper->columns[i].tagLength};
+    const KovaTreeKey key = {
+        tag, i < 0 ? uint32_t(table->recordTagLength) : ripper->columns[i].tagLength};
     const auto* found =
         static_cast<const KovaColumnState*>(ripper->tagTree->ops->findItem(ripper->tagTree, &key));
     if (!found || (i >= 0 && found != &ripper->columns[i]) || (i < 0 && found->index != -1)) {
@@ -189,7 +189,7 @@ KovaStatus bindRipper(KovaRipper* ripper) {
     case kRecfmNative:
       status = prepareToUtf8(ripper);
       if (status != kStatusOk) return status;
-      ripper->ops.ripBlock = ripper->toUtf8   ? newlineRipBlock
+      ripper->ops.ripBlock = ripper->toUtf8    ? newlineRipBlock
                              : table->textqual ? qualifiedRipBlock
                                                : delimitedRipBlock;
       ripper->ops.convertRecord = splitRecord;
@@ -203,8 +203,8 @@ KovaStatus bindRipper(KovaRipper* ripper) {
       ripper->ops.convertRecord = splitClfLine;
       break;
     case kRecfmFixed:
-      ripper->recordBuffer = static_cast<uint8_t*>(
-          poolAllocate(ripper->pool, static_cast<uint64_t>(table->reclen)));
+      ripper->recordBuffer =
+          static_cast<uint8_t*>(poolAllocate(ripper->pool, static_cast<uint64_t>(table->reclen)));
       if (!ripper->recordBuffer) return kStatusNoMemory;
       ripper->recordBufferSize = static_cast<uint64_t>(table->reclen);
       ripper->ops.ripBlock = fixedRipBlock;

@@ -155,15 +155,24 @@ CharFamily charFamily(KovaNls* nls, int32_t encoding) {
 size_t charLength(CharFamily family, const uint8_t* text, size_t available) {
   if (available == 0) return 1;
   switch (family) {
-    case CharFamily::kSingleByte: return 1;
-    case CharFamily::kUtf8: return utf8Length(text, available);
-    case CharFamily::kUtf16Le: return utf16Length(text, available, true);
-    case CharFamily::kUtf16Be: return utf16Length(text, available, false);
-    case CharFamily::kUtf32: return 4;
-    case CharFamily::kShiftJis: return shiftJisLength(text, available);
-    case CharFamily::kEucJp: return eucJpLength(text, available);
-    case CharFamily::kGb18030: return gb18030Length(text, available);
-    case CharFamily::kDoubleByte: return doubleByteLength(text, available);
+    case CharFamily::kSingleByte:
+      return 1;
+    case CharFamily::kUtf8:
+      return utf8Length(text, available);
+    case CharFamily::kUtf16Le:
+      return utf16Length(text, available, true);
+    case CharFamily::kUtf16Be:
+      return utf16Length(text, available, false);
+    case CharFamily::kUtf32:
+      return 4;
+    case CharFamily::kShiftJis:
+      return shiftJisLength(text, available);
+    case CharFamily::kEucJp:
+      return eucJpLength(text, available);
+    case CharFamily::kGb18030:
+      return gb18030Length(text, available);
+    case CharFamily::kDoubleByte:
+      return doubleByteLength(text, available);
   }
   return 1;
 }

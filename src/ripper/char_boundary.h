@@ -17,7 +17,7 @@ enum class CharFamily : uint8_t {
   kUtf8,
   kUtf16Le,
   kUtf16Be,
-  kUtf32,       // either byte order: only the unit length matters
+  kUtf32,  // either byte order: only the unit length matters
   kShiftJis,
   kEucJp,
   kGb18030,

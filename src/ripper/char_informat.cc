@@ -91,8 +91,8 @@ int64_t wideCut(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
 }
 
 // A column without a character length that has a character informat.
-int64_t throughInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
-                        uint32_t n, uint8_t* destination, int64_t capacity) {
+int64_t throughInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, uint32_t n,
+                        uint8_t* destination, int64_t capacity) {
   uint64_t units = 0;
   if (fieldToWideInput(ripper, state, text, n, u"charInformat[2]", &units) != kStatusOk) {
     return -1;
@@ -113,9 +113,8 @@ bool widenAscii(const uint8_t* text, uint32_t n, char16_t* buffer) {
 
 }  // namespace
 
-KovaStatus fieldToWideInput(KovaRipper* ripper, const KovaColumnState* state,
-                            const uint8_t* text, uint32_t n, std::u16string_view label,
-                            uint64_t* units) {
+KovaStatus fieldToWideInput(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* text,
+                            uint32_t n, std::u16string_view label, uint64_t* units) {
   *units = 0;
   // Every encoding gives at most one 16-bit unit per byte.
   if (ripper->wideInputCapacity < n) {
@@ -168,8 +167,8 @@ void padWithBlanks(const KovaColumnState* state, uint8_t* at, uint64_t count) {
   }
 }
 
-int64_t storeWide(const KovaColumnState* state, const char16_t* text,
-                  uint64_t units, uint8_t* destination, int64_t capacity, bool* cut) {
+int64_t storeWide(const KovaColumnState* state, const char16_t* text, uint64_t units,
+                  uint8_t* destination, int64_t capacity, bool* cut) {
   const uint64_t room = capacity > 0 ? uint64_t(capacity) : 0;
   KovaTranscoder* fromWide = state->fromWide;
   if (!fromWide) {
@@ -215,8 +214,8 @@ int64_t storeWide(const KovaColumnState* state, const char16_t* text,
   return status == kStatusTargetTooSmall ? 0 : int64_t(written);
 }
 
-int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
-                        uint32_t n, uint8_t* destination, int64_t capacity) {
+int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, uint32_t n,
+                        uint8_t* destination, int64_t capacity) {
   KovaTranscoder* direct = state->directTranscoder;
   uint64_t written = 0;
   KovaStatus status = direct->ops->transcode(direct, text, n, destination,
@@ -234,8 +233,8 @@ int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_
   return stored;
 }
 
-int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
-                     int32_t n, uint8_t* destination, int64_t capacity) {
+int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, int32_t n,
+                     uint8_t* destination, int64_t capacity) {
   const uint32_t length = n > 0 ? uint32_t(n) : 0;
   const uint64_t charLength = state->charLength;
   if (length == 0 || (charLength == 0 && !state->formatObject) ||

@@ -169,8 +169,8 @@ bool readMoment(const uint8_t* p, uint32_t n, Moment* m) {
 
 // A few texts of every form, near the ends of days and of the span's start.
 constexpr std::string_view kProbes[] = {
-    "2024-02-29",         "1959-12-31 23:59:59.125", "1582-01-01T00:00:01",
-    "07:08:09.5",         "31/Dec/1959:23:59:58 -0500",
+    "2024-02-29", "1959-12-31 23:59:59.125",    "1582-01-01T00:00:01",
+    "07:08:09.5", "31/Dec/1959:23:59:58 -0500",
 };
 
 // True when the informat reads every probe that readDateText reads, and

@@ -17,7 +17,6 @@
 namespace kova {
 namespace {
 
-
 inline bool isNullText(const uint8_t* bytes, uint32_t n) {
   return n == 2 && bytes[0] == '\\' && bytes[1] == 'N';
 }
@@ -53,14 +52,13 @@ inline bool plainCopy(KovaRipper* ripper, const KovaColumnState* state, const ui
   const uint64_t charLength = state->charLength;
   if (int64_t(n) > capacity || n > uint32_t(INT32_MAX)) return false;
   if (charLength == 0 ? state->formatObject != nullptr : n > charLength) return false;
-  return !state->directTranscoder ||
-         (settingsOf(ripper, state).asciiPasses && allAscii(bytes, n));
+  return !state->directTranscoder || (settingsOf(ripper, state).asciiPasses && allAscii(bytes, n));
 }
 
 // Row-image mode: a number slot gets a double, a character slot blank-padded
 // text.
-void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                  const uint8_t* bytes, uint32_t n) {
+void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row, const uint8_t* bytes,
+                  uint32_t n) {
   const KovaRowImageEntry* entry = state->imageEntry;
   uint8_t* at = row + entry->offset;
   if (entry->length < 0) {
@@ -73,9 +71,8 @@ void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
     return;
   }
   const int64_t length = entry->length;
-  int64_t stored = bytes ? charInformat(ripper, state, bytes, int32_t(std::min<uint32_t>(
-                                                                  n, INT32_MAX)),
-                                        at, length)
+  int64_t stored = bytes ? charInformat(ripper, state, bytes,
+                                        int32_t(std::min<uint32_t>(n, INT32_MAX)), at, length)
                          : 0;
   if (stored < 0 || stored >= length) return;
   padWithBlanks(state, at + stored, uint64_t(length - stored));
@@ -91,7 +88,8 @@ bool readInteger(KovaRipper* ripper, KovaColumnState* state, const uint8_t* byte
   KovaEncodingHandle* handle = state->sourceHandle;
   if (!handle) return false;
   uint64_t scratch = 0;
-  KovaStatus status = handle->ops->readInteger(handle, ripper->locale, bytes, n, 0, value, &scratch);
+  KovaStatus status =
+      handle->ops->readInteger(handle, ripper->locale, bytes, n, 0, value, &scratch);
   if (status == kStatusDecimalOverflow) {
     noteReject(ripper, kRejectOutOfRange);
     ++ripper->truncations;
@@ -109,15 +107,15 @@ bool storeInteger(uint8_t* at, int64_t value) {
   return true;
 }
 
-void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                    const uint8_t* bytes, uint32_t n) {
+void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row, const uint8_t* bytes,
+                    uint32_t n) {
   int64_t value = 0;
   const bool read = readInteger(ripper, state, bytes, n, &value);
   storeIntegerColumn(ripper, state->typedEntry, row, read ? &value : nullptr);
 }
 
-void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                  const uint8_t* bytes, uint32_t n) {
+void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row, const uint8_t* bytes,
+                  uint32_t n) {
   const KovaLayoutEntry* entry = state->typedEntry;
   if (!bytes || n == 0) {  // an empty field is a null
     writeIndicator(row, entry, nullIndicator(ripper, entry));
@@ -177,10 +175,18 @@ void storeIntegerColumn(KovaRipper* ripper, const KovaLayoutEntry* entry, uint8_
     uint8_t* at = row + entry->dataOffset;
     bool stored;
     switch (entry->storageType) {
-      case kStorageInt8: stored = storeInteger<int8_t>(at, *value); break;
-      case kStorageInt16: stored = storeInteger<int16_t>(at, *value); break;
-      case kStorageInt32: stored = storeInteger<int32_t>(at, *value); break;
-      default: stored = storeInteger<int64_t>(at, *value); break;
+      case kStorageInt8:
+        stored = storeInteger<int8_t>(at, *value);
+        break;
+      case kStorageInt16:
+        stored = storeInteger<int16_t>(at, *value);
+        break;
+      case kStorageInt32:
+        stored = storeInteger<int32_t>(at, *value);
+        break;
+      default:
+        stored = storeInteger<int64_t>(at, *value);
+        break;
     }
     if (stored) {
       writeIndicator(row, entry, int64_t(entry->octetLength));
@@ -236,13 +242,15 @@ KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
   ModuleRipper* m = moduleSide(ripper);
   const bool reporting = m->rejects != nullptr;
   const uint32_t truncations = ripper->truncations;
-  if (reporting) [[unlikely]] m->rejectReason = 0;
+  if (reporting) [[unlikely]]
+    m->rejectReason = 0;
   if (ripper->rowImage) {
     convertImage(ripper, state, row, bytes, length);
   } else {
     convertTyped(ripper, state, row, bytes, length);
   }
-  if (reporting) [[unlikely]] checkConverted(ripper, state, row, bytes, length, truncations);
+  if (reporting) [[unlikely]]
+    checkConverted(ripper, state, row, bytes, length, truncations);
   return kStatusOk;
 }
 

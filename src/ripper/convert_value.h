@@ -32,8 +32,8 @@ inline bool allAscii(const uint8_t* text, uint64_t n) {
 // character informat; cuts the value to the column's character length and to
 // the capacity (counting one truncation for a value that was cut). Returns
 // the bytes stored, or -1 when the value could not be converted.
-int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
-                     int32_t n, uint8_t* destination, int64_t capacity);
+int64_t charInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, int32_t n,
+                     uint8_t* destination, int64_t capacity);
 
 // Reads one field of n bytes as a double through the column's numeric
 // informat, or through the host's number reader of the field's encoding.
@@ -44,8 +44,8 @@ double numInformat(KovaRipper* ripper, KovaColumnState* state, const uint8_t* te
 // destination. A value too long for the capacity is cut to the whole
 // characters that fit and counted. Returns the bytes stored, or -1 when the
 // long value could not be converted for cutting.
-int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text,
-                        uint32_t n, uint8_t* destination, int64_t capacity);
+int64_t transcodeDirect(KovaRipper* ripper, KovaColumnState* state, const uint8_t* text, uint32_t n,
+                        uint8_t* destination, int64_t capacity);
 
 // Stores a 64-bit integer into the integer column of entry and writes the
 // indicator: the slot's length when value is given and fits the slot, else
@@ -72,8 +72,8 @@ void convertDecimalText(KovaRipper* ripper, const KovaColumnState* state, uint8_
 // informat when one is bound. A column past the table or without a layout
 // entry is left alone. Values that cannot be read leave the column null (or
 // missing) and count as truncations; nothing fails: always kStatusOk.
-KovaStatus convertWideValue(KovaRipper* ripper, uint8_t* row, uint32_t column,
-                            const char16_t* text, int64_t units);
+KovaStatus convertWideValue(KovaRipper* ripper, uint8_t* row, uint32_t column, const char16_t* text,
+                            int64_t units);
 
 // Runs the column's character informat over units of 16-bit text into
 // wideScratch (grown to twice the capacity; a failed growth logs label) and
@@ -97,9 +97,8 @@ int64_t storeWideText(KovaRipper* ripper, const KovaColumnState* state, const ch
 // 16-bit units written. 0, or the status that made the conversion fail (a
 // text longer than the buffer is cut, counted and fails with
 // kStatusTargetTooSmall).
-KovaStatus fieldToWideInput(KovaRipper* ripper, const KovaColumnState* state,
-                            const uint8_t* text, uint32_t n, std::u16string_view label,
-                            uint64_t* units);
+KovaStatus fieldToWideInput(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* text,
+                            uint32_t n, std::u16string_view label, uint64_t* units);
 
 // Converts n field bytes into buffer (room bytes) as 16-bit text through
 // toWide, or copies them when the field is 16-bit text already (a longer
@@ -114,8 +113,8 @@ void padWithBlanks(const KovaColumnState* state, uint8_t* at, uint64_t count);
 // Stores units 16-bit units of text into destination in the row encoding
 // (through fromWide, or as they are), cut at the last whole character that
 // fits. *cut is set when anything was left out. Returns the bytes stored.
-int64_t storeWide(const KovaColumnState* state, const char16_t* text,
-                  uint64_t units, uint8_t* destination, int64_t capacity, bool* cut);
+int64_t storeWide(const KovaColumnState* state, const char16_t* text, uint64_t units,
+                  uint8_t* destination, int64_t capacity, bool* cut);
 
 // ---- byte helpers ----------------------------------------------------------
 
@@ -132,11 +131,21 @@ inline void copyOrdered(uint8_t* to, const uint8_t* from, uint64_t n, bool rever
   if (!reverse) {
     // The sizes of numbers as constants: plain moves instead of a copy call.
     switch (n) {
-      case 8: std::memcpy(to, from, 8); return;
-      case 4: std::memcpy(to, from, 4); return;
-      case 2: std::memcpy(to, from, 2); return;
-      case 1: *to = *from; return;
-      default: std::memcpy(to, from, n); return;
+      case 8:
+        std::memcpy(to, from, 8);
+        return;
+      case 4:
+        std::memcpy(to, from, 4);
+        return;
+      case 2:
+        std::memcpy(to, from, 2);
+        return;
+      case 1:
+        *to = *from;
+        return;
+      default:
+        std::memcpy(to, from, n);
+        return;
     }
   }
   for (uint64_t i = 0; i < n; ++i) to[i] = from[n - 1 - i];

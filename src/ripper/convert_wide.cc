@@ -104,8 +104,8 @@ int64_t storeCharacters(KovaRipper* ripper, KovaColumnState* state, const char16
   return storeWideText(ripper, state, text, uint64_t(units), destination, capacity);
 }
 
-void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                  const char16_t* text, int64_t units) {
+void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row, const char16_t* text,
+                  int64_t units) {
   const KovaRowImageEntry* entry = state->imageEntry;
   uint8_t* at = row + entry->offset;
   if (entry->length < 0) {
@@ -119,8 +119,8 @@ void convertImage(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
   padWithBlanks(state, at + stored, uint64_t(length - stored));
 }
 
-void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                    const char16_t* text, int64_t units) {
+void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row, const char16_t* text,
+                    int64_t units) {
   const KovaLayoutEntry* entry = state->typedEntry;
   int64_t value = 0;
   bool read;
@@ -142,8 +142,8 @@ void convertInteger(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
 
 // The decimal text narrowed to ASCII for parseDecimal; a text with any other
 // character, or too long to be a decimal, is null and counted.
-void convertDecimal(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                    const char16_t* text, int64_t units) {
+void convertDecimal(KovaRipper* ripper, KovaColumnState* state, uint8_t* row, const char16_t* text,
+                    int64_t units) {
   const KovaLayoutEntry* entry = state->typedEntry;
   if (units == 0) {
     writeIndicator(row, entry, nullIndicator(ripper, entry));
@@ -163,8 +163,8 @@ void convertDecimal(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
   convertDecimalText(ripper, state, row, narrow, uint32_t(units));
 }
 
-void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
-                  const char16_t* text, int64_t units) {
+void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row, const char16_t* text,
+                  int64_t units) {
   const KovaLayoutEntry* entry = state->typedEntry;
   switch (entry->sqlType) {
     case kSqlChar:
@@ -200,8 +200,8 @@ void convertTyped(KovaRipper* ripper, KovaColumnState* state, uint8_t* row,
 
 }  // namespace
 
-KovaStatus convertWideValue(KovaRipper* ripper, uint8_t* row, uint32_t column,
-                            const char16_t* text, int64_t units) {
+KovaStatus convertWideValue(KovaRipper* ripper, uint8_t* row, uint32_t column, const char16_t* text,
+                            int64_t units) {
   if (int64_t(column) >= int64_t(ripper->table->columnCount)) return kStatusOk;
   KovaColumnState* state = &ripper->columns[column];
   if (!state->entry) return kStatusOk;

@@ -236,11 +236,11 @@ KovaRipper* createRipper(KovaObject* table, const KovaRipperOptions* givenOption
   if (!takeClientOsName(ripper, options)) return abandon(ripper);
 
   if (table->columnCount > 0) {
-    ripper->columns = static_cast<KovaColumnState*>(poolAllocate(
-        ripper->pool, sizeof(KovaColumnState) * uint64_t(table->columnCount), true));
+    ripper->columns = static_cast<KovaColumnState*>(
+        poolAllocate(ripper->pool, sizeof(KovaColumnState) * uint64_t(table->columnCount), true));
     if (!ripper->columns) return abandon(ripper);
-    moduleSide(ripper)->settings = static_cast<ColumnSettings*>(poolAllocate(
-        ripper->pool, sizeof(ColumnSettings) * uint64_t(table->columnCount), true));
+    moduleSide(ripper)->settings = static_cast<ColumnSettings*>(
+        poolAllocate(ripper->pool, sizeof(ColumnSettings) * uint64_t(table->columnCount), true));
     if (!moduleSide(ripper)->settings) return abandon(ripper);
   }
 

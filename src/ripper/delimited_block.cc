@@ -72,8 +72,7 @@ inline KovaStatus endField(TextBlock& block, const uint8_t* bytes, uint64_t n, b
 
 // Finishes the field pending in the fragment with the first bytes of the
 // block; *p moves past its terminator, or to the end when the field goes on.
-KovaStatus continuePending(TextBlock& block, const TerminatorSet& terminators,
-                           const uint8_t** p) {
+KovaStatus continuePending(TextBlock& block, const TerminatorSet& terminators, const uint8_t** p) {
   KovaRipper* ripper = block.ripper;
   if (ripper->qualifierState != 0) {
     int64_t consumed = 0;
@@ -114,7 +113,10 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
   uint8_t* first = beginTextBlock(ripper, length, rowCount);
   if (!first) return failed(ripper, kStatusNoMemory, rows, rowCount);
   if (!bytes) bytes = first;  // an empty block: no byte is read
-  TextBlock block{ripper, bytes, bytes + length, first,
+  TextBlock block{ripper,
+                  bytes,
+                  bytes + length,
+                  first,
                   ripper->terminators[2] != 0 ? int(ripper->terminators[2]) : -1,
                   RowClearer(ripper)};
   const TerminatorSet terminators(ripper);

@@ -61,8 +61,8 @@ KovaStatus convertRecords(KovaRipper* ripper, const FixedPlan* plan, const uint8
 
 }  // namespace
 
-KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                         uint8_t** rows, int32_t* rowCount) {
+KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                         int32_t* rowCount) {
   ripper->rowsInBlock = 0;
   if (rowCount) *rowCount = 0;
   if (rows) *rows = ripper->rowBlock;
@@ -116,8 +116,8 @@ KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t lengt
     ripper->fragmentLength = uint64_t(tail);
   }
 
-  status = convertRecords(ripper, plan, at, whole, reclen,
-                          block + uint64_t(count) * ripper->rowLength);
+  status =
+      convertRecords(ripper, plan, at, whole, reclen, block + uint64_t(count) * ripper->rowLength);
   if (status != kStatusOk) return status;
   count += static_cast<int32_t>(whole);
   ripper->rowsInBlock = static_cast<uint32_t>(count);

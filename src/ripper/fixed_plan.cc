@@ -20,20 +20,20 @@
 namespace kova {
 
 enum class StepKind : uint8_t {
-  kNull,        // bytes outside the record, or nothing to convert: the null indicator
-  kInt1,        // integers of octets bytes, as they are or byte-reversed
+  kNull,  // bytes outside the record, or nothing to convert: the null indicator
+  kInt1,  // integers of octets bytes, as they are or byte-reversed
   kInt2,
   kInt4,
   kInt8,
   kInt2Swap,
   kInt4Swap,
   kInt8Swap,
-  kIntOther,    // any other width
-  kDouble,      // 8 bytes in native order
-  kDoubleSwap,  // 8 bytes reversed
-  kDoubleShort, // fewer than 8 bytes, widened
-  kText,        // checked, trimmed, copied
-  kBytes,       // octets bytes as they are
+  kIntOther,     // any other width
+  kDouble,       // 8 bytes in native order
+  kDoubleSwap,   // 8 bytes reversed
+  kDoubleShort,  // fewer than 8 bytes, widened
+  kText,         // checked, trimmed, copied
+  kBytes,        // octets bytes as they are
 };
 
 // The indicator widths a step can store: none (a code the layout does not
@@ -48,10 +48,10 @@ struct FixedStep {
   uint8_t keepMissingCode;  // doubles: a missing double keeps its code (nullAsMissing)
   uint8_t blended;          // text: stored word by word (copyBlended)
   uint8_t unused[2];
-  int32_t nullIndicator;    // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
-  uint64_t source;          // the column's offset in the record
-  uint64_t length;          // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
-  uint64_t limit;           // text: the entry's octetLength
+  int32_t nullIndicator;  // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
+  uint64_t source;        // the column's offset in the record
+  uint64_t length;  // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
+  uint64_t limit;   // text: the entry's octetLength
   uint64_t dataOffset;
   uint64_t indicatorOffset;
   KovaEncodingHandle* handle;  // text: the row encoding's handle
@@ -62,11 +62,16 @@ struct FixedStep {
 
 constexpr unsigned widthClass(unsigned code) {
   switch (code) {
-    case kIndicatorWidth1: return 1;
-    case kIndicatorWidth2: return 2;
-    case kIndicatorWidth4: return 3;
-    case kIndicatorWidth8: return 4;
-    default: return 0;
+    case kIndicatorWidth1:
+      return 1;
+    case kIndicatorWidth2:
+      return 2;
+    case kIndicatorWidth4:
+      return 3;
+    case kIndicatorWidth8:
+      return 4;
+    default:
+      return 0;
   }
 }
 
@@ -90,11 +95,16 @@ bool inside(int64_t offset, uint64_t count, uint64_t reclen) {
 
 StepKind integerKind(uint64_t octets, bool reverse) {
   switch (octets) {
-    case 1: return StepKind::kInt1;
-    case 2: return reverse ? StepKind::kInt2Swap : StepKind::kInt2;
-    case 4: return reverse ? StepKind::kInt4Swap : StepKind::kInt4;
-    case 8: return reverse ? StepKind::kInt8Swap : StepKind::kInt8;
-    default: return StepKind::kIntOther;
+    case 1:
+      return StepKind::kInt1;
+    case 2:
+      return reverse ? StepKind::kInt2Swap : StepKind::kInt2;
+    case 4:
+      return reverse ? StepKind::kInt4Swap : StepKind::kInt4;
+    case 8:
+      return reverse ? StepKind::kInt8Swap : StepKind::kInt8;
+    default:
+      return StepKind::kIntOther;
   }
 }
 
@@ -125,7 +135,8 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
       const uint64_t width = std::min<uint64_t>(bytelength, 8);
       if (!inside(column->offset, width, reclen)) break;
       step.kind = width < 8 ? StepKind::kDoubleShort
-                            : reverse ? StepKind::kDoubleSwap : StepKind::kDouble;
+                  : reverse ? StepKind::kDoubleSwap
+                            : StepKind::kDouble;
       step.length = width;
       break;
     }
@@ -217,7 +228,8 @@ inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
 // room bytes (8 or more) without branching on n: every word of the slot is
 // rewritten, its bytes from n on with what they held. REQUIRES: n <= room,
 // a little-endian host.
-[[gnu::always_inline]] inline void copyBlended(uint8_t* to, const uint8_t* from, uint64_t n, uint64_t room) {
+[[gnu::always_inline]] inline void copyBlended(uint8_t* to, const uint8_t* from, uint64_t n,
+                                               uint64_t room) {
 #if defined(__SSE2__)
   if (room >= 16) {
     // Sixteen bytes at a time, every old byte read before any is written so
@@ -274,8 +286,8 @@ inline int64_t doubleIndicator(const uint8_t* value, bool keepMissingCode) {
 // negative one for a double is its missing code). A text the row encoding
 // refuses sets *refused and returns 0.
 template <StepKind K>
-[[gnu::always_inline]] inline int64_t moveValue(const FixedStep& step, const uint8_t* from, uint8_t* at,
-                         KovaStatus* refused) {
+[[gnu::always_inline]] inline int64_t moveValue(const FixedStep& step, const uint8_t* from,
+                                                uint8_t* at, KovaStatus* refused) {
   if constexpr (K == StepKind::kNull) {
     return step.nullIndicator;
   } else if constexpr (K == StepKind::kInt1) {
@@ -336,7 +348,8 @@ template <StepKind K>
 // One step of the kind K with an indicator of width class W. Returns the
 // status of a refused text, else 0.
 template <StepKind K, unsigned W>
-[[gnu::always_inline]] inline KovaStatus runStep(const FixedStep& step, const uint8_t* record, uint8_t* row) {
+[[gnu::always_inline]] inline KovaStatus runStep(const FixedStep& step, const uint8_t* record,
+                                                 uint8_t* row) {
   KovaStatus refused = kStatusOk;
   const int64_t v = moveValue<K>(step, record + step.source, row + step.dataOffset, &refused);
   if constexpr (K == StepKind::kText) {
@@ -353,8 +366,8 @@ inline KovaStatus convertOne(const FixedStep* steps, const FixedStep* end, const
   for (const FixedStep* step = steps; step != end; ++step) {
     KovaStatus status = kStatusOk;
     switch (step->op) {
-#define KOVA_STEP_CASE(K, W)                                   \
-  case opOf(StepKind::K, W):                                  \
+#define KOVA_STEP_CASE(K, W)                              \
+  case opOf(StepKind::K, W):                              \
     status = runStep<StepKind::K, W>(*step, record, row); \
     break;
 #define KOVA_STEP_CASES(K) \

@@ -32,8 +32,8 @@ const uint8_t* columnBytes(const KovaColumn* column, const uint8_t* record, int6
 bool readDouble(const KovaColumnState* state, const uint8_t* record, int64_t length,
                 uint8_t out[8]) {
   const KovaColumn* column = state->column;
-  const uint64_t width = column->bytelength > 0 ? uint64_t(std::min<int64_t>(column->bytelength, 8))
-                                                : 0;
+  const uint64_t width =
+      column->bytelength > 0 ? uint64_t(std::min<int64_t>(column->bytelength, 8)) : 0;
   const uint8_t* bytes = columnBytes(column, record, length, width);
   if (!bytes) return false;
   uint8_t wide[8] = {};
@@ -57,8 +57,8 @@ double integerAsDouble(const uint8_t* bytes, uint32_t width, bool isSigned, bool
 
 // Row-image number: the column's value as a double, or false when its
 // c_type has none (the slot then keeps its missing value).
-bool imageNumber(KovaRipper* ripper, KovaColumnState* state, const uint8_t* record,
-                 int64_t length, double* value) {
+bool imageNumber(KovaRipper* ripper, KovaColumnState* state, const uint8_t* record, int64_t length,
+                 double* value) {
   const KovaColumn* column = state->column;
   if (state->formatObject) {
     const uint64_t count = column->bytelength > 0 ? uint64_t(column->bytelength) : 0;
@@ -76,15 +76,32 @@ bool imageNumber(KovaRipper* ripper, KovaColumnState* state, const uint8_t* reco
   uint32_t width = 0;
   bool isSigned = true;
   switch (column->c_type) {
-    case kCTypeInt8: width = 1; break;
-    case kCTypeUint8: width = 1, isSigned = false; break;
-    case kCTypeInt16: width = 2; break;
-    case kCTypeUint16: width = 2, isSigned = false; break;
-    case kCTypeInt32: width = 4; break;
-    case kCTypeUint32: width = 4, isSigned = false; break;
-    case kCTypeInt64: width = 8; break;
-    case kCTypeUint64: width = 8, isSigned = false; break;
-    default: return false;
+    case kCTypeInt8:
+      width = 1;
+      break;
+    case kCTypeUint8:
+      width = 1, isSigned = false;
+      break;
+    case kCTypeInt16:
+      width = 2;
+      break;
+    case kCTypeUint16:
+      width = 2, isSigned = false;
+      break;
+    case kCTypeInt32:
+      width = 4;
+      break;
+    case kCTypeUint32:
+      width = 4, isSigned = false;
+      break;
+    case kCTypeInt64:
+      width = 8;
+      break;
+    case kCTypeUint64:
+      width = 8, isSigned = false;
+      break;
+    default:
+      return false;
   }
   const uint8_t* bytes = columnBytes(column, record, length, width);
   if (!bytes) return false;

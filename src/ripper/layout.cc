@@ -29,7 +29,7 @@ struct Shape {
   uint64_t octetLength = 0;
   uint32_t align = 1;
   uint32_t valueKind = 0;
-  uint32_t encoding = 0;    // entry encoding and the state's rowEncoding
+  uint32_t encoding = 0;  // entry encoding and the state's rowEncoding
   bool hasEncoding = false;
   bool fieldFromValue = false;  // binary formats: fieldEncoding from the value's encoding
 };
@@ -193,8 +193,13 @@ Shape binaryShape(const KovaRipper* ripper, const KovaColumn* column, bool varbi
       if (column->type == kTypeBinary) {
         s = {false, kSqlBinary, kStorageBinary, uint64_t(length), 0, 0, 1, kValueBytes};
       } else {
-        s = {false, column->type == kTypeChar ? kSqlChar : kSqlVarchar, kStorageChar,
-             uint64_t(column->charlength), 0, 0, 1,
+        s = {false,
+             column->type == kTypeChar ? kSqlChar : kSqlVarchar,
+             kStorageChar,
+             uint64_t(column->charlength),
+             0,
+             0,
+             1,
              (column->type == kTypeChar && varbin) ? kValueBytes : kValueText};
       }
       s.encoding = columnEncoding(table, column);
@@ -215,8 +220,8 @@ Shape binaryShape(const KovaRipper* ripper, const KovaColumn* column, bool varbi
       timeShape(ripper, column, &s);
       return s;
     case kTypeTimestamp:
-      s = varbin ? Shape{true, kSqlTimestamp, kStorageTimestampRecord, 0, 0, 16, 8,
-                         kValueTimestampRecord}
+      s = varbin ? Shape{true, kSqlTimestamp,        kStorageTimestampRecord, 0, 0, 16,
+                         8,    kValueTimestampRecord}
                  : Shape{true, kSqlTimestamp, kStorageDouble, 0, 0, 8, 8, kValueDouble};
       timestampSize(column, &s);
       return s;
@@ -227,8 +232,8 @@ Shape binaryShape(const KovaRipper* ripper, const KovaColumn* column, bool varbi
 
 void logNotSupported(const KovaRipper* ripper, const KovaColumn* column) {
   const char16_t* name = column->name ? column->name : u"";
-  int length = column->name ? static_cast<int>(std::clamp<int64_t>(column->nameLength, 0, 0x7FFFFFFF))
-                            : 0;
+  int length =
+      column->name ? static_cast<int>(std::clamp<int64_t>(column->nameLength, 0, 0x7FFFFFFF)) : 0;
   logLine(ripper->diagnostics, kLogError,
           u"KOVA data type [%d] CType [%d] provided in column [%.*s] is not supported.",
           static_cast<int>(column->type), static_cast<int>(column->c_type), length, name);
@@ -295,8 +300,9 @@ const KovaRowLayout* describeTyped(KovaRipper* ripper) {
     entry->usage = ripper->output ? kUsageBurner : kUsageRipper;
     entry->nullable = 1;
 
-    Shape shape = kind == TableKind::kText ? textShape(ripper, column)
-                                           : binaryShape(ripper, column, kind == TableKind::kVarbin);
+    Shape shape = kind == TableKind::kText
+                      ? textShape(ripper, column)
+                      : binaryShape(ripper, column, kind == TableKind::kVarbin);
     uint64_t offset = alignUp(data, shape.align);
     if (shape.supported && offset + shape.octetLength > kTypedAreaLimit) shape.supported = false;
     if (!shape.supported) {

@@ -51,9 +51,9 @@ uint8_t* beginTextBlock(KovaRipper* ripper, int64_t length, int32_t* rowCount) {
     estimate = given + 1;  // at most 2^31, which initBlock refuses as too large
   }
   if (rowCount) {
-    *rowCount = int32_t(estimate > std::numeric_limits<int32_t>::max()
-                            ? std::numeric_limits<int32_t>::max()
-                            : estimate);
+    *rowCount =
+        int32_t(estimate > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                               : estimate);
   }
   return initBlock(ripper, estimate);
 }

@@ -32,8 +32,8 @@ namespace kova {
 KovaStatus convertRecordUnbound(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                                 uint8_t* row);
 KovaStatus unusedSlotUnbound(KovaRipper* ripper);
-KovaStatus ripBlockUnbound(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                           uint8_t** rows, int32_t* rowCount);
+KovaStatus ripBlockUnbound(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                           int32_t* rowCount);
 KovaStatus writeRowsUnbound(KovaRipper* burner, const uint8_t* rows, uint64_t byteCount,
                             const uint8_t** data, uint64_t* dataLength);
 
@@ -45,27 +45,25 @@ KovaStatus delimitedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
 KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
 
 // ---- CLF lines and transcoded blocks (transcoding_front_end.cc) --------------------
-KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                           uint8_t** rows, int32_t* rowCount);
+KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                           int32_t* rowCount);
 KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                                uint8_t** rows, int32_t* rowCount);
 KovaStatus splitClfLine(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
 
 // ---- FIXED records (fixed_block.cc, fixed_record.cc) -----------------------
-KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                         uint8_t** rows, int32_t* rowCount);
-KovaStatus fixedImageRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                            uint8_t* row);
-KovaStatus fixedTypedRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                            uint8_t* row);
+KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                         int32_t* rowCount);
+KovaStatus fixedImageRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
+KovaStatus fixedTypedRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row);
 
 // ---- VARBIN records (varbin_block.cc) --------------------------------------
 KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                              uint8_t** rows, int32_t* rowCount);
 
 // ---- JSON records (json_block.cc) ------------------------------------------
-KovaStatus jsonRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                        uint8_t** rows, int32_t* rowCount);
+KovaStatus jsonRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                        int32_t* rowCount);
 // The end of the input (from flushPending): tells the parser no more bytes
 // come. kStatusJsonParse (after the parse-failure line) when the input
 // ended inside a record.
@@ -98,9 +96,7 @@ KovaStatus convertField(KovaRipper* ripper, uint8_t* row, uint32_t fieldNumber,
 
 // A field's length as convertField takes it: longer fields are handed over
 // as their first 2^32 - 1 bytes.
-inline uint32_t clampFieldLength(uint64_t n) {
-  return n > UINT32_MAX ? UINT32_MAX : uint32_t(n);
-}
+inline uint32_t clampFieldLength(uint64_t n) { return n > UINT32_MAX ? UINT32_MAX : uint32_t(n); }
 
 // ---- Burner row writers (delimited_writer.cc, image_writer.cc,
 //      fixed_writer.cc, varbin_writer.cc) -------------------------------------

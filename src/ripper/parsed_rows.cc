@@ -39,9 +39,9 @@ KovaStatus saveOpenRow(KovaRipper* ripper, std::u16string_view label) {
     void* saved = poolAllocate(ripper->pool, ripper->rowLength);
     if (!saved) {
       if (!label.empty()) {
-        logAllocationFailure(ripper->diagnostics, label,
-                             int64_t(std::min<uint64_t>(ripper->rowLength,
-                                                        std::numeric_limits<int32_t>::max())));
+        logAllocationFailure(
+            ripper->diagnostics, label,
+            int64_t(std::min<uint64_t>(ripper->rowLength, std::numeric_limits<int32_t>::max())));
       }
       return kStatusNoMemory;
     }
@@ -49,7 +49,8 @@ KovaStatus saveOpenRow(KovaRipper* ripper, std::u16string_view label) {
     ripper->fragment = static_cast<uint8_t*>(saved);
     ripper->fragmentCapacity = ripper->rowLength;
   }
-  std::memcpy(ripper->fragment, ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength,
+  std::memcpy(ripper->fragment,
+              ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength,
               ripper->rowLength);
   return kStatusOk;
 }

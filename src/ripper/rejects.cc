@@ -7,8 +7,8 @@
 namespace kova {
 namespace {
 
-KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                           uint8_t** rows, int32_t* rowCount) {
+KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                           int32_t* rowCount) {
   ModuleRipper* m = moduleSide(ripper);
   m->blockBegin = bytes;
   m->blockEnd = bytes && length > 0 ? bytes + length : bytes;
@@ -83,8 +83,8 @@ void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint
   m->rejects->reject(m->rejects, ripper, &reject);
 }
 
-void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes,
-                     uint32_t n, uint32_t truncationsBefore) {
+void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes, uint32_t n,
+                     uint32_t truncationsBefore) {
   ModuleRipper* m = moduleSide(ripper);
   uint32_t reason = m->rejectReason;
   if (reason == 0 && ripper->truncations != truncationsBefore) reason = kRejectCut;

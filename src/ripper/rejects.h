@@ -48,10 +48,23 @@ void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint
 inline int64_t storedIndicator(const uint8_t* row, const KovaLayoutEntry* entry) {
   const uint8_t* at = row + entry->indicatorOffset;
   switch (entry->indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(*at);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+    case kIndicatorWidth1:
+      return int8_t(*at);
+    case kIndicatorWidth2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case kIndicatorWidth4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    default: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
   }
 }
 
@@ -59,8 +72,8 @@ inline int64_t storedIndicator(const uint8_t* row, const KovaLayoutEntry* entry)
 // the count before): reports it when the converter noted a reason, counted
 // a truncation, or (typed rows) stored a null for a text that was not blank.
 // The test is inline so that the converter stays inline in convertField.
-void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes,
-                     uint32_t n, uint32_t truncationsBefore);
+void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* bytes, uint32_t n,
+                     uint32_t truncationsBefore);
 inline void checkConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* row,
                            const uint8_t* bytes, uint32_t n, uint32_t truncationsBefore) {
   if (moduleSide(ripper)->rejectReason != 0 || ripper->truncations != truncationsBefore ||

@@ -33,7 +33,7 @@ void clearRow(const KovaRipper* ripper, uint8_t* row);
 // else -1.
 inline int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* entry) {
   return (ripper->nullAsMissing && entry->sqlType == kSqlDouble) ? kIndicatorNullDouble
-                                                                  : kIndicatorNull;
+                                                                 : kIndicatorNull;
 }
 
 // Writes value as a signed integer of the entry's indicator width (code 0:

@@ -63,8 +63,7 @@ KovaStatus splitRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
     // doubled; the byte after that closing qualifier is taken as the
     // separator, whatever it is.
     const uint8_t* text = p + 1;
-    const uint8_t* close =
-        static_cast<const uint8_t*>(std::memchr(text, q, size_t(end - text)));
+    const uint8_t* close = static_cast<const uint8_t*>(std::memchr(text, q, size_t(end - text)));
     if (!close) {
       (void)convertField(ripper, row, uint32_t(k), text, clampFieldLength(uint64_t(end - text)));
       return kStatusOk;

@@ -25,8 +25,8 @@ void** cacheSlot(KovaRipper* ripper, uint32_t entry) {
 
 bool needsTranscoding(const KovaRipper* ripper, uint32_t from, uint32_t to) {
   KovaNls* nls = ripper->nls;
-  return nls->ops->needsTranscoding(nls, static_cast<int32_t>(from), static_cast<int32_t>(to),
-                                    0) != 0;
+  return nls->ops->needsTranscoding(nls, static_cast<int32_t>(from), static_cast<int32_t>(to), 0) !=
+         0;
 }
 
 KovaStatus registerHostObject(KovaRipper* ripper, void* object) {
@@ -49,8 +49,8 @@ KovaStatus cachedTranscoder(KovaRipper* ripper, uint32_t from, uint32_t to,
     KovaTranscoder* made =
         from == kEncodingWide
             ? nls->ops->createWideTranscoder(nls, static_cast<int32_t>(to), 0, ripper->diagnostics)
-            : nls->ops->createTranscoder(nls, static_cast<int32_t>(from),
-                                         static_cast<int32_t>(to), 0, ripper->diagnostics);
+            : nls->ops->createTranscoder(nls, static_cast<int32_t>(from), static_cast<int32_t>(to),
+                                         0, ripper->diagnostics);
     if (!made || registerHostObject(ripper, made) != kStatusOk) return kStatusNoMemory;
     slot = made;
   }
@@ -67,8 +67,7 @@ KovaStatus cachedHandle(KovaRipper* ripper, uint32_t encoding, KovaEncodingHandl
   if (!slot) {
     KovaNls* nls = ripper->nls;
     KovaEncodingHandle* made = nullptr;
-    KovaStatus status =
-        nls->ops->encodingHandle(nls, static_cast<int32_t>(encoding), 0, &made);
+    KovaStatus status = nls->ops->encodingHandle(nls, static_cast<int32_t>(encoding), 0, &made);
     if (status != kStatusOk) return status;
     if (!made) return kStatusNotSupported;
     if (registerHostObject(ripper, made) != kStatusOk) return kStatusNoMemory;

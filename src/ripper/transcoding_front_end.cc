@@ -69,9 +69,9 @@ KovaStatus transcodeAt(KovaRipper* ripper, const uint8_t* text, uint64_t length,
   *written = 0;
   if (length == 0) return kStatusOk;
   if (offset >= ripper->transcodeCapacity) return kStatusTargetTooSmall;
-  KovaStatus status = ripper->toUtf8->ops->transcode(ripper->toUtf8, text, length,
-                                                     ripper->transcodeBuffer + offset,
-                                                     ripper->transcodeCapacity - offset, written, 0);
+  KovaStatus status =
+      ripper->toUtf8->ops->transcode(ripper->toUtf8, text, length, ripper->transcodeBuffer + offset,
+                                     ripper->transcodeCapacity - offset, written, 0);
   if (status == kStatusTranscodeWarning) {
     *substituted = true;
     return kStatusOk;
@@ -108,8 +108,8 @@ KovaStatus transcodeBlock(KovaRipper* ripper, const Head& head, const uint8_t* b
     KovaStatus status = kStatusOk;
     uint64_t start = 0;
     for (uint32_t i = 0; i < head.pieces && status == kStatusOk; ++i) {
-      status = transcodeAt(ripper, head.bytes + start, head.pieceEnds[i] - start, at, &n,
-                           &substituted);
+      status =
+          transcodeAt(ripper, head.bytes + start, head.pieceEnds[i] - start, at, &n, &substituted);
       at += n;
       start = head.pieceEnds[i];
     }
@@ -152,9 +152,8 @@ KovaStatus sizeBuffer(KovaRipper* ripper, int32_t encoding, const uint8_t* body,
     }
   }
   uint64_t size = 0;
-  if (bodyLength > 0 &&
-      ripper->nls->ops->transcodedLength(ripper->nls, encoding, body, bodyLength, kEncodingUtf8,
-                                         &size) != kStatusOk) {
+  if (bodyLength > 0 && ripper->nls->ops->transcodedLength(ripper->nls, encoding, body, bodyLength,
+                                                           kEncodingUtf8, &size) != kStatusOk) {
     size = bodyLength;  // a short guess: the doubling in transcodeBlock completes it
   }
   if (size > std::numeric_limits<uint64_t>::max() - kHeadRoom - 1023) {
@@ -166,8 +165,8 @@ KovaStatus sizeBuffer(KovaRipper* ripper, int32_t encoding, const uint8_t* body,
 
 }  // namespace
 
-KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
-                           uint8_t** rows, int32_t* rowCount) {
+KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                           int32_t* rowCount) {
   const int32_t expected = *rowCount;
   *rows = ripper->rowBlock;
   *rowCount = 0;
@@ -201,7 +200,7 @@ KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
       head.add(n);
     }
   }
-  const uint64_t taken = stillUnfinished ? blockLength
+  const uint64_t taken = stillUnfinished      ? blockLength
                          : head.length > held ? head.length - held
                                               : 0;
 

@@ -76,8 +76,7 @@ struct TimestampRecord {
   uint16_t second;
   uint32_t fraction;
 };
-static_assert(sizeof(DateRecord) == 6 && sizeof(TimeRecord) == 6 &&
-              sizeof(TimestampRecord) == 16);
+static_assert(sizeof(DateRecord) == 6 && sizeof(TimeRecord) == 6 && sizeof(TimestampRecord) == 16);
 
 // The null a value that could not be stored gets; it is counted.
 int64_t rejected(KovaRipper* ripper, const KovaLayoutEntry* entry) {
@@ -146,11 +145,21 @@ int64_t storeInteger(KovaRipper* ripper, const KovaColumnState* state, const Fie
   const uint8_t* from = state->bigEndian ? field.at + (field.length - size) : field.at;
   const bool reverse = state->bigEndian != 0;
   switch (size) {  // constant sizes: plain moves instead of a copy call
-    case 1: value[0] = from[0]; break;
-    case 2: copyOrdered(value, from, 2, reverse); break;
-    case 4: copyOrdered(value, from, 4, reverse); break;
-    case 8: copyOrdered(value, from, 8, reverse); break;
-    default: copyOrdered(value, from, uint64_t(size), reverse); break;
+    case 1:
+      value[0] = from[0];
+      break;
+    case 2:
+      copyOrdered(value, from, 2, reverse);
+      break;
+    case 4:
+      copyOrdered(value, from, 4, reverse);
+      break;
+    case 8:
+      copyOrdered(value, from, 8, reverse);
+      break;
+    default:
+      copyOrdered(value, from, uint64_t(size), reverse);
+      break;
   }
   return size;
 }
@@ -222,8 +231,8 @@ int64_t valueSize(Form form, const Field& field) {
 // form (a double that is not 8 bytes, an integer shorter than the column)
 // is not stored: the null indicator, and one more in truncations; a text or
 // byte value longer than the column is cut to it and counted.
-int64_t storeValue(KovaRipper* ripper, const KovaColumnState* state, Form form,
-                   const Field& field, uint8_t* row) {
+int64_t storeValue(KovaRipper* ripper, const KovaColumnState* state, Form form, const Field& field,
+                   uint8_t* row) {
   const KovaLayoutEntry* entry = state->typedEntry;
   uint8_t* value = row + entry->dataOffset;
   const uint8_t* at = field.at;
@@ -250,7 +259,7 @@ int64_t storeValue(KovaRipper* ripper, const KovaColumnState* state, Form form,
     }
     case kValueTimestampRecord: {
       if (form != Form::kTimestamp || entry->octetLength < sizeof(TimestampRecord)) break;
-      const TimestampRecord stamp{loadLittle<int16_t>(at), at[2], at[3], at[4], at[5], at[6],
+      const TimestampRecord stamp{loadLittle<int16_t>(at),     at[2], at[3], at[4], at[5], at[6],
                                   loadLittle<uint32_t>(at + 7)};
       std::memcpy(value, &stamp, sizeof stamp);
       return sizeof stamp;

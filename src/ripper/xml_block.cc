@@ -36,8 +36,7 @@ KovaRipper* ownerOf(KovaXmlCallbacks* table) {
   return ripper;
 }
 
-const KovaColumnState* findTag(const KovaRipper* ripper, const char16_t* name,
-                               int32_t nameBytes) {
+const KovaColumnState* findTag(const KovaRipper* ripper, const char16_t* name, int32_t nameBytes) {
   if (!ripper->tagTree || nameBytes < 0) return nullptr;
   const KovaTreeKey key = {name, static_cast<uint32_t>(nameBytes / 2)};
   return static_cast<const KovaColumnState*>(ripper->tagTree->ops->findItem(ripper->tagTree, &key));
@@ -55,8 +54,7 @@ bool hasTag(const KovaColumnState* item, const char16_t* name, int32_t nameBytes
 
 // The item of a start element. Columns mostly come in order: with tags all
 // different, the column after the last one matched answers as the tree would.
-const KovaColumnState* findStartTag(KovaRipper* ripper, const char16_t* name,
-                                    int32_t nameBytes) {
+const KovaColumnState* findStartTag(KovaRipper* ripper, const char16_t* name, int32_t nameBytes) {
   KovaXmlState& xml = ripper->xml;
   if (xml.tagsUnique && xml.nextColumn >= 0 && xml.nextColumn < ripper->table->columnCount) {
     const KovaColumnState* next = &ripper->columns[xml.nextColumn];
@@ -131,8 +129,7 @@ KovaStatus parseGathered(KovaRipper* ripper, bool final, uint8_t** rows, int32_t
   if (sized != kStatusOk) return sized;
   ripper->recordBufferSize = 0;
   KovaStatus status = parseBytes(ripper, ripper->recordBuffer,
-                                 static_cast<int64_t>(ripper->recordLength), final, rows,
-                                 rowCount);
+                                 static_cast<int64_t>(ripper->recordLength), final, rows, rowCount);
   if (ripper->recordBuffer) poolFree(ripper->pool, ripper->recordBuffer);
   ripper->recordBuffer = nullptr;
   ripper->recordLength = 0;
@@ -190,8 +187,8 @@ KovaStatus xmlCharacters(KovaXmlCallbacks* table, const char16_t* text, int32_t 
   if (needed > xml.xmlTextCapacity) {
     // At least double: one text node can arrive in very many pieces.
     const int64_t capacity = (std::max(needed, 2 * xml.xmlTextCapacity) + 1023) & ~int64_t(1023);
-    void* grown = poolResize(ripper->pool, xml.xmlText, uint64_t(capacity) * 2,
-                             xml.xmlTextLength == 0);
+    void* grown =
+        poolResize(ripper->pool, xml.xmlText, uint64_t(capacity) * 2, xml.xmlTextLength == 0);
     if (!grown) {
       logAllocationFailure(ripper->diagnostics, u"XMLcharData",
                            std::min<int64_t>(capacity * 2, std::numeric_limits<int32_t>::max()));
@@ -220,8 +217,8 @@ KovaStatus xmlEndElement(KovaXmlCallbacks* table, const char16_t* name, int32_t 
     ripper->rowStarted = 0;
     return kStatusOk;
   }
-  return convertWideValue(ripper, openRow(ripper), static_cast<uint32_t>(item->index),
-                          xml.xmlText, units);
+  return convertWideValue(ripper, openRow(ripper), static_cast<uint32_t>(item->index), xml.xmlText,
+                          units);
 }
 
 }  // namespace kova

@@ -121,9 +121,9 @@ typedef struct Entry {
 } Entry;
 
 static const Entry kEntries[] = {
-    {"UPCASE", 2, kText, kText, upcase},  {"HALF", 2, kText, kDouble, half},
+    {"UPCASE", 2, kText, kText, upcase},      {"HALF", 2, kText, kDouble, half},
     {"BYTESUM", 2, kBytes, kDouble, byteSum}, {"LOWBYTES", 2, kText, kBytes, lowBytes},
-    {"STARS", 1, kDouble, kText, stars},  {"RAW", 1, kDouble, kBytes, raw},
+    {"STARS", 1, kDouble, kText, stars},      {"RAW", 1, kDouble, kBytes, raw},
 };
 
 static void releaseObject(TestFormat* object) {

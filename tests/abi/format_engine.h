@@ -30,14 +30,14 @@ typedef struct TestFormat TestFormat;
 struct TestFormat {
   int32_t width;
   int32_t decimals;
-  const void* input;         /* a value address, or text */
-  int32_t inputLength;       /* characters (text) or bytes */
+  const void* input;   /* a value address, or text */
+  int32_t inputLength; /* characters (text) or bytes */
   void* output;
-  uint32_t outputCapacity;   /* 16-bit units (text) or bytes */
-  uint32_t outputLength;     /* 16-bit units (text) or bytes */
-  int32_t inputKind;         /* 1 double, 2 16-bit text, 3 bytes */
+  uint32_t outputCapacity; /* 16-bit units (text) or bytes */
+  uint32_t outputLength;   /* 16-bit units (text) or bytes */
+  int32_t inputKind;       /* 1 double, 2 16-bit text, 3 bytes */
   int32_t outputKind;
-  int32_t (*operation)(TestFormat* object, int32_t zero);  /* apply / formatValue */
+  int32_t (*operation)(TestFormat* object, int32_t zero); /* apply / formatValue */
   void (*release)(TestFormat* object);
   /* the engine's own */
   struct TestFormatSibling* sibling;
@@ -56,10 +56,10 @@ typedef struct TestFormatSibling {
   int32_t enginesLive;
   int32_t objectsLive;
   int32_t objectsMade;
-  int32_t releases;           /* format objects released through their hook */
+  int32_t releases; /* format objects released through their hook */
   int32_t handleReleases;
   int32_t lastLookupKind;
-  TestFormat* lastObject;     /* the last one looked up (it may be released) */
+  TestFormat* lastObject; /* the last one looked up (it may be released) */
 } TestFormatSibling;
 
 void testFormatSiblingInit(TestFormatSibling* sibling, int32_t tagged);

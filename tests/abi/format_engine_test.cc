@@ -66,9 +66,9 @@ TEST_P(FormatEngineTest, InformatsOfEveryKindConvertFieldsWhileRipping) {
   EXPECT_EQ(engineView(ripper, 1)->width, 8);
   EXPECT_EQ(engineView(ripper, 1)->decimals, 2);
 
-  EXPECT_EQ(ripBlocks(ripper, {"abc,21,AB,XyZ\n", "d\xC3\xA9,-7,\xFF,QRST\n", ",x,,\n"}),
-            (Rows{R"("ABC"|10.5|131|"xyz")", "\"D\xC3\xA9\"|-3.5|255|\"qrs\"",
-                  "NULL|NULL|NULL|NULL"}));
+  EXPECT_EQ(
+      ripBlocks(ripper, {"abc,21,AB,XyZ\n", "d\xC3\xA9,-7,\xFF,QRST\n", ",x,,\n"}),
+      (Rows{R"("ABC"|10.5|131|"xyz")", "\"D\xC3\xA9\"|-3.5|255|\"qrs\"", "NULL|NULL|NULL|NULL"}));
   // What the informats saw of their last fields, in characters or bytes.
   EXPECT_EQ(engineView(ripper, 0)->seenInputLength, 2);  // d, é
   EXPECT_EQ(engineView(ripper, 0)->seenCapacity, 16u);

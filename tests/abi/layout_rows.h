@@ -47,15 +47,13 @@ extern const long kovaAbiCVersion;
 
 #define KOVA_ABI_ASSERT_STRUCT(type, size) \
   KOVA_ABI_STATIC_ASSERT(sizeof(type) == (size), #type " is " #size " bytes");
-#define KOVA_ABI_ASSERT_FIELD(type, member, offset, width)                          \
-  KOVA_ABI_STATIC_ASSERT(offsetof(type, member) == (offset),                        \
-                         #type "." #member " at " #offset);                         \
-  KOVA_ABI_STATIC_ASSERT(KOVA_ABI_MEMBER_WIDTH(type, member) == (width),            \
+#define KOVA_ABI_ASSERT_FIELD(type, member, offset, width)                                      \
+  KOVA_ABI_STATIC_ASSERT(offsetof(type, member) == (offset), #type "." #member " at " #offset); \
+  KOVA_ABI_STATIC_ASSERT(KOVA_ABI_MEMBER_WIDTH(type, member) == (width),                        \
                          #type "." #member " is " #width " bytes");
 
 #define KOVA_ABI_ROW_STRUCT(type, size) {#type, NULL, 0, sizeof(type), 0, (size)},
-#define KOVA_ABI_ROW_FIELD(type, member, offset, width)                             \
-  {#type, #member, offsetof(type, member), KOVA_ABI_MEMBER_WIDTH(type, member),     \
-   (offset), (width)},
+#define KOVA_ABI_ROW_FIELD(type, member, offset, width) \
+  {#type, #member, offsetof(type, member), KOVA_ABI_MEMBER_WIDTH(type, member), (offset), (width)},
 
 #endif

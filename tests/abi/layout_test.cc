@@ -31,7 +31,8 @@ const KovaAbiRow kRowsCxx[] = {
 #undef KOVA_ABI_FIELD
 };
 
-constexpr std::string_view kTableBegin = "<!-- layout table: rendered from tests/abi/layouts.inc -->";
+constexpr std::string_view kTableBegin =
+    "<!-- layout table: rendered from tests/abi/layouts.inc -->";
 constexpr std::string_view kTableEnd = "<!-- end of layout table -->";
 
 std::string where(const KovaAbiRow& row) {
@@ -90,8 +91,8 @@ std::string renderTable() {
     if (!row.member) {
       out << "| `" << row.structure << "` | (size) | | " << row.listedWidth << " |\n";
     } else {
-      out << "| `" << row.structure << "` | `" << row.member << "` | " << row.listedOffset
-          << " | " << row.listedWidth << " |\n";
+      out << "| `" << row.structure << "` | `" << row.member << "` | " << row.listedOffset << " | "
+          << row.listedWidth << " |\n";
     }
   }
   return out.str();
@@ -119,9 +120,9 @@ TEST(AbiLayout, DocumentListsEveryStructureAsAsserted) {
     std::ofstream(path) << text.substr(0, from) << expected << text.substr(stop);
     GTEST_SKIP() << "rewrote the table of " << path;
   }
-  EXPECT_EQ(documented, expected)
-      << path << " does not match tests/abi/layouts.inc; run this test with "
-      << "KOVA_WRITE_ABI_DOC=1 to rewrite its table";
+  EXPECT_EQ(documented, expected) << path
+                                  << " does not match tests/abi/layouts.inc; run this test with "
+                                  << "KOVA_WRITE_ABI_DOC=1 to rewrite its table";
 }
 
 }  // namespace

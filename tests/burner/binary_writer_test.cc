@@ -51,7 +51,7 @@ TEST_F(BinaryWriterTest, FixedFieldsByKindWithZeroGapsAndSkippedOverhang) {
   at(addColumn(table, u"n", kTypeSmallint, 0, 4), 0);  // wider than the value
   at(addColumn(table, u"c", kTypeVarchar, 4, 4), 5);   // byte 4 uncovered
   at(addColumn(table, u"d", kTypeDouble, 0, 8), 12);
-  at(addColumn(table, u"x", kTypeInt, 0, 4), 22);      // ends past reclen
+  at(addColumn(table, u"x", kTypeInt, 0, 4), 22);  // ends past reclen
   KovaRipper* b = burner(table);
   ASSERT_NE(b, nullptr);
   auto r = rows(b, 2);
@@ -65,8 +65,18 @@ TEST_F(BinaryWriterTest, FixedFieldsByKindWithZeroGapsAndSkippedOverhang) {
   setIndicator(b, second, 2, -70);  // special missing "R"
   setIndicator(b, second, 3, -1);
   EXPECT_EQ(hex(write(b, r)),
-            "feffffff" "00" "61622020" "000000" "000000000000f03f" "00000000"
-            "03000000" "00" "20202020" "000000" "0000000000adffff" "00000000");
+            "feffffff"
+            "00"
+            "61622020"
+            "000000"
+            "000000000000f03f"
+            "00000000"
+            "03000000"
+            "00"
+            "20202020"
+            "000000"
+            "0000000000adffff"
+            "00000000");
   EXPECT_EQ(b->truncations, 2u);
 }
 
@@ -92,12 +102,19 @@ TEST_F(BinaryWriterTest, VarbinBatchOfOneIntIsThirteenBytes) {
   ASSERT_NE(b, nullptr);
   auto r = rows(b);
   setValue<int32_t>(b, r.data(), 0, 7);
-  EXPECT_EQ(hex(write(b, r)), "0d000000" "01000000" "04" "07000000");
+  EXPECT_EQ(hex(write(b, r)),
+            "0d000000"
+            "01000000"
+            "04"
+            "07000000");
   uint8_t into[64];
   uint64_t length = 0;
   EXPECT_EQ(b->ops.writeRowsInto(b, r.data(), 0, 1, into, 0, &length), kStatusOk);
   EXPECT_EQ(hex(std::string_view(reinterpret_cast<char*>(into), length)),
-            "0d000000" "01000000" "04" "07000000");
+            "0d000000"
+            "01000000"
+            "04"
+            "07000000");
 }
 
 TEST_F(BinaryWriterTest, VarbinEmptyMissingMarkedAndLongForms) {
@@ -112,21 +129,45 @@ TEST_F(BinaryWriterTest, VarbinEmptyMissingMarkedAndLongForms) {
   uint8_t* r1 = r.data();
   uint8_t* r2 = r1 + b->rowLength;
   uint8_t* r3 = r2 + b->rowLength;
-  setIndicator(b, r1, 0, 0);                          // empty: the length byte alone
-  setValue<uint64_t>(b, r1, 1, 0xFFFFD10000000000);   // missing double
-  setBytes(b, r1, 2, std::string("\x01\x02", 2));     // right-aligned number
-  setBytes(b, r2, 0, std::string(200, 'a'));          // i16 length form
+  setIndicator(b, r1, 0, 0);                         // empty: the length byte alone
+  setValue<uint64_t>(b, r1, 1, 0xFFFFD10000000000);  // missing double
+  setBytes(b, r1, 2, std::string("\x01\x02", 2));    // right-aligned number
+  setBytes(b, r2, 0, std::string(200, 'a'));         // i16 length form
   setIndicator(b, r2, 1, -1);
-  setBytes(b, r2, 2, std::string(10, 'z'));           // too long for a number: null
+  setBytes(b, r2, 2, std::string(10, 'z'));  // too long for a number: null
   setIndicator(b, r3, 0, -1);
   setValue<double>(b, r3, 1, 2.0);
-  setBytes(b, r3, 2, std::string("\xff\xff", 2));     // a missing number
+  setBytes(b, r3, 2, std::string("\xff\xff", 2));  // a missing number
   const std::string out = write(b, r);
   // One record per row, each with its own total.
-  std::string expected = "1b000000" "01000000" "00" "02000000" "ff" "03000000" "08" "0000000000000102";
-  expected += "e1000000" "01000000" "f8c800" "c8000000" + hex(std::string(200, 'a')) +
-              "02000000" "ff" "03000000" "ff";
-  expected += "1b000000" "01000000" "ff" "02000000" "08" "0000000000000040" "03000000" "ff";
+  std::string expected =
+      "1b000000"
+      "01000000"
+      "00"
+      "02000000"
+      "ff"
+      "03000000"
+      "08"
+      "0000000000000102";
+  expected +=
+      "e1000000"
+      "01000000"
+      "f8c800"
+      "c8000000" +
+      hex(std::string(200, 'a')) +
+      "02000000"
+      "ff"
+      "03000000"
+      "ff";
+  expected +=
+      "1b000000"
+      "01000000"
+      "ff"
+      "02000000"
+      "08"
+      "0000000000000040"
+      "03000000"
+      "ff";
   EXPECT_TRUE(hex(out) == expected) << hex(out).substr(0, 80);
   EXPECT_EQ(out.size(), expected.size() / 2);
   EXPECT_EQ(b->truncations, 1u);

@@ -35,10 +35,22 @@ class BurnerTest : public RipperTest {
     const KovaLayoutEntry& e = entryOf(b, column);
     uint8_t* at = row + e.indicatorOffset;
     switch (e.indicatorWidth & kIndicatorWidthMask) {
-      case kIndicatorWidth1: *at = uint8_t(int8_t(value)); break;
-      case kIndicatorWidth2: { int16_t v = int16_t(value); std::memcpy(at, &v, 2); break; }
-      case kIndicatorWidth4: { int32_t v = int32_t(value); std::memcpy(at, &v, 4); break; }
-      default: std::memcpy(at, &value, 8); break;
+      case kIndicatorWidth1:
+        *at = uint8_t(int8_t(value));
+        break;
+      case kIndicatorWidth2: {
+        int16_t v = int16_t(value);
+        std::memcpy(at, &v, 2);
+        break;
+      }
+      case kIndicatorWidth4: {
+        int32_t v = int32_t(value);
+        std::memcpy(at, &v, 4);
+        break;
+      }
+      default:
+        std::memcpy(at, &value, 8);
+        break;
     }
   }
 
@@ -67,9 +79,8 @@ class BurnerTest : public RipperTest {
                            KovaStatus* status = nullptr, uint64_t byteCount = UINT64_MAX) {
     const uint8_t* data = reinterpret_cast<const uint8_t*>(1);
     uint64_t length = 99;
-    KovaStatus s = b->ops.writeRows(b, rows.data(),
-                                    byteCount == UINT64_MAX ? rows.size() : byteCount, &data,
-                                    &length);
+    KovaStatus s = b->ops.writeRows(
+        b, rows.data(), byteCount == UINT64_MAX ? rows.size() : byteCount, &data, &length);
     if (status) *status = s;
     if (s != kStatusOk) {
       EXPECT_EQ(data, nullptr);

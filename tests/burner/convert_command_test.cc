@@ -60,8 +60,8 @@ TEST(ConvertCommand, DifferentTypesGoThroughTextAndMissingColumnsAreNull) {
 <column><name>total</name><type>DOUBLE</type><c_type>double</c_type></column>
 </columns></kova>
 )");
-  ToolRun run = runKova("convert " + kCsvDoc + " " + examplePath("orders.csv") + " " + doc +
-                        " --limit 2");
+  ToolRun run =
+      runKova("convert " + kCsvDoc + " " + examplePath("orders.csv") + " " + doc + " --limit 2");
   ASSERT_EQ(run.exit, 0);
   EXPECT_EQ(run.out, "2024-02-29|3||59.97\n2024-03-01|1||249.5\n");
   // And back: text to a DATE and an INT through the host's informats.

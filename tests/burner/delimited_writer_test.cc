@@ -131,7 +131,10 @@ TEST_F(DelimitedWriterTest, BinaryAsBase64AndCut) {
   KovaRipper* b = burner(table, kRipperBinaryAsBase64);
   ASSERT_NE(b, nullptr);
   auto r = rows(b);
-  setBytes(b, r.data(), 0, std::string("\x00\xff\x10" "ab", 5));
+  setBytes(b, r.data(), 0,
+           std::string("\x00\xff\x10"
+                       "ab",
+                       5));
   EXPECT_EQ(write(b, r), "AP8QYWI=\n");
   // An indicator above the slot is cut to it and counted.
   setIndicator(b, r.data(), 0, 100);
@@ -172,7 +175,10 @@ TEST_F(DelimitedWriterTest, DecimalTextIsCheckedAgainstItsPrecision) {
     KovaStatus status;
     std::string out = write(b, r, &status);
     EXPECT_EQ(status, kStatusOk) << text;
-    EXPECT_EQ(out, std::string(text == std::string_view("0.5") ? "0.50" : text == std::string_view("-0.05") ? "-0.05" : text) + "\n");
+    EXPECT_EQ(out, std::string(text == std::string_view("0.5")     ? "0.50"
+                               : text == std::string_view("-0.05") ? "-0.05"
+                                                                   : text) +
+                       "\n");
   }
   setDecimal(b, r.data(), 0, "1234.56", 7, 2);
   r[entryOf(b, 0).dataOffset] = 5;  // claims precision 5

@@ -117,7 +117,8 @@ TEST_F(FormatOutputTest, FailedScratchGrowthGivesAnEmptyFieldAndALogLine) {
   host().clearFailure();
   EXPECT_EQ(status, kStatusOk);
   EXPECT_EQ(out, "\n");
-  EXPECT_TRUE(diagnostics().contains("[numFormat] : Failed to allocate memory. Space requested=[20]", 4));
+  EXPECT_TRUE(
+      diagnostics().contains("[numFormat] : Failed to allocate memory. Space requested=[20]", 4));
   EXPECT_EQ(write(b, r), "1960-01-01\n");
 }
 

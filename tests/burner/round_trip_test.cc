@@ -40,7 +40,8 @@ class RoundTripTest : public BurnerTest {
   std::string randomText(size_t max, bool anyByte) {
     static const char kChars[] = "ab,\"\r\n\\ xyz;09";
     std::string s(1 + rng_() % max, 'a');
-    for (char& c : s) c = anyByte ? char(kChars[rng_() % (sizeof kChars - 1)]) : char('a' + rng_() % 26);
+    for (char& c : s)
+      c = anyByte ? char(kChars[rng_() % (sizeof kChars - 1)]) : char('a' + rng_() % 26);
     s.back() = 'e';  // readers of fixed-width text drop trailing blanks
     return s;
   }
@@ -54,11 +55,21 @@ class RoundTripTest : public BurnerTest {
         continue;
       }
       switch (c->type) {
-        case kTypeInt: setValue<int32_t>(b, row, i, int32_t(rng_())); break;
-        case kTypeSmallint: setValue<int16_t>(b, row, i, int16_t(rng_())); break;
-        case kTypeBigint: setValue<int64_t>(b, row, i, int64_t(rng_()) << 20); break;
-        case kTypeDouble: setValue<double>(b, row, i, double(int32_t(rng_())) / 64.0); break;
-        case kTypeDate: setValue<double>(b, row, i, double(int32_t(rng_() % 80000) - 30000)); break;
+        case kTypeInt:
+          setValue<int32_t>(b, row, i, int32_t(rng_()));
+          break;
+        case kTypeSmallint:
+          setValue<int16_t>(b, row, i, int16_t(rng_()));
+          break;
+        case kTypeBigint:
+          setValue<int64_t>(b, row, i, int64_t(rng_()) << 20);
+          break;
+        case kTypeDouble:
+          setValue<double>(b, row, i, double(int32_t(rng_())) / 64.0);
+          break;
+        case kTypeDate:
+          setValue<double>(b, row, i, double(int32_t(rng_() % 80000) - 30000));
+          break;
         case kTypeVarchar:
         case kTypeChar: {
           const uint64_t slot = entryOf(b, i).octetLength;
@@ -73,7 +84,8 @@ class RoundTripTest : public BurnerTest {
           setDecimal(b, row, i, text, int32_t(c->charlength), int32_t(c->bytelength));
           break;
         }
-        default: break;
+        default:
+          break;
       }
     }
   }
@@ -112,10 +124,9 @@ class RoundTripTest : public BurnerTest {
 };
 
 TEST_F(RoundTripTest, DelimitedRowsComeBackAlike) {
-  const std::vector<ColumnKind> kinds = {{kTypeInt, 0, 0},     {kTypeBigint, 0, 0},
-                                         {kTypeSmallint, 0, 0}, {kTypeDouble, 0, 0},
-                                         {kTypeVarchar, 20, 0}, {kTypeDate, 0, 0},
-                                         {kTypeDecimal, 12, 2}};
+  const std::vector<ColumnKind> kinds = {
+      {kTypeInt, 0, 0},      {kTypeBigint, 0, 0}, {kTypeSmallint, 0, 0}, {kTypeDouble, 0, 0},
+      {kTypeVarchar, 20, 0}, {kTypeDate, 0, 0},   {kTypeDecimal, 12, 2}};
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE(round);
     roundTrip(kRecfmDelimited, kinds, 1 + round % 9, true, true);
@@ -123,9 +134,9 @@ TEST_F(RoundTripTest, DelimitedRowsComeBackAlike) {
 }
 
 TEST_F(RoundTripTest, FixedRowsComeBackAlike) {
-  const std::vector<ColumnKind> kinds = {{kTypeInt, 0, 4},    {kTypeBigint, 0, 8},
+  const std::vector<ColumnKind> kinds = {{kTypeInt, 0, 4},      {kTypeBigint, 0, 8},
                                          {kTypeSmallint, 0, 2}, {kTypeDouble, 0, 8},
-                                         {kTypeChar, 6, 6},   {kTypeDate, 0, 8}};
+                                         {kTypeChar, 6, 6},     {kTypeDate, 0, 8}};
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE(round);
     roundTrip(kRecfmFixed, kinds, 1 + round % 9, false, false);
@@ -133,8 +144,8 @@ TEST_F(RoundTripTest, FixedRowsComeBackAlike) {
 }
 
 TEST_F(RoundTripTest, VarbinRowsComeBackAlike) {
-  const std::vector<ColumnKind> kinds = {{kTypeInt, 0, 4},     {kTypeBigint, 0, 8},
-                                         {kTypeSmallint, 0, 2}, {kTypeDouble, 0, 8},
+  const std::vector<ColumnKind> kinds = {{kTypeInt, 0, 4},       {kTypeBigint, 0, 8},
+                                         {kTypeSmallint, 0, 2},  {kTypeDouble, 0, 8},
                                          {kTypeVarchar, 20, 20}, {kTypeDecimal, 12, 2}};
   for (int batch : {1, 7, 10000}) {
     for (int round = 0; round < 10; ++round) {
@@ -168,7 +179,8 @@ TEST_F(RoundTripTest, EveryGrowthFailingGivesNoMemoryAndLeavesNothing) {
         ASSERT_EQ(b->ops.bind(b), kStatusOk);
         std::vector<uint8_t> r(b->rowLength * 40, 0);
         if (!(flags & kRipperRowImage)) {
-          for (int i = 0; i < 40; ++i) setBytes(b, r.data() + i * b->rowLength, 0, std::string(900, '"'));
+          for (int i = 0; i < 40; ++i)
+            setBytes(b, r.data() + i * b->rowLength, 0, std::string(900, '"'));
         }
         diagnostics().clear();
         host().failAllocation(uint64_t(nth));

@@ -53,8 +53,8 @@ class TextPlanTest : public BurnerTest {
     if (at < fast.size()) {
       const size_t end = at == 0 ? std::string::npos : fast.rfind('\n', at - 1);
       const size_t start = end == std::string::npos ? 0 : end + 1;
-      FAIL() << "fast:    " << fast.substr(start, 120) << "\ngeneral: "
-             << general.substr(start, 120);
+      FAIL() << "fast:    " << fast.substr(start, 120)
+             << "\ngeneral: " << general.substr(start, 120);
     }
   }
 
@@ -67,8 +67,8 @@ class TextPlanTest : public BurnerTest {
 TEST_F(TextPlanTest, AsciiFieldsTakeTheFastPathsOthersKeepTheHost) {
   KovaRipper* b = burner(mixedTable(kEncodingUtf8));
   ASSERT_NE(b, nullptr);
-  const TextPlan expected[] = {TextPlan::kInteger, TextPlan::kInteger, TextPlan::kInteger,
-                               TextPlan::kInteger, TextPlan::kDouble,  TextPlan::kDate,
+  const TextPlan expected[] = {TextPlan::kInteger,  TextPlan::kInteger, TextPlan::kInteger,
+                               TextPlan::kInteger,  TextPlan::kDouble,  TextPlan::kDate,
                                TextPlan::kTrimChar, TextPlan::kGeneral, TextPlan::kTimestamp,
                                TextPlan::kGeneral};
   for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(b, &b->columns[i]), expected[i]) << i;
@@ -95,7 +95,8 @@ TEST_F(TextPlanTest, AsciiFieldsTakeTheFastPathsOthersKeepTheHost) {
   KovaObject* table = mixedTable(kEncodingUtf8);
   KovaRipper* image = burner(table, kRipperRowImage);
   ASSERT_NE(image, nullptr);
-  for (int32_t i = 0; i < 10; ++i) EXPECT_EQ(textPlanOf(image, &image->columns[i]), TextPlan::kGeneral);
+  for (int32_t i = 0; i < 10; ++i)
+    EXPECT_EQ(textPlanOf(image, &image->columns[i]), TextPlan::kGeneral);
 }
 
 TEST_F(TextPlanTest, EdgeValuesWriteTheHostsBytes) {
@@ -103,24 +104,58 @@ TEST_F(TextPlanTest, EdgeValuesWriteTheHostsBytes) {
   ASSERT_NE(b, nullptr);
   constexpr auto kInt64 = std::numeric_limits<int64_t>::max();
   constexpr auto kDouble = std::numeric_limits<double>::max();
-  const int64_t integers[] = {0, 1, -1, 9, -10, 127, -128, 32767, -32768, 2147483647,
-                              -2147483647 - 1, kInt64, -kInt64 - 1};
-  const double doubles[] = {0.0, -0.0, 0.5, -1.25, 1.0 / 3, 1e-7, 1e20, 1e21, 1e22, -1e300,
-                            kDouble, -kDouble, std::numeric_limits<double>::min(),
-                            std::numeric_limits<double>::denorm_min(), M_PI * 1e-5,
-                            123456789012345.678, std::numeric_limits<double>::infinity(),
+  const int64_t integers[] = {
+      0, 1, -1, 9, -10, 127, -128, 32767, -32768, 2147483647, -2147483647 - 1, kInt64, -kInt64 - 1};
+  const double doubles[] = {0.0,
+                            -0.0,
+                            0.5,
+                            -1.25,
+                            1.0 / 3,
+                            1e-7,
+                            1e20,
+                            1e21,
+                            1e22,
+                            -1e300,
+                            kDouble,
+                            -kDouble,
+                            std::numeric_limits<double>::min(),
+                            std::numeric_limits<double>::denorm_min(),
+                            M_PI * 1e-5,
+                            123456789012345.678,
+                            std::numeric_limits<double>::infinity(),
                             -std::numeric_limits<double>::infinity(),
-                            std::numeric_limits<double>::quiet_NaN(), kMissing};
+                            std::numeric_limits<double>::quiet_NaN(),
+                            kMissing};
   // Around the fast span (1582-01-01 is -138061, 4000-01-01 is 745095),
   // the epoch, leap days, 4000-03-01 (no 02-29), fractions of days.
-  const double dates[] = {-138062, -138061.5, -138061, -138060, -1.5, -1, -0.25, 0, 0.75, 59,
-                          60, 14669, 745094, 745094.9, 745095, 745153, 745154, 2936549,
-                          6589335, 6589336, 1e12,
-                          -1e12, std::numeric_limits<double>::quiet_NaN(), kMissing};
-  const char* codes[] = {"", " ", "        ", "AB  ", "A B     ", "ABCDEFGH", "A\t      ",
-                         "\"q\"  ", "a,b   "};
-  const size_t n = std::max({std::size(integers), std::size(doubles), std::size(dates),
-                             std::size(codes)});
+  const double dates[] = {-138062,
+                          -138061.5,
+                          -138061,
+                          -138060,
+                          -1.5,
+                          -1,
+                          -0.25,
+                          0,
+                          0.75,
+                          59,
+                          60,
+                          14669,
+                          745094,
+                          745094.9,
+                          745095,
+                          745153,
+                          745154,
+                          2936549,
+                          6589335,
+                          6589336,
+                          1e12,
+                          -1e12,
+                          std::numeric_limits<double>::quiet_NaN(),
+                          kMissing};
+  const char* codes[] = {"",         " ",         "        ", "AB  ",  "A B     ",
+                         "ABCDEFGH", "A\t      ", "\"q\"  ",  "a,b   "};
+  const size_t n =
+      std::max({std::size(integers), std::size(doubles), std::size(dates), std::size(codes)});
   auto r = rows(b, n + 3);
   const uint64_t L = b->rowLength;
   for (size_t k = 0; k < n; ++k) {
@@ -150,8 +185,8 @@ TEST_F(TextPlanTest, EdgeValuesWriteTheHostsBytes) {
 }
 
 TEST_F(TextPlanTest, GeneratedValuesWriteTheHostsBytes) {
-  for (auto [sep, q, style] : {std::tuple{',', '"', 0u}, {'-', '"', 0u}, {':', '.', 0u},
-                               {',', '"', kRipperEscapeStyle}}) {
+  for (auto [sep, q, style] :
+       {std::tuple{',', '"', 0u}, {'-', '"', 0u}, {':', '.', 0u}, {',', '"', kRipperEscapeStyle}}) {
     KovaRipper* b = burner(mixedTable(kEncodingUtf8, uint8_t(sep), uint8_t(q)), style);
     ASSERT_NE(b, nullptr);
     expectSameBytes(b, generatedRows(b, sep == ',' && !style ? 20000 : 2000));
@@ -173,9 +208,15 @@ std::vector<uint8_t> TextPlanTest::generatedRows(KovaRipper* b, size_t count) {
     // Doubles: any bit pattern, short decimals, and integers.
     double x;
     switch (k % 3) {
-      case 0: x = std::bit_cast<double>(rng_()); break;
-      case 1: x = double(int64_t(rng_() % 2000001) - 1000000) / 100; break;
-      default: x = double(v); break;
+      case 0:
+        x = std::bit_cast<double>(rng_());
+        break;
+      case 1:
+        x = double(int64_t(rng_() % 2000001) - 1000000) / 100;
+        break;
+      default:
+        x = double(v);
+        break;
     }
     setValue<double>(b, row, 4, x);
     // Dates over the whole span the engine writes and past it, with fractions.

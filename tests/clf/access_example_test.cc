@@ -14,12 +14,12 @@ TEST(AccessExampleTest, EveryLineRipsTypedInAnyBlockSize) {
       "rip " + examplePath("access.clf.xml") + " " + examplePath("access.log") + " --format jsonl";
   ToolRun whole = runKova(args);
   ASSERT_EQ(whole.exit, 0);
-  EXPECT_EQ(whole.out.rfind(
-                "{\"host\":\"h\xc3\xb4te.example.org\",\"identity\":\"-\",\"user\":\"frank\","
-                "\"time\":\"2024-08-28 14:32:54\",\"request\":\"GET /robots.txt HTTP/1.1\","
-                "\"status\":404,\"size\":36805}\n",
-                0),
-            0u)
+  EXPECT_EQ(
+      whole.out.rfind("{\"host\":\"h\xc3\xb4te.example.org\",\"identity\":\"-\",\"user\":\"frank\","
+                      "\"time\":\"2024-08-28 14:32:54\",\"request\":\"GET /robots.txt HTTP/1.1\","
+                      "\"status\":404,\"size\":36805}\n",
+                      0),
+      0u)
       << whole.out;
   size_t rows = 0;
   for (size_t at = 0; (at = whole.out.find('\n', at)) != std::string::npos; ++at) ++rows;

@@ -27,20 +27,20 @@ TEST(CharBoundaryTest, UnfinishedTailsOfEachFamily) {
       {CharFamily::kUtf8, "ab\xe2\x82", 2},
       {CharFamily::kUtf8, "ab\xe2\x82\xac", 0},
       {CharFamily::kUtf8, "ab\xf0", 1},
-      {CharFamily::kUtf8, "ab\xe2\x41", 0},      // broken already: nothing to wait for
+      {CharFamily::kUtf8, "ab\xe2\x41", 0},  // broken already: nothing to wait for
       {CharFamily::kUtf8, "\x80\x80\x80\x80", 0},
       {CharFamily::kUtf16Le, std::string("a\0=", 3), 1},
-      {CharFamily::kUtf16Le, std::string("a\0\x3d\xd8", 4), 2},     // a lead surrogate
+      {CharFamily::kUtf16Le, std::string("a\0\x3d\xd8", 4), 2},  // a lead surrogate
       {CharFamily::kUtf16Le, std::string("a\0\x3d\xd8\x00", 5), 3},
       {CharFamily::kUtf16Le, std::string("\x3d\xd8\x00\xde", 4), 0},
       {CharFamily::kUtf16Be, std::string("\xd8\x3d", 2), 2},
-      {CharFamily::kUtf16Be, std::string("\xdc\x00", 2), 0},         // a lone trail: no wait
+      {CharFamily::kUtf16Be, std::string("\xdc\x00", 2), 0},  // a lone trail: no wait
       {CharFamily::kUtf32, std::string("\0\0\0\0\0\0", 6), 2},
       // Shift_JIS: 0x82 0x9F is one character whose trail is in the lead range.
       {CharFamily::kShiftJis, "\x82\x9f\x82\x9f", 0},
       {CharFamily::kShiftJis, "\x82\x9f\x82\x9f\x82", 1},
-      {CharFamily::kShiftJis, "\x95\x5c\x95", 1},                   // trail 0x5C looks like ASCII
-      {CharFamily::kShiftJis, "a \xb1", 0},                         // half-width katakana
+      {CharFamily::kShiftJis, "\x95\x5c\x95", 1},  // trail 0x5C looks like ASCII
+      {CharFamily::kShiftJis, "a \xb1", 0},        // half-width katakana
       {CharFamily::kEucJp, "\x8f\xb0", 2},
       {CharFamily::kEucJp, "\x8e", 1},
       {CharFamily::kEucJp, "\xc6\xfc\xcb\xdc", 0},

@@ -25,16 +25,17 @@ TEST_F(ClfBlockTest, LinesAreCutIntoSevenFieldsAndMissingPartsStayNull) {
       "10.0.0.4 a b [t] \"r\"\n"
       // Empty fields between doubled blanks are nulls.
       "10.0.0.5  c [t] \"\" 200 \n";
-  EXPECT_EQ(rip(logTable(), {input}),
-            (std::vector<std::string>{
-                R"("127.0.0.1"|"-"|"frank"|"10/Oct/2000:13:55:36 -0700"|"GET /a.gif HTTP/1.0"|200|2326)",
-                R"("10.0.0.1"|"id"|"bob"|NULL|NULL|NULL|NULL)",
-                R"("10.0.0.2"|"-"|"-"|"11/Oct/2000:00:00:00 +0000"|"GET /open"|NULL|NULL)",
-                R"("10.0.0.3"|"-"|"-"|"t"|"POST /x"|301|12)",
-                R"("lonely"|NULL|NULL|NULL|NULL|NULL|NULL)",
-                R"("10.0.0.4"|"a"|"b"|"t"|"r"|NULL|NULL)",
-                R"("10.0.0.5"|NULL|"c"|"t"|NULL|200|NULL)",
-            }));
+  EXPECT_EQ(
+      rip(logTable(), {input}),
+      (std::vector<std::string>{
+          R"("127.0.0.1"|"-"|"frank"|"10/Oct/2000:13:55:36 -0700"|"GET /a.gif HTTP/1.0"|200|2326)",
+          R"("10.0.0.1"|"id"|"bob"|NULL|NULL|NULL|NULL)",
+          R"("10.0.0.2"|"-"|"-"|"11/Oct/2000:00:00:00 +0000"|"GET /open"|NULL|NULL)",
+          R"("10.0.0.3"|"-"|"-"|"t"|"POST /x"|301|12)",
+          R"("lonely"|NULL|NULL|NULL|NULL|NULL|NULL)",
+          R"("10.0.0.4"|"a"|"b"|"t"|"r"|NULL|NULL)",
+          R"("10.0.0.5"|NULL|"c"|"t"|NULL|200|NULL)",
+      }));
 }
 
 TEST_F(ClfBlockTest, EveryBlockSplitGivesTheRowsOfOneBlock) {

@@ -24,9 +24,8 @@ class ClfTest : public RipperTest {
   // table (ripBlocks: every block, then flushPending).
   std::vector<std::string> rip(KovaObject* table, const std::vector<std::string_view>& blocks);
   RipFunction ripperOf(KovaObject* table) {
-    return [this, table](const std::vector<std::string_view>& blocks) {
-      return rip(table, blocks);
-    };
+    return
+        [this, table](const std::vector<std::string_view>& blocks) { return rip(table, blocks); };
   }
 };
 

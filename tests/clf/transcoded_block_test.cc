@@ -93,9 +93,12 @@ TEST_F(TranscodedBlockTest, CharactersSplitBetweenBlocksArriveWhole) {
       {21, "UTF-16LE", "\xf0\x9f\x98\x80 \xe2\x82\xac \xc3\xa9 [\xf0\x90\x8d\x88] \"x\" 1 2\n"},
       {22, "UTF-16BE", "\xf0\x9f\x98\x80\xf0\x9f\x98\x81 a b\n\xe2\x82\xac c d\n"},
       {23, "UTF-32LE", "\xf0\x9f\x98\x80 \xc3\xa9 b\n"},
-      {40, "Shift_JIS", "\xe3\x81\x81\xe3\x81\x81 \xe8\xa1\xa8\xe7\xa4\xba \xef\xbd\xb1x [t] \"\xe3\x83\xbc\" 1 2\n"},
+      {40, "Shift_JIS",
+       "\xe3\x81\x81\xe3\x81\x81 \xe8\xa1\xa8\xe7\xa4\xba \xef\xbd\xb1x [t] \"\xe3\x83\xbc\" 1 "
+       "2\n"},
       {41, "EUC-JP", "\xe6\x97\xa5\xe6\x9c\xac \xef\xbd\xb1 \xe4\xb8\x82 [t] \"r\" 3 4\n"},
-      {43, "GB18030", "\xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\xe2\x82\xac \xc3\xa9 [t] \"\" 5 6\n"},
+      {43, "GB18030",
+       "\xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80\xe2\x82\xac \xc3\xa9 [t] \"\" 5 6\n"},
       {44, "Big5", "\xe4\xb8\xad\xe6\x96\x87 \xe5\x8a\x9f\xe8\xa8\xb1 u\n"},
       {42, "EUC-KR", "\xed\x95\x9c\xea\xb5\xad\xec\x96\xb4 i u [t] \"r\" 7 8\n"},
   };
@@ -130,9 +133,11 @@ TEST_F(TranscodedBlockTest, InvalidBytesAreReplacedAndCountedWithoutFailingTheBl
   // GB18030: a lead byte and a digit begin a four-byte character, but a
   // blank after them ends it early: the lead byte alone is replaced and the
   // digit is kept, also when the block ends after the digit.
-  EXPECT_EQ(splitEverywhere("\x94;\xfc" "6 b c\n", ripperOf(logTable(43))),
-            (std::vector<std::string>{
-                "\"\xef\xbf\xbd;\xef\xbf\xbd" "6\"|\"b\"|\"c\"|NULL|NULL|NULL|NULL"}));
+  EXPECT_EQ(splitEverywhere("\x94;\xfc"
+                            "6 b c\n",
+                            ripperOf(logTable(43))),
+            (std::vector<std::string>{"\"\xef\xbf\xbd;\xef\xbf\xbd"
+                                      "6\"|\"b\"|\"c\"|NULL|NULL|NULL|NULL"}));
 }
 
 TEST_F(TranscodedBlockTest, ABlockThatFinishesNoCharacterWaitsForTheNext) {

@@ -136,7 +136,9 @@ TEST_F(CharFieldTest, Utf8ValuesAreCutOnCharacters) {
   KovaRipper* narrow = charRipper(3, 5);
   ASSERT_NE(narrow, nullptr);
   auto narrowRow = newRow(narrow);
-  convert(narrow, narrowRow, 0, "ab\xE2\x82\xAC" "cd");
+  convert(narrow, narrowRow, 0,
+          "ab\xE2\x82\xAC"
+          "cd");
   EXPECT_EQ(indicator(narrow, narrowRow, 0), 5);
   convert(narrow, narrowRow, 0, "abc\xE2\x82\xAC");  // the cut character is the fourth
   EXPECT_EQ(indicator(narrow, narrowRow, 0), 3);

@@ -53,8 +53,7 @@ void ConversionTest::convert(KovaRipper* ripper, std::vector<uint8_t>& row, uint
   // A heap copy of exactly the field's size: a read past it is caught.
   std::unique_ptr<uint8_t[]> copy(new uint8_t[text.size() ? text.size() : 1]);
   std::memcpy(copy.get(), text.data(), text.size());
-  EXPECT_EQ(convertField(ripper, row.data(), field, copy.get(), uint32_t(text.size())),
-            kStatusOk);
+  EXPECT_EQ(convertField(ripper, row.data(), field, copy.get(), uint32_t(text.size())), kStatusOk);
 }
 
 int64_t ConversionTest::indicator(KovaRipper* ripper, const std::vector<uint8_t>& row,
@@ -62,10 +61,23 @@ int64_t ConversionTest::indicator(KovaRipper* ripper, const std::vector<uint8_t>
   const KovaLayoutEntry& e = ripper->typedLayout[entry];
   const uint8_t* at = row.data() + e.indicatorOffset;
   switch (e.indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(at[0]);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+    case kIndicatorWidth1:
+      return int8_t(at[0]);
+    case kIndicatorWidth2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case kIndicatorWidth4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    default: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
   }
 }
 

@@ -79,9 +79,15 @@ std::vector<std::string> generatedTexts(size_t count) {
     const std::string date = dateText(pick(1570, 10000), pick(0, 13), pick(0, 32));
     std::string text;
     switch (pick(0, 4)) {
-      case 0: text = date; break;
-      case 1: text = clock; break;
-      case 2: text = date + (pick(0, 1) ? " " : "T") + clock; break;
+      case 0:
+        text = date;
+        break;
+      case 1:
+        text = clock;
+        break;
+      case 2:
+        text = date + (pick(0, 1) ? " " : "T") + clock;
+        break;
       case 3: {
         char log[64];
         std::snprintf(log, sizeof log, "%02d/%s/%04d:%s", pick(0, 32), kMonths[pick(0, 13)],
@@ -95,18 +101,33 @@ std::vector<std::string> generatedTexts(size_t count) {
         }
         break;
       }
-      default: text = date + " " + clock.substr(0, 5); break;
+      default:
+        text = date + " " + clock.substr(0, 5);
+        break;
     }
     texts.push_back(text);
     std::string mangled = text;
     const size_t at = size_t(pick(0, int(text.size()) - 1));
     switch (pick(0, 5)) {
-      case 0: mangled[at] = char(pick(0x20, 0x7E)); break;
-      case 1: mangled.erase(at, 1); break;
-      case 2: mangled.insert(at, 1, char(pick(0x20, 0x7E))); break;
-      case 3: mangled = " " + mangled + "  "; break;
-      case 4: mangled[at] = mangled[at] == '-' ? '/' : mangled[at] == ':' ? '.' : 't'; break;
-      default: mangled[at] = '\xC3'; mangled.insert(at + 1, 1, '\xA9'); break;
+      case 0:
+        mangled[at] = char(pick(0x20, 0x7E));
+        break;
+      case 1:
+        mangled.erase(at, 1);
+        break;
+      case 2:
+        mangled.insert(at, 1, char(pick(0x20, 0x7E)));
+        break;
+      case 3:
+        mangled = " " + mangled + "  ";
+        break;
+      case 4:
+        mangled[at] = mangled[at] == '-' ? '/' : mangled[at] == ':' ? '.' : 't';
+        break;
+      default:
+        mangled[at] = '\xC3';
+        mangled.insert(at + 1, 1, '\xA9');
+        break;
     }
     texts.push_back(mangled);
   }
@@ -164,14 +185,36 @@ class DateFieldTest : public ConversionTest {
 TEST_F(DateFieldTest, TextsReadInPlaceGiveTheInformatsDouble) {
   const std::vector<std::string> days = everyDayTexts();
   const std::vector<std::string> generated = generatedTexts(40000);
-  std::vector<std::string> edges = {
-      "1582-01-01", "20000-12-31", "9999-12-31 23:59:59.999999", "1582-01-01T00:00:00.000001",
-      "1959-12-31 23:59:59.5", "1959-12-31 23:59:59.05", "1959-12-31 23:59:59.0000005",
-      "00:00:00", "23:59:59", "24:00:00", "23:60:00", "23:59:60", "00:00:00.", "00:00:00.000000",
-      "12:34:56.123456789", "2024-02-29T12:00:00", "2024-02-29t12:00:00", "2024-02-29 ",
-      "01/Jan/1582:00:00:00", "31/Dec/1581:23:59:59 +0000", "29/Feb/4000:00:00:00",
-      "29/Feb/2000:12:00:00 +2359", "29/Feb/2000:12:00:00 +2400", "29/feb/2000:12:00:00 -0060",
-      "9/Feb/2000:12:00:00", "2024-1-05", "2024-01-5", "", "-", "2024-02-29 13:05"};
+  std::vector<std::string> edges = {"1582-01-01",
+                                    "20000-12-31",
+                                    "9999-12-31 23:59:59.999999",
+                                    "1582-01-01T00:00:00.000001",
+                                    "1959-12-31 23:59:59.5",
+                                    "1959-12-31 23:59:59.05",
+                                    "1959-12-31 23:59:59.0000005",
+                                    "00:00:00",
+                                    "23:59:59",
+                                    "24:00:00",
+                                    "23:60:00",
+                                    "23:59:60",
+                                    "00:00:00.",
+                                    "00:00:00.000000",
+                                    "12:34:56.123456789",
+                                    "2024-02-29T12:00:00",
+                                    "2024-02-29t12:00:00",
+                                    "2024-02-29 ",
+                                    "01/Jan/1582:00:00:00",
+                                    "31/Dec/1581:23:59:59 +0000",
+                                    "29/Feb/4000:00:00:00",
+                                    "29/Feb/2000:12:00:00 +2359",
+                                    "29/Feb/2000:12:00:00 +2400",
+                                    "29/feb/2000:12:00:00 -0060",
+                                    "9/Feb/2000:12:00:00",
+                                    "2024-1-05",
+                                    "2024-01-5",
+                                    "",
+                                    "-",
+                                    "2024-02-29 13:05"};
   for (const Reader& r : kReaders) {
     SCOPED_TRACE(nameOf(r));
     KovaRipper* ripper = ripperFor(r);

@@ -135,9 +135,8 @@ TEST_F(FixedRecordTest, RowImageNumbersByStorageTypeAndTranscodedText) {
   ASSERT_NE(state(ripper, 7).directTranscoder, nullptr);
   state(ripper, 6).formatObject = nullptr;  // read the double's bytes, not through IEEE
 
-  const std::string bytes = record({0xFE, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFE,
-                                    0x80, 0, 0, 0, 0, 0, 0, 0x01,
-                                    0x40, 0x09, 0x21, 0xFB, 0xE9, 't', 0xE9}) +
+  const std::string bytes = record({0xFE, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFE, 0x80, 0,   0,   0, 0,
+                                    0,    0,    0x01, 0x40, 0x09, 0x21, 0xFB, 0xE9, 't', 0xE9}) +
                             std::string(10, '\0');
   auto row = newRow(ripper);
   ASSERT_EQ(convert(ripper, bytes, row), kStatusOk);

@@ -75,9 +75,14 @@ TEST_F(NumericFieldTest, IntegersOutsideTheirColumnAreNullAndCounted) {
     uint32_t field;
     const char* text;
   };
-  const Case cases[] = {{1, "128"},         {1, "-129"},        {2, "32768"},
-                        {2, "-32769"},      {3, "2147483648"},  {3, "-2147483649"},
-                        {4, "9223372036854775808"}, {4, "-99999999999999999999"}};
+  const Case cases[] = {{1, "128"},
+                        {1, "-129"},
+                        {2, "32768"},
+                        {2, "-32769"},
+                        {3, "2147483648"},
+                        {3, "-2147483649"},
+                        {4, "9223372036854775808"},
+                        {4, "-99999999999999999999"}};
   uint32_t counted = 0;
   for (const Case& c : cases) {
     auto row = newRow(ripper, 0x11);

@@ -259,11 +259,32 @@ TEST_F(WideValueTest, IntegersReadInPlaceMatchTheLocaleReader) {
   ASSERT_NE(ripper, nullptr);
   ASSERT_NE(ripper->locale, nullptr);
   auto row = newRow(ripper);
-  std::vector<std::u16string> texts = {
-      u"0", u"-0", u"7", u"-7", u"+7", u" 7", u"7 ", u"007", u"-", u"+", u"--1", u"1-", u"1.0",
-      u"1e3", u"\uFF11", u"999999999999999999", u"-999999999999999999", u"1000000000000000000",
-      u"9223372036854775807", u"-9223372036854775808", u"9223372036854775808",
-      u"-9223372036854775809", u"00000000000000000000001", u"12a", u"/", u":"};
+  std::vector<std::u16string> texts = {u"0",
+                                       u"-0",
+                                       u"7",
+                                       u"-7",
+                                       u"+7",
+                                       u" 7",
+                                       u"7 ",
+                                       u"007",
+                                       u"-",
+                                       u"+",
+                                       u"--1",
+                                       u"1-",
+                                       u"1.0",
+                                       u"1e3",
+                                       u"\uFF11",
+                                       u"999999999999999999",
+                                       u"-999999999999999999",
+                                       u"1000000000000000000",
+                                       u"9223372036854775807",
+                                       u"-9223372036854775808",
+                                       u"9223372036854775808",
+                                       u"-9223372036854775809",
+                                       u"00000000000000000000001",
+                                       u"12a",
+                                       u"/",
+                                       u":"};
   uint64_t seed = 7;
   for (int i = 0; i < 2000; ++i) {
     seed = seed * 6364136223846793005ull + 1442695040888963407ull;
@@ -276,9 +297,9 @@ TEST_F(WideValueTest, IntegersReadInPlaceMatchTheLocaleReader) {
   for (const std::u16string& text : texts) {
     int64_t expected = 0;
     uint64_t scratch = 0;
-    const bool readable = ripper->locale->ops->readWideInteger(ripper->locale, text.data(),
-                                                               int64_t(text.size()), 0,
-                                                               &expected, &scratch) == kStatusOk;
+    const bool readable =
+        ripper->locale->ops->readWideInteger(ripper->locale, text.data(), int64_t(text.size()), 0,
+                                             &expected, &scratch) == kStatusOk;
     const uint32_t truncations = ripper->truncations;
     put(ripper, row, 0, text);
     SCOPED_TRACE(std::string(text.begin(), text.end()));

@@ -39,7 +39,8 @@ class DelimitedAllocationTest : public DelimitedTest {
               EXPECT_EQ(rows.back(), "status 0x803fc002") << nth;
               bool named = false;
               for (size_t i = 0; i < labels.size(); ++i) {
-                std::string line = "[" + labels[i] + "] : Failed to allocate memory. Space requested=[";
+                std::string line =
+                    "[" + labels[i] + "] : Failed to allocate memory. Space requested=[";
                 if (diagnostics().contains(line, 4)) {
                   named = true;
                   seen[i] = true;
@@ -75,7 +76,8 @@ TEST_F(DelimitedAllocationTest, UnqualifiedBlocksReportEveryBufferThatCannotGrow
   const std::string longField(5000, 'y');
   std::string many;
   for (int i = 0; i < 300; ++i) many += "a\tb\n";
-  failEverywhere(table, {many, longField, longField + "\n"}, {"appendFrag", "nextRecord", "initBlock[2]"});
+  failEverywhere(table, {many, longField, longField + "\n"},
+                 {"appendFrag", "nextRecord", "initBlock[2]"});
 }
 
 TEST_F(DelimitedAllocationTest, SplitRecordReportsItsRecordBuffer) {
@@ -97,8 +99,7 @@ TEST_F(DelimitedAllocationTest, SplitRecordReportsItsRecordBuffer) {
           "[resultMakeRoom] : Failed to allocate memory. Space requested=[2048]", 4));
     } else {
       EXPECT_EQ(status, kStatusOk);
-      EXPECT_EQ(renderRow(ripper, row.data()),
-                shown(std::string(64, 'q')) + R"(|"x")");
+      EXPECT_EQ(renderRow(ripper, row.data()), shown(std::string(64, 'q')) + R"(|"x")");
     }
     destroy(ripper);
   });

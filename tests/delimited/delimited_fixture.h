@@ -25,9 +25,8 @@ class DelimitedTest : public RipperTest {
                                uint32_t flags = 0, int32_t headerLines = -1);
 
   // The rows of input as one block, checked against every way of cutting it.
-  std::vector<std::string> ripSplit(KovaObject* table, std::string_view input,
-                                    uint32_t flags = 0, int32_t headerLines = -1,
-                                    int randomPartitions = 40);
+  std::vector<std::string> ripSplit(KovaObject* table, std::string_view input, uint32_t flags = 0,
+                                    int32_t headerLines = -1, int randomPartitions = 40);
 };
 
 // A typed text value as renderRow shows it: quoted, '"' and '\' escaped,

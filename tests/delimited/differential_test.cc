@@ -117,7 +117,8 @@ std::string generate(std::mt19937& random, std::string_view alphabet, size_t len
 class DifferentialTest : public DelimitedTest {
  protected:
   void compare(char separator, int qualifier, std::string_view alphabet, int inputs) {
-    KovaObject* table = textTable(kColumns, uint8_t(separator), qualifier < 0 ? 0 : uint8_t(qualifier));
+    KovaObject* table =
+        textTable(kColumns, uint8_t(separator), qualifier < 0 ? 0 : uint8_t(qualifier));
     std::mt19937 random(1234 + uint32_t(separator) * 7 + uint32_t(qualifier + 1));
     for (int n = 0; n < inputs; ++n) {
       std::string input = generate(random, alphabet, 1 + random() % 40);
@@ -125,16 +126,14 @@ class DifferentialTest : public DelimitedTest {
       std::vector<std::string> expected =
           expectedRows(referenceRecords(input, separator, qualifier));
       std::vector<std::string> rows = splitEverywhere(
-          input, [&](const std::vector<std::string_view>& blocks) { return rip(table, blocks); },
-          6, uint32_t(n));
+          input, [&](const std::vector<std::string_view>& blocks) { return rip(table, blocks); }, 6,
+          uint32_t(n));
       ASSERT_EQ(rows, expected);
     }
   }
 };
 
-TEST_F(DifferentialTest, QualifiedTextMatchesTheReference) {
-  compare(',', '"', "ab,\"\r\n", 300);
-}
+TEST_F(DifferentialTest, QualifiedTextMatchesTheReference) { compare(',', '"', "ab,\"\r\n", 300); }
 
 TEST_F(DifferentialTest, QualifiedTextWithFewLineEndsMatchesTheReference) {
   compare('|', '\'', "abc||''\r\n'", 150);

@@ -51,9 +51,15 @@ std::string longText(size_t characters, bool qualified) {
   std::string text;
   for (size_t i = 0; i < characters; ++i) {
     switch (i % 3) {
-      case 0: text += qualified ? "\"\"" : "q"; break;
-      case 1: text += "\xC3\xA9"; break;
-      default: text += char('a' + i % 26); break;
+      case 0:
+        text += qualified ? "\"\"" : "q";
+        break;
+      case 1:
+        text += "\xC3\xA9";
+        break;
+      default:
+        text += char('a' + i % 26);
+        break;
     }
   }
   return text;
@@ -63,10 +69,9 @@ std::string input(size_t characters) {
   const std::string quoted = "\"" + longText(characters, true) + "\"";
   const std::string plain = longText(characters, false);
   const std::string zeros = std::string(30, '0') + "7";
-  return quoted + "," + zeros + "," + plain + "\n" +
-         "short," + zeros + "," + quoted + ",extra," + quoted + "\n" +
-         plain + ",1,\"x\"\"y\"tail" + plain + "\n" +
-         "last,2," + quoted;  // an open field at the end
+  return quoted + "," + zeros + "," + plain + "\n" + "short," + zeros + "," + quoted + ",extra," +
+         quoted + "\n" + plain + ",1,\"x\"\"y\"tail" + plain + "\n" + "last,2," +
+         quoted;  // an open field at the end
 }
 
 TEST_F(HeldFieldTest, RowsAndTruncationsAtEveryBlockSizeAreThoseOfTheFieldHeldWhole) {

@@ -52,8 +52,7 @@ TEST_F(RecordRulesTest, CrLfEndsOneRecordWhenLfIsTheFieldSeparator) {
 TEST_F(RecordRulesTest, ExtraFieldsAreDroppedAndMissingOnesStayNull) {
   KovaObject* table = textTable(3);
   EXPECT_EQ(ripSplit(table, "a,b,c,d,e\nx\ny,\n,,z\n"),
-            (Rows{R"("a"|"b"|"c")", R"("x"|NULL|NULL)", R"("y"|NULL|NULL)",
-                  R"(NULL|NULL|"z")"}));
+            (Rows{R"("a"|"b"|"c")", R"("x"|NULL|NULL)", R"("y"|NULL|NULL)", R"(NULL|NULL|"z")"}));
 }
 
 TEST_F(RecordRulesTest, QualifiedFieldHoldsSeparatorsLineEndsAndDoubledQualifiers) {
@@ -108,9 +107,9 @@ TEST_F(RecordRulesTest, FieldWithoutTerminatorWaitsForTheNextBlock) {
             kStatusOk);
   EXPECT_EQ(count, 0);
   EXPECT_NE(ripper->carriedRow, nullptr);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(ripper->fragment), ripper->fragmentLength),
-            "bbbb");
-  EXPECT_EQ(ripBlocks(ripper, {"cc", "dd\ne"}), (Rows{R"("a"|"bbbbccdd"|NULL)", R"("e"|NULL|NULL)"}));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(ripper->fragment), ripper->fragmentLength), "bbbb");
+  EXPECT_EQ(ripBlocks(ripper, {"cc", "dd\ne"}),
+            (Rows{R"("a"|"bbbbccdd"|NULL)", R"("e"|NULL|NULL)"}));
 }
 
 TEST_F(RecordRulesTest, WithoutSeparatorANulByteIsData) {

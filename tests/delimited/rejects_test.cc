@@ -29,11 +29,12 @@ const std::string kBadOrders =
     "3,z,2024-01-02,1e3,x1,12345678901234567,\"two\nlines\"\n" +
     "4,\"a \"\"quoted\"\" name that is longer than forty characters\",,7,,1,\n";
 
-std::string rejectLine(int offset, int record, const std::string& column,
-                       const std::string& text, const std::string& reason) {
-  return "{\"file\":\"" + ::testing::TempDir() + "bad_orders.csv\",\"offset\":" +
-         std::to_string(offset) + ",\"record\":" + std::to_string(record) + ",\"column\":\"" +
-         column + "\",\"text\":\"" + text + "\",\"reason\":\"" + reason + "\"}\n";
+std::string rejectLine(int offset, int record, const std::string& column, const std::string& text,
+                       const std::string& reason) {
+  return "{\"file\":\"" + ::testing::TempDir() +
+         "bad_orders.csv\",\"offset\":" + std::to_string(offset) +
+         ",\"record\":" + std::to_string(record) + ",\"column\":\"" + column + "\",\"text\":\"" +
+         text + "\",\"reason\":\"" + reason + "\"}\n";
 }
 
 TEST(RejectsCommand, ListsEveryRejectedValueWithItsRecordAtEveryBlockSize) {
@@ -57,14 +58,14 @@ TEST(RejectsCommand, ListsEveryRejectedValueWithItsRecordAtEveryBlockSize) {
   ASSERT_EQ(plain.exit, 0);
   for (const char* size : {"1", "2", "3", "7", "16", "61", "1k"}) {
     SCOPED_TRACE(size);
-    const ToolRun run = runKova("rip " + doc + " " + data + " --format jsonl --rejects " +
-                                rejects + " --block-size " + size);
+    const ToolRun run = runKova("rip " + doc + " " + data + " --format jsonl --rejects " + rejects +
+                                " --block-size " + size);
     EXPECT_EQ(run.exit, 0);
     EXPECT_EQ(run.out, plain.out);  // the rows do not change
     EXPECT_EQ(fileContent(rejects), expected);
   }
-  const ToolRun summary = runKova("rip " + doc + " " + data + " --format none --rejects " + rejects,
-                                  true);
+  const ToolRun summary =
+      runKova("rip " + doc + " " + data + " --format none --rejects " + rejects, true);
   EXPECT_NE(summary.out.find("5 truncations"), std::string::npos) << summary.out;
   EXPECT_NE(summary.out.find("10 rejected values"), std::string::npos) << summary.out;
 }
@@ -80,8 +81,7 @@ TEST(RejectsCommand, TranscodedTablesGiveRecordsButNoOffsets) {
                                 " --format none --rejects " + rejects + " --block-size " + size);
     EXPECT_EQ(run.exit, 0);
     const std::string lines = fileContent(rejects);
-    EXPECT_NE(lines.find("\"offset\":null,\"record\":4,\"column\":\"customer\""),
-              std::string::npos)
+    EXPECT_NE(lines.find("\"offset\":null,\"record\":4,\"column\":\"customer\""), std::string::npos)
         << lines;
     EXPECT_EQ(lines.find('\n'), lines.size() - 1) << lines;  // one line
   }
@@ -92,8 +92,9 @@ TEST(RejectsCommand, MaxRejectsStopsAtTheNthWithExitOne) {
   const std::string doc = examplePath("orders.delimited.xml");
   const std::string rejects = ::testing::TempDir() + "stopped.jsonl";
   for (const char* size : {"1", "1M"}) {
-    const ToolRun run = runKova("rip " + doc + " " + data + " --format csv --max-rejects 7 --rejects " +
-                                rejects + " --block-size " + size);
+    const ToolRun run =
+        runKova("rip " + doc + " " + data + " --format csv --max-rejects 7 --rejects " + rejects +
+                " --block-size " + size);
     EXPECT_EQ(run.exit, 1);
     std::string lines = fileContent(rejects);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 7);
@@ -102,7 +103,8 @@ TEST(RejectsCommand, MaxRejectsStopsAtTheNthWithExitOne) {
     EXPECT_NE(run.out.find("\r\n3,z,"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("\r\n4,"), std::string::npos) << run.out;
   }
-  const ToolRun counted = runKova("rip " + doc + " " + data + " --format none --max-rejects 11", true);
+  const ToolRun counted =
+      runKova("rip " + doc + " " + data + " --format none --max-rejects 11", true);
   EXPECT_EQ(counted.exit, 0) << counted.out;
   EXPECT_EQ(runKova("rip " + doc + " " + data + " --max-rejects 0").exit, 2);
   EXPECT_EQ(runKova("rip " + doc + " " + data + " --max-rejects").exit, 2);
@@ -119,7 +121,8 @@ TEST(HostileInputs, EachNamesTheProblemAndExitsAsDocumented) {
   const std::string empty = tempFile("empty_doc.xml", "  \n");
   const std::string binary = tempFile("binary_doc.xml", std::string("\x01\xff\xfe<\x00kova", 9));
   const std::string broken = tempFile("broken_doc.xml", "<kova><recfm>DELIMITED</recfm>");
-  const std::string open = tempFile("open_quote.csv", kHeader + "1,\"never closed,2024-01-01\n2,x\n");
+  const std::string open =
+      tempFile("open_quote.csv", kHeader + "1,\"never closed,2024-01-01\n2,x\n");
   struct Case {
     std::string arguments;
     int exit;

@@ -100,8 +100,9 @@ TEST(RipCommand, TypedValuesOfEveryKind) {
                           "00:00:00|1959-12-31 23:59:59|abcd|1e300|32767|12\n");
   ToolRun run = runKova("rip " + doc + " " + data + " --format jsonl");
   ASSERT_EQ(run.exit, 0) << run.out;
-  EXPECT_EQ(run.out,
-            R"({"t":"13:05:09.250","ts":"2024-02-29 13:05:09","b":"YWJj","x":2.5,"s":-7,"n":"-0.500"}
+  EXPECT_EQ(
+      run.out,
+      R"({"t":"13:05:09.250","ts":"2024-02-29 13:05:09","b":"YWJj","x":2.5,"s":-7,"n":"-0.500"}
 {"t":null,"ts":null,"b":null,"x":null,"s":null,"n":null}
 {"t":"00:00:00","ts":"1959-12-31 23:59:59","b":"YWJjZA==","x":1e+300,"s":32767,"n":"12.000"}
 )");
@@ -115,10 +116,12 @@ TEST(RipCommand, UsageErrorsExitTwoAndFailedRipsOne) {
   EXPECT_EQ(runKova("rip " + orders("--block-size 0")).exit, 2);
   EXPECT_EQ(runKova("rip " + orders("--limit many")).exit, 2);
   EXPECT_EQ(runKova("rip " + orders("--bogus")).exit, 2);
-  ToolRun missing = runKova("rip " + examplePath("orders.delimited.xml") + " /nonexistent.csv", true);
+  ToolRun missing =
+      runKova("rip " + examplePath("orders.delimited.xml") + " /nonexistent.csv", true);
   EXPECT_EQ(missing.exit, 1);
   EXPECT_NE(missing.out.find("cannot open /nonexistent.csv"), std::string::npos) << missing.out;
-  ToolRun notDoc = runKova("rip " + examplePath("orders.csv") + " " + examplePath("orders.csv"), true);
+  ToolRun notDoc =
+      runKova("rip " + examplePath("orders.csv") + " " + examplePath("orders.csv"), true);
   EXPECT_EQ(notDoc.exit, 1) << notDoc.out;
   // A document the ripper refuses names the file and where it went wrong.
   std::string doc = file("rip_xml.xml", R"(<?xml version="1.0" encoding="UTF-8" ?>

@@ -36,7 +36,8 @@ TEST(InstallTest, ExampleBuildsAgainstTheInstalledPackageAndRips) {
   const std::string doc = source + "/examples/orders.delimited.xml";
   const std::string data = source + "/examples/orders.csv";
   const std::string expectedCount =
-      std::to_string(std::stoul(runKova("rip " + doc + " " + data + " --format jsonl 2>/dev/null | wc -l").out)) +
+      std::to_string(std::stoul(
+          runKova("rip " + doc + " " + data + " --format jsonl 2>/dev/null | wc -l").out)) +
       " rows\n";
 
   ToolRun installed = shell("cmake --install " KOVA_BINARY_DIR " --prefix " + prefix);
@@ -57,9 +58,9 @@ TEST(InstallTest, ExampleBuildsAgainstTheInstalledPackageAndRips) {
   EXPECT_NE(ripped.out.find(expectedCount), std::string::npos) << ripped.out;
 
   const std::string pkg = "PKG_CONFIG_PATH=" + prefix + "/lib/pkgconfig pkg-config";
-  ToolRun compiled = shell("cc " + source + "/examples/embed/embed.c -o " + prefix +
-                           "/embed-pc $(" + pkg + " --cflags --libs kova) -Wl,-rpath," + prefix +
-                           "/lib");
+  ToolRun compiled =
+      shell("cc " + source + "/examples/embed/embed.c -o " + prefix + "/embed-pc $(" + pkg +
+            " --cflags --libs kova) -Wl,-rpath," + prefix + "/lib");
   ASSERT_EQ(compiled.exit, 0) << compiled.out;
   ToolRun viaPkg = shell("env -u KOVA_MODULE " + prefix + "/embed-pc " + doc + " " + data);
   EXPECT_EQ(viaPkg.exit, 0) << viaPkg.out;

@@ -23,10 +23,23 @@ class BinaryRipTest : public RipperTest {
     const KovaLayoutEntry& e = ripper->typedLayout[i];
     const uint8_t* at = row + e.indicatorOffset;
     switch (e.indicatorWidth & kIndicatorWidthMask) {
-      case kIndicatorWidth1: return int8_t(*at);
-      case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-      case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-      default: { int64_t v; std::memcpy(&v, at, 8); return v; }
+      case kIndicatorWidth1:
+        return int8_t(*at);
+      case kIndicatorWidth2: {
+        int16_t v;
+        std::memcpy(&v, at, 2);
+        return v;
+      }
+      case kIndicatorWidth4: {
+        int32_t v;
+        std::memcpy(&v, at, 4);
+        return v;
+      }
+      default: {
+        int64_t v;
+        std::memcpy(&v, at, 8);
+        return v;
+      }
     }
   }
 
@@ -43,8 +56,8 @@ class BinaryRipTest : public RipperTest {
     if (!block.empty()) std::memcpy(copy.get(), block.data(), block.size());
     Result result;
     result.count = hint;
-    result.status = ripper->ops.ripBlock(ripper, copy.get(), int64_t(block.size()),
-                                         &result.rows, &result.count);
+    result.status = ripper->ops.ripBlock(ripper, copy.get(), int64_t(block.size()), &result.rows,
+                                         &result.count);
     return result;
   }
 

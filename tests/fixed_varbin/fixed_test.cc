@@ -50,8 +50,8 @@ class FixedTest : public BinaryRipTest {
   static std::string rendered(int i) {
     char x[32];
     std::snprintf(x, sizeof x, "%.17g", i / 8.0);
-    return std::to_string(i * 11 - 7) + "|" + x + "|\"" + std::string(size_t(i % 5), char('a' + i)) +
-           "\"";
+    return std::to_string(i * 11 - 7) + "|" + x + "|\"" +
+           std::string(size_t(i % 5), char('a' + i)) + "\"";
   }
 };
 
@@ -194,8 +194,9 @@ TEST_F(FixedTest, FailedAllocationsLeaveTheRipperReadyForTheSameBlock) {
           for (std::string_view block : blocks) {
             Result r = ripOnce(ripper, block);
             if (r.status == kStatusNoMemory && !persistent) {
-              EXPECT_TRUE(diagnostics().contains("[ensureBlockSize] : Failed to allocate", kLogError) ||
-                          diagnostics().contains("[fixedRipBlock] : Failed to allocate", kLogError))
+              EXPECT_TRUE(
+                  diagnostics().contains("[ensureBlockSize] : Failed to allocate", kLogError) ||
+                  diagnostics().contains("[fixedRipBlock] : Failed to allocate", kLogError))
                   << nth;
               r = ripOnce(ripper, block);  // the failure happened once: the same block again
             }

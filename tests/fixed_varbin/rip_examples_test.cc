@@ -31,11 +31,13 @@ TEST(RipBinaryExamples, PayrollRecordsFromEveryBlockSize) {
             "employee_id,surname,given_name,department,grade,salary,hired\r\n"
             "10001,Abernathy,Ada,100,1,41250,1998-01-01\r\n"
             "10008,Brightwater,Farid,110,2,42625.5,1999-04-08\r\n");
-  EXPECT_NE(whole.find("10078,O'Rourke-Vance,Hugo,130,3,56380.5,2009-10-22\r\n"), std::string::npos);
+  EXPECT_NE(whole.find("10078,O'Rourke-Vance,Hugo,130,3,56380.5,2009-10-22\r\n"),
+            std::string::npos);
   // 64-byte records cut by blocks of 1, 7 and 100 bytes.
   for (const char* size : {"1", "7", "100"}) {
-    EXPECT_EQ(rip("payroll.fixed.xml", "payroll.fixed", std::string("--format csv --block-size ") + size),
-              whole)
+    EXPECT_EQ(
+        rip("payroll.fixed.xml", "payroll.fixed", std::string("--format csv --block-size ") + size),
+        whole)
         << size;
   }
 }

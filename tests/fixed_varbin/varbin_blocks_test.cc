@@ -28,8 +28,7 @@ TEST(VarbinBlocks, AnyBlockSizeGivesTheRowsOfOneBlock) {
   // Smaller than one record, a few records, and not a multiple of either.
   for (const char* size : {"1", "5", "100", "1000", "4k"}) {
     SCOPED_TRACE(size);
-    const ToolRun run =
-        runKova("rip " + doc + " " + data + " --format jsonl --block-size " + size);
+    const ToolRun run = runKova("rip " + doc + " " + data + " --format jsonl --block-size " + size);
     EXPECT_EQ(run.exit, 0);
     EXPECT_EQ(run.out, whole.out);
   }

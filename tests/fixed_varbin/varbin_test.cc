@@ -53,26 +53,24 @@ TEST_F(VarbinTest, LengthCodesAndMissingDoublesBecomeIndicators) {
   KovaObject* table = newVarbinTable();
   addColumn(table, u"d", kTypeDouble);
   addColumn(table, u"n", kTypeInt);
-  auto missing = [](uint8_t byte5) {
-    return bytesOf({0, 0, 0, 0, 0, byte5, 0xFF, 0xFF});
-  };
+  auto missing = [](uint8_t byte5) { return bytesOf({0, 0, 0, 0, 0, byte5, 0xFF, 0xFF}); };
   std::string block;
-  block += VarbinRecord().null(1).null(2).bytes();                    // FF, FF
-  block += VarbinRecord().null(1, -70).null(2, -70).bytes();          // special codes
-  block += VarbinRecord().field(1, 8).raw(missing(0xD1)).bytes();     // "."
-  block += VarbinRecord().field(1, 8).raw(missing(0xBC)).bytes();     // "C"
-  block += VarbinRecord().field(1, 8).raw(missing(0xD2)).bytes();     // "_"
-  block += VarbinRecord().field(1, 8).raw(missing(0x00)).bytes();     // no letter
+  block += VarbinRecord().null(1).null(2).bytes();                 // FF, FF
+  block += VarbinRecord().null(1, -70).null(2, -70).bytes();       // special codes
+  block += VarbinRecord().field(1, 8).raw(missing(0xD1)).bytes();  // "."
+  block += VarbinRecord().field(1, 8).raw(missing(0xBC)).bytes();  // "C"
+  block += VarbinRecord().field(1, 8).raw(missing(0xD2)).bytes();  // "_"
+  block += VarbinRecord().field(1, 8).raw(missing(0x00)).bytes();  // no letter
   block += VarbinRecord().real(1, 2.5).integer(2, -3, 4).bytes();
-  block += VarbinRecord().null(1, -300).null(2, -300).bytes();       // wide, beyond a byte
+  block += VarbinRecord().null(1, -300).null(2, -300).bytes();  // wide, beyond a byte
 
   const std::vector<std::string> plain = {"NULL|NULL", "NULL|NULL", "NULL|NULL", "NULL|NULL",
                                           "NULL|NULL", "NULL|NULL", "2.5|-3",    "NULL|NULL"};
   EXPECT_EQ(ripAll(ripperFor(table), {block}), plain);
 
-  const std::vector<std::string> asMissing = {
-      "NULL-88|NULL", "IND-70|IND-70", "NULL-88|NULL", "IND-85|NULL",
-      "IND-89|NULL",  "NULL-88|NULL",  "2.5|-3",       "NULL-88|NULL"};
+  const std::vector<std::string> asMissing = {"NULL-88|NULL", "IND-70|IND-70", "NULL-88|NULL",
+                                              "IND-85|NULL",  "IND-89|NULL",   "NULL-88|NULL",
+                                              "2.5|-3",       "NULL-88|NULL"};
   EXPECT_EQ(ripAll(ripperFor(table, kRipperNullAsMissing), {block}), asMissing);
 }
 
@@ -84,7 +82,7 @@ TEST_F(VarbinTest, WideLengthFormsPutTheValueRightAfterTheLength) {
   const std::string text(44, 'q');
   std::string fields;
   fields += bytesOf({1, 0, 0, 0, 0xF8, 0x2C, 44, 0, 0, 0}) + text;  // L = 44, data length 44
-  fields += bytesOf({2, 0, 0, 0, 0xFA, 8, 0, 0, 0});                 // L = 8 in 32 bits
+  fields += bytesOf({2, 0, 0, 0, 0xFA, 8, 0, 0, 0});                // L = 8 in 32 bits
   records::putDouble(fields, 1.5);
   fields += bytesOf({3, 0, 0, 0, 0xF7, 4, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0});  // L = 4 in 64 bits
   const std::string block = VarbinRecord().raw(fields).bytes() +
@@ -174,8 +172,8 @@ TEST_F(VarbinTest, BigEndianColumnsAreReversed) {
   addColumn(table, u"g", kTypeBigint);
   addColumn(table, u"d", kTypeDouble);
   addColumn(table, u"little", kTypeInt)->colendian = 1;
-  std::string block = VarbinRecord().integer(1, 258, 8, true).real(2, 1.5, true).integer(3, 6, 4)
-                          .bytes();
+  std::string block =
+      VarbinRecord().integer(1, 258, 8, true).real(2, 1.5, true).integer(3, 6, 4).bytes();
   // A missing value written big-endian is still recognised.
   block += VarbinRecord().field(2, 8).raw(bytesOf({0xFF, 0xFF, 0xBE, 0, 0, 0, 0, 0})).bytes();
   EXPECT_EQ(ripAll(ripperFor(table, kRipperNullAsMissing), {block}),
@@ -283,8 +281,8 @@ TEST_F(VarbinTest, ColumnNumberOutsideTheTableIsLoggedAsInvalidOrdinal) {
     KovaRipper* ripper = ripperFor(table);
     ASSERT_NE(ripper, nullptr);
     diagnostics().clear();
-    const std::string block = VarbinRecord().integer(1, 1, 4).bytes() +
-                              VarbinRecord().integer(ordinal, 1, 4).bytes();
+    const std::string block =
+        VarbinRecord().integer(1, 1, 4).bytes() + VarbinRecord().integer(ordinal, 1, 4).bytes();
     Result r = ripOnce(ripper, block);
     EXPECT_EQ(r.status, kStatusCorruptData);
     EXPECT_EQ(r.count, 0);

@@ -25,7 +25,8 @@ std::string file(const std::string& name, const std::string& content) {
 std::string delimited(const std::string& columns, const std::string& head = "") {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kova><recfm>DELIMITED</recfm>"
          "<encoding cei=\"20\">UTF-8</encoding><fieldsep>,</fieldsep>"
-         "<textqual>&quot;</textqual>" + head + "<columns>" + columns + "</columns></kova>\n";
+         "<textqual>&quot;</textqual>" +
+         head + "<columns>" + columns + "</columns></kova>\n";
 }
 
 std::string fixed(int64_t reclen, const std::string& columns) {
@@ -34,8 +35,7 @@ std::string fixed(int64_t reclen, const std::string& columns) {
          columns + "</columns></kova>\n";
 }
 
-std::string column(const std::string& name, const std::string& type,
-                   const std::string& more = "") {
+std::string column(const std::string& name, const std::string& type, const std::string& more = "") {
   return "<column><name>" + name + "</name><type>" + type + "</type>" + more + "</column>";
 }
 
@@ -50,9 +50,7 @@ std::string strayQualifier() {
   return data;
 }
 
-std::string longQualified() {
-  return "1,\"one\ntwo\nthree\nfour\nfive\"\n2,plain\n";
-}
+std::string longQualified() { return "1,\"one\ntwo\nthree\nfour\nfive\"\n2,plain\n"; }
 
 struct Case {
   const char* name;
@@ -71,76 +69,121 @@ std::vector<Case> cases() {
   all.push_back({"ValuesThatAreNoNumbersAreCounted",
                  "rip " + numbers + " " + file("numbers.csv", "abc,1e999,x\n1e3,nan,y\n5,2.5,z\n") +
                      " --format none",
-                 0, 1, {"3 rows, 0 truncations, 4 values not read", "byte 0, column 1", "\"abc\""}});
-  all.push_back({"FieldsBeyondTheLastColumnAreCounted",
-                 "rip " + numbers + " " + file("extra.csv", "7,8,EXTRA,FIELDS\n1,2,3,,\n") +
-                     " --format none",
-                 0, 1, {"1 truncation, 1 field beyond the last column", "byte 10, column 4"}});
+                 0,
+                 1,
+                 {"3 rows, 0 truncations, 4 values not read", "byte 0, column 1", "\"abc\""}});
+  all.push_back(
+      {"FieldsBeyondTheLastColumnAreCounted",
+       "rip " + numbers + " " + file("extra.csv", "7,8,EXTRA,FIELDS\n1,2,3,,\n") + " --format none",
+       0,
+       1,
+       {"1 truncation, 1 field beyond the last column", "byte 10, column 4"}});
   all.push_back({"InvalidBytesArePrintedAsReplacementCharacters",
                  "rip " + numbers + " " + file("bytes.csv", "1,2,a\xff\xfe\n2,3,\xe2\x82\n") +
                      " --format jsonl",
-                 0, 1, {"\"t\":\"a\xEF\xBF\xBD\xEF\xBF\xBD\"", "3 invalid byte sequences replaced",
-                        "column 3: row 1"}});
+                 0,
+                 1,
+                 {"\"t\":\"a\xEF\xBF\xBD\xEF\xBF\xBD\"", "3 invalid byte sequences replaced",
+                  "column 3: row 1"}});
   all.push_back({"StrayQualifierIsReportedWhereItBegan",
-                 "rip " + doc + " " + file("stray.csv", strayQualifier()) + " --format none", 0,
-                 1, {"1 record cut at the end", "byte 10", "column 2", "ends inside a quoted field begun there"}});
+                 "rip " + doc + " " + file("stray.csv", strayQualifier()) + " --format none",
+                 0,
+                 1,
+                 {"1 record cut at the end", "byte 10", "column 2",
+                  "ends inside a quoted field begun there"}});
   all.push_back({"QualifiedFieldOverTheLineLimit",
                  "rip " + doc + " " + file("long.csv", longQualified()) +
                      " --format none --block-size 4 --max-quoted-lines 3",
-                 0, 1, {"run on across more than 3 line ends", "byte 2", "column 2"}});
+                 0,
+                 1,
+                 {"run on across more than 3 line ends", "byte 2", "column 2"}});
   all.push_back({"QualifiedFieldWithinTheLineLimit",
                  "rip " + doc + " " + file("long.csv", longQualified()) +
                      " --format none --block-size 4 --max-quoted-lines 4",
-                 0, 0, {"2 rows, 1 truncation, 0.0 MB"}});
+                 0,
+                 0,
+                 {"2 rows, 1 truncation, 0.0 MB"}});
   all.push_back({"FixedRecordCutAtTheEnd",
-                 "rip " + file("fixed.xml", fixed(4, column("v", "CHAR", "<charlength>4</charlength>"
-                                                                      "<bytelength>4</bytelength>"))) +
+                 "rip " +
+                     file("fixed.xml", fixed(4, column("v", "CHAR",
+                                                       "<charlength>4</charlength>"
+                                                       "<bytelength>4</bytelength>"))) +
                      " " + file("fixed.dat", "abcdefghij") + " --format none",
-                 0, 1, {"2 rows", "1 record cut at the end", "byte 8", "2 of 4 bytes"}});
-  const std::string negative = file("negative.xml", delimited(column("id", "INT") + varchar("v", -5)));
-  all.push_back({"NegativeCharlengthIsLoudInRip",
-                 "rip " + negative + " " + file("one.csv", "1,a\n") + " --format none", 0, 1,
-                 {"column 2 (v)", "charlength -5 is outside 0 to 2147483647", "null in every row"}});
-  all.push_back({"NegativeCharlengthIsLoudInDescribe", "describe " + negative, 0, -1,
+                 0,
+                 1,
+                 {"2 rows", "1 record cut at the end", "byte 8", "2 of 4 bytes"}});
+  const std::string negative =
+      file("negative.xml", delimited(column("id", "INT") + varchar("v", -5)));
+  all.push_back(
+      {"NegativeCharlengthIsLoudInRip",
+       "rip " + negative + " " + file("one.csv", "1,a\n") + " --format none",
+       0,
+       1,
+       {"column 2 (v)", "charlength -5 is outside 0 to 2147483647", "null in every row"}});
+  all.push_back({"NegativeCharlengthIsLoudInDescribe",
+                 "describe " + negative,
+                 0,
+                 -1,
                  {"warning: column 2 (v)", "charlength -5"}});
   all.push_back({"HugeCharlengthIsLoud",
-                 "describe " + file("huge.xml", delimited(varchar("v", 4294967296))), 0, -1,
+                 "describe " + file("huge.xml", delimited(varchar("v", 4294967296))),
+                 0,
+                 -1,
                  {"charlength 4294967296 is outside"}});
   const std::string outside =
-      file("outside.xml", fixed(8, column("a", "CHAR", "<charlength>4</charlength><bytelength>4"
-                                                       "</bytelength>") +
-                                       column("b", "CHAR", "<charlength>4</charlength><offset>-3"
-                                                           "</offset><bytelength>4</bytelength>")));
+      file("outside.xml", fixed(8, column("a", "CHAR",
+                                          "<charlength>4</charlength><bytelength>4"
+                                          "</bytelength>") +
+                                       column("b", "CHAR",
+                                              "<charlength>4</charlength><offset>-3"
+                                              "</offset><bytelength>4</bytelength>")));
   all.push_back({"FixedFieldOutsideTheRecord",
-                 "rip " + outside + " " + file("eight.dat", "abcdefgh") + " --format none", 0, 1,
+                 "rip " + outside + " " + file("eight.dat", "abcdefgh") + " --format none",
+                 0,
+                 1,
                  {"column 2 (b)", "offset -3 (4 bytes) lies outside the record of 8 bytes"}});
   all.push_back({"UnreadableNumberElementsAreNamed",
-                 "meta show " + file("reclen.xml", "<?xml version=\"1.0\"?><kova><recfm>FIXED"
-                                                   "</recfm><reclen>1e30</reclen><columns>" +
-                                                       column("a", "CHAR", "<charlength>abc"
-                                                                           "</charlength>") +
-                                                       "</columns></kova>"),
-                 0, -1, {"<reclen>1e30</reclen> is no number", "<charlength>abc</charlength>"}});
+                 "meta show " + file("reclen.xml",
+                                     "<?xml version=\"1.0\"?><kova><recfm>FIXED"
+                                     "</recfm><reclen>1e30</reclen><columns>" +
+                                         column("a", "CHAR",
+                                                "<charlength>abc"
+                                                "</charlength>") +
+                                         "</columns></kova>"),
+                 0,
+                 -1,
+                 {"<reclen>1e30</reclen> is no number", "<charlength>abc</charlength>"}});
   all.push_back({"EmptyNameIsAColumnWithoutName",
-                 "rip " + file("noname.xml", delimited("<column><name></name><type>INT</type>"
-                                                       "</column>")) +
+                 "rip " +
+                     file("noname.xml", delimited("<column><name></name><type>INT</type>"
+                                                  "</column>")) +
                      " " + file("one.csv", "1,a\n") + " --format csv",
-                 0, -1, {"1\r\n"}});
-  all.push_back({"DirectoryAsDocument", "meta show " + ::testing::TempDir(), 1, -1,
-                 {"is a directory"}});
-  all.push_back({"DirectoryAsData", "rip " + doc + " " + ::testing::TempDir(), 1, -1,
-                 {"is a directory"}});
+                 0,
+                 -1,
+                 {"1\r\n"}});
+  all.push_back(
+      {"DirectoryAsDocument", "meta show " + ::testing::TempDir(), 1, -1, {"is a directory"}});
+  all.push_back(
+      {"DirectoryAsData", "rip " + doc + " " + ::testing::TempDir(), 1, -1, {"is a directory"}});
   all.push_back({"BlockSizeTakesTheGSuffix",
                  "rip " + doc + " " + file("one.csv", "1,a\n") + " --format none --block-size 2G",
-                 0, -1, {"1 row,"}});
+                 0,
+                 -1,
+                 {"1 row,"}});
   all.push_back({"BlockSizeOverTheLimitOffersTheSuffix",
-                 "rip " + doc + " " + file("one.csv", "1,a\n") + " --block-size 3G", 2, -1,
+                 "rip " + doc + " " + file("one.csv", "1,a\n") + " --block-size 3G",
+                 2,
+                 -1,
                  {"from 1 byte to 2G, not 3G"}});
   all.push_back({"UnbindableTableSaysWhichRule",
-                 "rip " + file("reclen0.xml", fixed(0, column("a", "CHAR", "<charlength>4"
-                                                                              "</charlength>"))) +
+                 "rip " +
+                     file("reclen0.xml", fixed(0, column("a", "CHAR",
+                                                         "<charlength>4"
+                                                         "</charlength>"))) +
                      " " + file("one.csv", "1,a\n"),
-                 1, -1, {"record length 0 is outside 1 to 2147483647", "cannot bind"}});
+                 1,
+                 -1,
+                 {"record length 0 is outside 1 to 2147483647", "cannot bind"}});
   return all;
 }
 
@@ -165,8 +208,8 @@ TEST(HostileInputs, EachIsReportedWithItsExitCodeAndWords) {
 // Every line of jsonl output is one JSON object a JSON parser accepts
 // (which checks the text is UTF-8), whatever bytes the data holds.
 TEST(HostileInputs, EveryJsonLineParses) {
-  const std::string doc = file("bytes.xml", delimited(varchar("a", 8) + varchar("b", 8) +
-                                                      column("n", "DOUBLE")));
+  const std::string doc =
+      file("bytes.xml", delimited(varchar("a", 8) + varchar("b", 8) + column("n", "DOUBLE")));
   std::string data;
   for (int i = 0; i < 256; ++i) {
     const char byte = char(i);
@@ -182,8 +225,8 @@ TEST(HostileInputs, EveryJsonLineParses) {
     const std::string line = run.out.substr(at, end - at);
     char error[256] = {0};
     yajl_val value = yajl_tree_parse(line.c_str(), error, sizeof error);
-    EXPECT_TRUE(value && YAJL_IS_OBJECT(value)) << error << " in line " << lines + 1 << ": "
-                                                << line;
+    EXPECT_TRUE(value && YAJL_IS_OBJECT(value))
+        << error << " in line " << lines + 1 << ": " << line;
     yajl_tree_free(value);
     at = end + 1;
     ++lines;

@@ -10,8 +10,22 @@
 namespace kova::testing::corpus {
 
 enum class Kind {
-  kInt, kBigint, kDecimal, kDouble, kDateIso, kDateMonthFirst, kDateDayFirst, kDateNamed,
-  kDateUndecided, kTime, kTimestampIso, kTimestampMonthFirst, kCode, kText, kPostal, kEmpty,
+  kInt,
+  kBigint,
+  kDecimal,
+  kDouble,
+  kDateIso,
+  kDateMonthFirst,
+  kDateDayFirst,
+  kDateNamed,
+  kDateUndecided,
+  kTime,
+  kTimestampIso,
+  kTimestampMonthFirst,
+  kCode,
+  kText,
+  kPostal,
+  kEmpty,
 };
 
 struct Column {
@@ -25,15 +39,16 @@ struct Dialect {
   bool header = true;
   bool quoteEverything = false;  // else only where a value needs it
   char quote = '"';
-  std::string encoding = "UTF-8";  // UTF-8, UTF-8-BOM, ISO-8859-1, windows-1252, UTF-16LE-BOM, UTF-16BE
-  std::string nullText;            // "", "\\N" or "NA"
+  std::string encoding =
+      "UTF-8";           // UTF-8, UTF-8-BOM, ISO-8859-1, windows-1252, UTF-16LE-BOM, UTF-16BE
+  std::string nullText;  // "", "\\N" or "NA"
 };
 
 // What the sniffer should say about a column.
 struct Intended {
-  std::string type;      // "INT", "DATE", ...
-  std::string informat;  // "" when any (or none) will do
-  bool decidable = true; // false: the sample cannot settle it (a warning is due)
+  std::string type;       // "INT", "DATE", ...
+  std::string informat;   // "" when any (or none) will do
+  bool decidable = true;  // false: the sample cannot settle it (a warning is due)
 };
 
 Intended intendedOf(Kind kind);

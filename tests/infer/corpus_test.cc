@@ -15,9 +15,12 @@ using namespace kova::testing;
 using namespace kova::testing::corpus;
 
 std::string describe(const Dialect& d) {
-  std::string sep = d.separator == '\t' ? "tab" : d.separator == '\x01' ? "ctrl-A" : std::string(1, d.separator);
-  return "separator " + sep + (d.crlf ? ", CR LF" : ", LF") + (d.header ? ", header" : ", no header") +
-         (d.quoteEverything ? ", all quoted" : "") + ", quote " + d.quote + ", " + d.encoding + ", null text '" + d.nullText + "'";
+  std::string sep = d.separator == '\t'     ? "tab"
+                    : d.separator == '\x01' ? "ctrl-A"
+                                            : std::string(1, d.separator);
+  return "separator " + sep + (d.crlf ? ", CR LF" : ", LF") +
+         (d.header ? ", header" : ", no header") + (d.quoteEverything ? ", all quoted" : "") +
+         ", quote " + d.quote + ", " + d.encoding + ", null text '" + d.nullText + "'";
 }
 
 // The encoding a file of these bytes should be found in.
@@ -56,7 +59,8 @@ TEST(InferCorpus, InfersEveryColumnTheSampleSettlesAndReportsTheShare) {
     yajl_val dialect = member(inferred.findings.get(), "dialect");
     EXPECT_EQ(stringOf(member(dialect, "fieldsep")), std::string(1, c.dialect.separator));
     // A qualifier no field uses cannot be seen: the double quote is set then.
-    EXPECT_EQ(stringOf(member(dialect, "textqual")), std::string(1, table.quoted ? c.dialect.quote : '"'));
+    EXPECT_EQ(stringOf(member(dialect, "textqual")),
+              std::string(1, table.quoted ? c.dialect.quote : '"'));
     EXPECT_EQ(stringOf(member(dialect, "lineEnd")), c.dialect.crlf ? "CR LF" : "LF");
     EXPECT_EQ(member(dialect, "headerLines")->u.number.i, c.dialect.header ? 1 : 0);
     EXPECT_EQ(stringOf(member(member(inferred.findings.get(), "encoding"), "name")),
@@ -93,8 +97,8 @@ TEST(InferCorpus, InfersEveryColumnTheSampleSettlesAndReportsTheShare) {
       }
     }
   }
-  std::printf("[ corpus   ] %d of %d columns inferred right (%.1f%%); %d of %d settled columns\n", right,
-              total, 100.0 * right / total, settledRight, settled);
+  std::printf("[ corpus   ] %d of %d columns inferred right (%.1f%%); %d of %d settled columns\n",
+              right, total, 100.0 * right / total, settledRight, settled);
   ::testing::Test::RecordProperty("columnsRight", right);
   ::testing::Test::RecordProperty("columns", total);
   EXPECT_EQ(settledRight, settled);

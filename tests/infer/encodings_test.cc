@@ -53,7 +53,9 @@ TEST(RipByteOrderMark, TheFirstValueOfAFileWithAMarkIsReadWholeInAnyBlockSize) {
   using namespace kova::testing;
   std::string utf16 = "\xFF\xFE";
   for (char c : std::string("7,x\n8,y\n")) utf16 += std::string(1, c) + '\0';
-  for (const std::string& bytes : {std::string("\xEF\xBB\xBF" "7,x\n8,y\n"), utf16}) {
+  for (const std::string& bytes : {std::string("\xEF\xBB\xBF"
+                                               "7,x\n8,y\n"),
+                                   utf16}) {
     std::string path = writeTemp("marked.csv", bytes);
     ASSERT_EQ(runKova("meta infer " + path + " > " + path + ".xml").exit, 0);
     for (const char* size : {"1", "2", "3", "1M"}) {

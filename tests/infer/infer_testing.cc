@@ -71,7 +71,8 @@ Inferred inferFindings(const std::string& data, const std::string& options) {
   }
   yajl_val warnings = member(result.findings.get(), "warnings");
   if (YAJL_IS_ARRAY(warnings)) {
-    for (size_t i = 0; i < warnings->u.array.len; ++i) result.warnings.push_back(stringOf(warnings->u.array.values[i]));
+    for (size_t i = 0; i < warnings->u.array.len; ++i)
+      result.warnings.push_back(stringOf(warnings->u.array.values[i]));
   }
   return result;
 }

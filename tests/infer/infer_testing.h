@@ -48,9 +48,9 @@ Inferred inferFindings(const std::string& data, const std::string& options = "")
 
 struct Ripped {
   int exit = -1;
-  std::string summary;                   // the tool's last line on stderr
-  std::vector<Json> rows;                // one parsed object per row
-  bool notSupported = false;             // the ripper cannot rip this record format yet
+  std::string summary;        // the tool's last line on stderr
+  std::vector<Json> rows;     // one parsed object per row
+  bool notSupported = false;  // the ripper cannot rip this record format yet
 };
 
 // kova meta infer DATA > DATA.xml, then kova rip DATA.xml DATA --format jsonl.

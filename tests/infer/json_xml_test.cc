@@ -17,7 +17,8 @@ const std::string kEvents =
     "\"amount\":2,\"big\":7,\"price\":3.25,\"ok\":false,\"zip\":\"99999\",\"day\":\"2024-02-29\","
     "\"late\":\"x\"}\n"
     "{\"id\":3,\"type\":\"purchase\",\"user name\":null,\"ts\":\"2024-01-07T12:00:00Z\","
-    "\"amount\":1e3,\"big\":-2,\"price\":0.10,\"ok\":true,\"zip\":\"10115\",\"day\":\"2023-12-31\"}\n";
+    "\"amount\":1e3,\"big\":-2,\"price\":0.10,\"ok\":true,\"zip\":\"10115\",\"day\":\"2023-12-31\"}"
+    "\n";
 
 struct Want {
   const char* name;
@@ -59,14 +60,17 @@ TEST(InferJson, MembersInFirstSeenOrderTypedByTheirValues) {
   // The document itself: canonical, with the record format and the tags.
   ToolRun document = runKova("meta infer " + path);
   EXPECT_NE(document.out.find("<recfm>JSON</recfm>"), std::string::npos);
-  EXPECT_NE(document.out.find("<tag><![CDATA[user name]]></tag>"), std::string::npos) << document.out;
+  EXPECT_NE(document.out.find("<tag><![CDATA[user name]]></tag>"), std::string::npos)
+      << document.out;
   std::string saved = writeTemp("events.json.xml", document.out);
   EXPECT_EQ(runKova("meta fmt " + saved).out, document.out);
 }
 
 TEST(InferJson, AnArrayOfObjectsIsReadLikeObjectsOneAfterAnother) {
-  std::string path = writeTemp("array.json", "[\n {\"a\": 1, \"b\": \"x\"},\n {\"a\": 2, \"b\": \"yy\", \"c\": 2.5}\n]\n");
-  expectColumns(inferFindings(path), {{"a", "BIGINT", "a"}, {"b", "VARCHAR", "b"}, {"c", "DECIMAL", "c"}});
+  std::string path = writeTemp(
+      "array.json", "[\n {\"a\": 1, \"b\": \"x\"},\n {\"a\": 2, \"b\": \"yy\", \"c\": 2.5}\n]\n");
+  expectColumns(inferFindings(path),
+                {{"a", "BIGINT", "a"}, {"b", "VARCHAR", "b"}, {"c", "DECIMAL", "c"}});
 }
 
 const std::string kCatalog =
@@ -111,7 +115,8 @@ void expectRoundTrip(const std::string& path, const std::vector<std::string>& fi
   ASSERT_EQ(row->u.object.len, firstRow.size());
   for (size_t c = 0; c < firstRow.size(); ++c) {
     Json want = parseJson(firstRow[c]);
-    EXPECT_TRUE(sameValue(row->u.object.values[c], want.get())) << c << ": " << show(row->u.object.values[c]);
+    EXPECT_TRUE(sameValue(row->u.object.values[c], want.get()))
+        << c << ": " << show(row->u.object.values[c]);
   }
 }
 

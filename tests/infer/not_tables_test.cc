@@ -43,7 +43,8 @@ TEST(InferNotTables, RefusesEmptyBinaryRaggedAndBrokenFilesByName) {
   }
   ToolRun missing = runKova("meta infer /nonexistent/data.csv", true);
   EXPECT_EQ(missing.exit, 1);
-  EXPECT_NE(missing.out.find("cannot open /nonexistent/data.csv"), std::string::npos) << missing.out;
+  EXPECT_NE(missing.out.find("cannot open /nonexistent/data.csv"), std::string::npos)
+      << missing.out;
 }
 
 TEST(InferNotTables, OneFieldPerLineGivesAOneColumnDocumentThatRips) {
@@ -78,7 +79,8 @@ TEST(InferNotTables, DamagedFilesGiveADocumentOrAMessageNeverACrash) {
     // Cut it somewhere and change a few bytes.
     bytes.resize(std::uniform_int_distribution<size_t>(0, bytes.size())(generator));
     for (int k = 0; k < 4 && !bytes.empty(); ++k) {
-      bytes[std::uniform_int_distribution<size_t>(0, bytes.size() - 1)(generator)] = char(generator());
+      bytes[std::uniform_int_distribution<size_t>(0, bytes.size() - 1)(generator)] =
+          char(generator());
     }
     std::string path = writeTemp("damaged", bytes);
     ToolRun run = runKova("meta infer " + path + (round % 3 == 0 ? " --sample 4k" : ""), true);

@@ -17,8 +17,9 @@ std::string lateChange() {
   const int rows = 300000;
   for (int i = 0; i < rows; ++i) {
     const bool late = i > rows * 9 / 10;
-    text += std::to_string(i) + "," + (late ? std::to_string(i % 97) + ".5" : std::to_string(i % 89)) +
-            "," + (late && i % 1000 == 0 ? std::string(150, 'x') : "short") + "\n";
+    text += std::to_string(i) + "," +
+            (late ? std::to_string(i % 97) + ".5" : std::to_string(i % 89)) + "," +
+            (late && i % 1000 == 0 ? std::string(150, 'x') : "short") + "\n";
   }
   return text;
 }
@@ -29,7 +30,8 @@ TEST(InferSample, SpansAcrossTheFileSeeALateTypeChange) {
   ASSERT_EQ(head.exit, 0) << head.output;
   yajl_val sample = member(head.findings.get(), "sample");
   EXPECT_FALSE(YAJL_IS_TRUE(member(sample, "wholeFile")));
-  EXPECT_LT(member(sample, "sampledBytes")->u.number.i, member(sample, "fileBytes")->u.number.i / 10);
+  EXPECT_LT(member(sample, "sampledBytes")->u.number.i,
+            member(sample, "fileBytes")->u.number.i / 10);
   EXPECT_EQ(head.columns[0].type, "INT");
   EXPECT_EQ(head.columns[1].type, "DOUBLE");  // seen in a span near the end
   EXPECT_EQ(head.columns[2].type, "VARCHAR");
@@ -51,8 +53,8 @@ TEST(InferSample, JsonLinesAreSampledInSpansToo) {
   const int rows = 200000;
   for (int i = 0; i < rows; ++i) {
     const bool late = i > rows * 9 / 10;
-    text += "{\"id\":" + std::to_string(i) + ",\"v\":" + std::to_string(i % 50) + (late ? ".5" : "") +
-            (late ? ",\"extra\":\"x\"" : "") + "}\n";
+    text += "{\"id\":" + std::to_string(i) + ",\"v\":" + std::to_string(i % 50) +
+            (late ? ".5" : "") + (late ? ",\"extra\":\"x\"" : "") + "}\n";
   }
   Inferred inferred = inferFindings(writeTemp("late.json", text));
   ASSERT_EQ(inferred.exit, 0) << inferred.output;
@@ -66,7 +68,8 @@ TEST(InferSample, WholeFilePassKeepsQualifiedFieldsAcrossChunks) {
   // Quoted fields with line ends inside, over several of the reader's chunks.
   std::string text = "k,note\n";
   for (int i = 0; i < 120000; ++i) {
-    text += std::to_string(i) + ",\"line " + std::to_string(i) + "\nsecond, line \"\"quoted\"\"\"\n";
+    text +=
+        std::to_string(i) + ",\"line " + std::to_string(i) + "\nsecond, line \"\"quoted\"\"\"\n";
   }
   std::string path = writeTemp("multiline.csv", text);
   Inferred all = inferFindings(path, "--sample all");

@@ -25,8 +25,8 @@ TEST(InferTypes, NarrowestTypeInformatAndWarningPerColumn) {
       {"1.50\n-2.25\n100.00", "DECIMAL", "", ""},
       {"1.5\n2\n3.25", "DOUBLE", "", ""},
       {"1e5\n2.5", "DOUBLE", "", ""},
-      {"01234\n12345", "CHAR", "", ""},          // a leading zero stays text
-      {"0\n0.5\n-0.25", "DOUBLE", "", ""},       // a lone zero is a number
+      {"01234\n12345", "CHAR", "", ""},     // a leading zero stays text
+      {"0\n0.5\n-0.25", "DOUBLE", "", ""},  // a lone zero is a number
       {"1\n2\nNA\n\\N\n", "INT", "", ""},
       {"2024-02-29\n2023-12-31", "DATE", "YYMMDD10.", ""},
       {"2023-02-29\n2023-12-31", "CHAR", "", ""},  // no 29 February in 2023
@@ -41,7 +41,8 @@ TEST(InferTypes, NarrowestTypeInformatAndWarningPerColumn) {
       {"2024-01-05 10:30:00\n2024-01-05T10:30:00+02:00", "TIMESTAMP", "ANYDTDTM.", ""},
       {"05JAN2024:10:30:00\n06FEB2024:00:00:01", "TIMESTAMP", "DATETIME.", ""},
       {"01/25/2024 10:30\n02/03/2024 11:00", "TIMESTAMP", "ANYDTDTM.", ""},
-      {"25/01/2024 10:30\n02/03/2024 11:00", "VARCHAR", "", "day-first timestamps separated by '/'"},
+      {"25/01/2024 10:30\n02/03/2024 11:00", "VARCHAR", "",
+       "day-first timestamps separated by '/'"},
       {"25.01.2024 10:30\n02.03.2024 11:00", "TIMESTAMP", "ANYDTDTM.", ""},
       {"ab\ncd\nef", "CHAR", "", ""},
       {"ab\ncde", "VARCHAR", "", ""},
@@ -68,13 +69,15 @@ TEST(InferTypes, NarrowestTypeInformatAndWarningPerColumn) {
     EXPECT_EQ(inferred.columns[0].type, c.type);
     EXPECT_EQ(inferred.columns[0].informat, c.informat);
     bool warned = false;
-    for (const std::string& w : inferred.warnings) warned |= w.starts_with("column v: ") && *c.warning && w.find(c.warning) != std::string::npos;
+    for (const std::string& w : inferred.warnings)
+      warned |= w.starts_with("column v: ") && *c.warning && w.find(c.warning) != std::string::npos;
     EXPECT_EQ(warned, *c.warning != '\0');
   }
 }
 
 TEST(InferTypes, LengthsLeaveRoomAndDecimalsKeepTheirScale) {
-  Inferred inferred = inferFindings(writeTemp("lengths.csv", "name,amount\nAda Lindqvist,12.50\nChen,-3.75\n"));
+  Inferred inferred =
+      inferFindings(writeTemp("lengths.csv", "name,amount\nAda Lindqvist,12.50\nChen,-3.75\n"));
   ASSERT_EQ(inferred.exit, 0) << inferred.output;
   EXPECT_EQ(inferred.columns[0].type, "VARCHAR");
   EXPECT_GT(inferred.columns[0].charlength, 13);  // room above the longest value
@@ -88,7 +91,8 @@ TEST(InferTypes, LengthsLeaveRoomAndDecimalsKeepTheirScale) {
 }
 
 TEST(InferTypes, HeaderNamesAreMadeValidAndUnique) {
-  Inferred inferred = inferFindings(writeTemp("names.csv", "Order ID,order id,2nd,,größe\n1,2,3,4,5\n"));
+  Inferred inferred =
+      inferFindings(writeTemp("names.csv", "Order ID,order id,2nd,,größe\n1,2,3,4,5\n"));
   ASSERT_EQ(inferred.exit, 0) << inferred.output;
   ASSERT_EQ(inferred.columns.size(), 5u);
   EXPECT_EQ(inferred.columns[0].name, "Order_ID");

@@ -52,17 +52,16 @@ TEST_F(JsonBlockTest, ARecordSplitBetweenBlocksContinuesInTheFirstRow) {
 }
 
 TEST_F(JsonBlockTest, ValuesNullsBooleansArraysAndNestedObjects) {
-  const std::vector<std::string> rows = rip(
-      smallTable(),
-      {"{\"id\":1,\"name\":null,\"n\":true}\n"
-       "{\"id\":2,\"name\":false,\"other\":\"x\",\"n\":[4,5,6]}\n"
-       // Members of nested objects are matched by name; the nested end
-       // does not close the row.
-       "{\"id\":3,\"sub\":{\"n\":8,\"deep\":{}},\"name\":\"after\"}\n"
-       // Values outside a record, and an array of records.
-       "7 \"loose\" [{\"id\":4},{\"id\":5,\"name\":\"caf\\u00e9 \\\"q\\\"\"}]"});
-  const std::vector<std::string> expected = {
-      "1|NULL|1", "2|\"0\"|6", "3|\"after\"|8", "4|NULL|NULL", "5|\"caf\xC3\xA9 \\\"q\\\"\"|NULL"};
+  const std::vector<std::string> rows =
+      rip(smallTable(), {"{\"id\":1,\"name\":null,\"n\":true}\n"
+                         "{\"id\":2,\"name\":false,\"other\":\"x\",\"n\":[4,5,6]}\n"
+                         // Members of nested objects are matched by name; the nested end
+                         // does not close the row.
+                         "{\"id\":3,\"sub\":{\"n\":8,\"deep\":{}},\"name\":\"after\"}\n"
+                         // Values outside a record, and an array of records.
+                         "7 \"loose\" [{\"id\":4},{\"id\":5,\"name\":\"caf\\u00e9 \\\"q\\\"\"}]"});
+  const std::vector<std::string> expected = {"1|NULL|1", "2|\"0\"|6", "3|\"after\"|8",
+                                             "4|NULL|NULL", "5|\"caf\xC3\xA9 \\\"q\\\"\"|NULL"};
   EXPECT_EQ(rows, expected);
 }
 
@@ -108,7 +107,8 @@ TEST_F(JsonBlockTest, BadInputAndAnUnfinishedRecordFailWithTheirPlace) {
       kLogError));
   EXPECT_TRUE(diagnostics().contains(
       "JSON input: near byte 25 (line 3, column 8): parse error: object key and value must be "
-      "separated by a colon", kLogError));
+      "separated by a colon",
+      kLogError));
 
   // The end of the input inside a record: flushPending says so.
   KovaRipper* open = jsonRipper(smallTable());
@@ -118,9 +118,10 @@ TEST_F(JsonBlockTest, BadInputAndAnUnfinishedRecordFailWithTheirPlace) {
   uint8_t* rows = nullptr;
   EXPECT_EQ(open->ops.flushPending(open, &rows, &count), kStatusJsonParse);
   EXPECT_EQ(count, 0);
-  EXPECT_TRUE(diagnostics().contains("While parsing byte chunk: [16->16] after successfully "
-                                     "parsing 1 records",
-                                     kLogError));
+  EXPECT_TRUE(
+      diagnostics().contains("While parsing byte chunk: [16->16] after successfully "
+                             "parsing 1 records",
+                             kLogError));
   // A complete input ends cleanly.
   KovaRipper* done = jsonRipper(smallTable());
   ASSERT_NE(done, nullptr);

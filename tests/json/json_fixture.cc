@@ -16,10 +16,12 @@ KovaObject* JsonTest::eventsTable(int32_t encoding) {
     int64_t bytelength;
   };
   static constexpr Spec kColumns[] = {
-      {u"id", kTypeBigint, 0, 0},     {u"name", kTypeVarchar, 16, 0}, {u"n", kTypeInt, 0, 0},
-      {u"small", kTypeSmallint, 0, 0}, {u"tiny", kTypeTinyint, 0, 0}, {u"x", kTypeDouble, 0, 0},
-      {u"price", kTypeDecimal, 8, 2}, {u"day", kTypeDate, 0, 0},      {u"at", kTypeTime, 0, 0},
-      {u"seen", kTypeTimestamp, 0, 0}, {u"code", kTypeChar, 2, 0},    {u"flag", kTypeVarchar, 1, 0},
+      {u"id", kTypeBigint, 0, 0},     {u"name", kTypeVarchar, 16, 0},
+      {u"n", kTypeInt, 0, 0},         {u"small", kTypeSmallint, 0, 0},
+      {u"tiny", kTypeTinyint, 0, 0},  {u"x", kTypeDouble, 0, 0},
+      {u"price", kTypeDecimal, 8, 2}, {u"day", kTypeDate, 0, 0},
+      {u"at", kTypeTime, 0, 0},       {u"seen", kTypeTimestamp, 0, 0},
+      {u"code", kTypeChar, 2, 0},     {u"flag", kTypeVarchar, 1, 0},
   };
   for (const Spec& spec : kColumns) {
     KovaColumn* column = addColumn(table, spec.name, spec.type, spec.charlength, spec.bytelength);

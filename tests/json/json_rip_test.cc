@@ -29,9 +29,8 @@ TEST_F(JsonRipTest, EveryPartitionGivesTheRowsOfOneBlock) {
   KovaObject* table = eventsTable();
   for (uint32_t flags : {0u, kRipperRowImage}) {
     const std::vector<std::string> rows = splitEverywhere(
-        kRecords, [&](const std::vector<std::string_view>& blocks) {
-          return rip(table, blocks, flags);
-        });
+        kRecords,
+        [&](const std::vector<std::string_view>& blocks) { return rip(table, blocks, flags); });
     ASSERT_EQ(rows.size(), 5u) << flags;
     if (flags == 0) {
       EXPECT_EQ(rows[1].rfind("2|\"tab\\x09quote\\\"\"|44|NULL|NULL|-1000|", 0), 0u) << rows[1];
@@ -69,7 +68,10 @@ TEST_F(JsonRipTest, TypedValuesOfEveryColumn) {
   EXPECT_NE(rows[0].find("|23435|47109|2024831109|\"DE\"|\"1\""), std::string::npos) << rows[0];
   // TINYINT 300, "not a number" and an array's last element.
   EXPECT_NE(rows[1].find("|NULL|-1000|"), std::string::npos) << rows[1];
-  EXPECT_NE(rows[2].find("|\"\xC3\xBC" "ber\"|NULL|3|"), std::string::npos) << rows[2];
+  EXPECT_NE(rows[2].find("|\"\xC3\xBC"
+                         "ber\"|NULL|3|"),
+            std::string::npos)
+      << rows[2];
   EXPECT_EQ(ripper->truncations, 3u);  // 300, "not a number", "ABC"
 }
 
@@ -83,7 +85,8 @@ TEST_F(JsonRipTest, AllocationFailuresAtEveryStepEndInRowsOrNoMemory) {
   // (the DATE, TIME and TIMESTAMP columns then read numbers only).
   auto informats = [](const KovaRipper* ripper) {
     int n = 0;
-    for (int32_t i = 0; i < ripper->table->columnCount; ++i) n += ripper->columns[i].formatObject != nullptr;
+    for (int32_t i = 0; i < ripper->table->columnCount; ++i)
+      n += ripper->columns[i].formatObject != nullptr;
     return n;
   };
   diagnostics().clear();

@@ -42,8 +42,9 @@ TEST_F(CanTest, DestroyReleasesEveryObjectNewestFirstByKind) {
   ASSERT_NE(can, nullptr);
   EXPECT_EQ(host_.account().cans, 1u);
   ASSERT_EQ(can->ops->canSetReleaser(can, kCanKindHost, kCanReleaseSelf), kStatusOk);
-  ASSERT_EQ(can->ops->canSetReleaser(can, kCanKindFormat, reinterpret_cast<uintptr_t>(&releaseFormat)),
-            kStatusOk);
+  ASSERT_EQ(
+      can->ops->canSetReleaser(can, kCanKindFormat, reinterpret_cast<uintptr_t>(&releaseFormat)),
+      kStatusOk);
   SelfReleasing a{&kSelfOps, 1}, b{&kSelfOps, 2};
   FormatThing f{3}, g{4};
   EXPECT_EQ(can->ops->canAdd(can, 0, kCanKindHost, &a, 0, 0, 0, 0), kStatusOk);
@@ -69,8 +70,9 @@ TEST_F(CanTest, RefusesBadRegistrations) {
   FormatThing f{1};
   EXPECT_NE(can->ops->canAdd(can, 0, 2, &f, 0, 0, 0, 0), kStatusOk);
   EXPECT_NE(can->ops->canAdd(can, 0, kCanKindFormat, nullptr, 0, 0, 0, 0), kStatusOk);
-  EXPECT_NE(can->ops->canSetReleaser(can, kCanKindHost, reinterpret_cast<uintptr_t>(&releaseFormat)),
-            kStatusOk);
+  EXPECT_NE(
+      can->ops->canSetReleaser(can, kCanKindHost, reinterpret_cast<uintptr_t>(&releaseFormat)),
+      kStatusOk);
   EXPECT_NE(can->ops->canSetReleaser(can, kCanKindFormat, kCanReleaseSelf), kStatusOk);
   EXPECT_NE(can->ops->canSetReleaser(can, kCanKindFormat, 0), kStatusOk);
   EXPECT_NE(can->ops->canSetReleaser(can, 5, kCanReleaseSelf), kStatusOk);
@@ -91,8 +93,9 @@ TEST_F(CanTest, CreationIsAnAllocationEventThatCanFail) {
 TEST_F(CanTest, AddingAnObjectIsAnAllocationEventThatCanFail) {
   KovaCan* can = makeCan();
   ASSERT_NE(can, nullptr);
-  ASSERT_EQ(can->ops->canSetReleaser(can, kCanKindFormat, reinterpret_cast<uintptr_t>(&releaseFormat)),
-            kStatusOk);
+  ASSERT_EQ(
+      can->ops->canSetReleaser(can, kCanKindFormat, reinterpret_cast<uintptr_t>(&releaseFormat)),
+      kStatusOk);
   FormatThing refused{1};
   FormatThing kept{2};
   host_.failAllocation(1);

@@ -48,7 +48,9 @@ TEST(DiagnosticsTest, RecordingKeepsFormattedLinesAndStatusesInOrder) {
 
 TEST(DiagnosticsTest, UnpairedSurrogatesBecomeReplacementCharacters) {
   LogLine line{kLogWarning, std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)}};
-  EXPECT_EQ(line.utf8(), "a\xef\xbf\xbd" "b\xef\xbf\xbd");
+  EXPECT_EQ(line.utf8(),
+            "a\xef\xbf\xbd"
+            "b\xef\xbf\xbd");
 }
 
 TEST(DiagnosticsTest, MalformedFormatIsRecordedVerbatim) {

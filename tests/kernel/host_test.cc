@@ -41,9 +41,9 @@ TEST(HostTest, IntegerOptionsAreReadBackWithTheirSize) {
   // The key is matched on its given length only.
   const char16_t* longer = u"ZR_NAME_YEARCUTOFF_AND_MORE";
   size = 8;
-  EXPECT_EQ(host.kernel()->ops->getOption(host.kernel(), longer, 18, kOptionTypeInteger, &value,
-                                          &size),
-            kStatusOk);
+  EXPECT_EQ(
+      host.kernel()->ops->getOption(host.kernel(), longer, 18, kOptionTypeInteger, &value, &size),
+      kStatusOk);
 }
 
 TEST(HostTest, OptionLookupFailsWithoutTouchingTheValue) {

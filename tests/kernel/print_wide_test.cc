@@ -80,9 +80,9 @@ TEST(PrintWideTest, WideTextConversions) {
   EXPECT_EQ(ok(print(u"<%.2s>", u"abc")), u"<ab>");
   // %.*s reads exactly the given length: the text need not be terminated.
   const char16_t unterminated[3] = {u'x', u'y', u'z'};
-  EXPECT_EQ(ok(print(u"[%.*s] : Failed to allocate memory. Space requested=[%d]", 2, unterminated,
-                     1024)),
-            u"[xy] : Failed to allocate memory. Space requested=[1024]");
+  EXPECT_EQ(
+      ok(print(u"[%.*s] : Failed to allocate memory. Space requested=[%d]", 2, unterminated, 1024)),
+      u"[xy] : Failed to allocate memory. Space requested=[1024]");
   EXPECT_EQ(ok(print(u"[%.*s]", 0, nullptr)), u"[]");
   EXPECT_EQ(ok(print(u"[%s]", static_cast<const char16_t*>(nullptr))), u"[(null)]");
   EXPECT_EQ(ok(print(u"[%*.*s]", 5, 2, u"abcdef")), u"[   ab]");
@@ -120,9 +120,8 @@ TEST(PrintWideTest, TooSmallTargetReportsTheNeededLength) {
 }
 
 TEST(PrintWideTest, MalformedFormatsAreRefused) {
-  for (const char16_t* format :
-       {u"%", u"abc%", u"%l", u"%lll", u"%q", u"%5", u"%.", u"%hd", u"%f", u"%ls", u"%5%",
-        u"%99999999999d"}) {
+  for (const char16_t* format : {u"%", u"abc%", u"%l", u"%lll", u"%q", u"%5", u"%.", u"%hd", u"%f",
+                                 u"%ls", u"%5%", u"%99999999999d"}) {
     Printed printed = print(format, 1, 2);
     EXPECT_EQ(printed.status, kStatusNotSupported)
         << std::string(std::u16string_view(format).begin(), std::u16string_view(format).end());
@@ -159,10 +158,10 @@ TEST(PrintWideTest, KernelOperationFormatsAndGrowsLikeTheCallerExpects) {
             kStatusBufferTooSmall);
   ASSERT_EQ(length, 11);
   std::u16string target(static_cast<size_t>(length), u'\0');
-  EXPECT_EQ(kernel->ops->printWide(kernel, nullptr, format.data(),
-                                   static_cast<int64_t>(format.size()), target.data(), length,
-                                   &length, 0, 21),
-            kStatusOk);
+  EXPECT_EQ(
+      kernel->ops->printWide(kernel, nullptr, format.data(), static_cast<int64_t>(format.size()),
+                             target.data(), length, &length, 0, 21),
+      kStatusOk);
   EXPECT_EQ(target, u"ANYDTTME21.");
 }
 

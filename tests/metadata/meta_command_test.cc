@@ -57,9 +57,10 @@ TEST(MetaCommand, ShowJsonNamesEveryFieldAndCode) {
   ToolRun run = kova("meta show --json " + example("payroll.fixed.xml"));
   ASSERT_EQ(run.exit, 0);
   for (const char* member :
-       {"\"recfm\": 2", "\"recfmName\": \"FIXED\"", "\"reclen\": 64", "\"encodingName\": \"IBM037\"",
-        "\"bigendian\": true", "\"userInputFormat\": null", "\"typeName\": \"SMALLINT\"",
-        "\"c_typeName\": \"int16\"", "\"dropped\": true", "\"colendian\": 1", "\"ceiName\": null"}) {
+       {"\"recfm\": 2", "\"recfmName\": \"FIXED\"", "\"reclen\": 64",
+        "\"encodingName\": \"IBM037\"", "\"bigendian\": true", "\"userInputFormat\": null",
+        "\"typeName\": \"SMALLINT\"", "\"c_typeName\": \"int16\"", "\"dropped\": true",
+        "\"colendian\": 1", "\"ceiName\": null"}) {
     EXPECT_NE(run.out.find(member), std::string::npos) << member;
   }
   run = kova("meta show " + example("catalog.xml.xml"));
@@ -68,8 +69,11 @@ TEST(MetaCommand, ShowJsonNamesEveryFieldAndCode) {
 }
 
 TEST(MetaCommand, RefusesWhatIsNotAMetadataDocument) {
-  EXPECT_EQ(kova("meta fmt " + scratch("other.xml", "<?xml version=\"1.0\"?><!-- k -->"
-                                                    "<other><kova/></other>")).exit, 1);
+  EXPECT_EQ(kova("meta fmt " + scratch("other.xml",
+                                       "<?xml version=\"1.0\"?><!-- k -->"
+                                       "<other><kova/></other>"))
+                .exit,
+            1);
   EXPECT_EQ(kova("meta show " + scratch("cut.xml", "<kova><tableName>t</tableName>")).exit, 1);
   EXPECT_EQ(kova("meta show /nonexistent/doc.xml").exit, 1);
   EXPECT_EQ(kova("meta fmt").exit, 2);

@@ -44,7 +44,8 @@ std::string writeDocument(KovaObject* object, KovaStatus* status) {
 KovaStatus readDocument(KovaObject* object, std::string_view document, size_t piece,
                         KovaDiagnostics* diagnostics) {
   KovaExtensionObject* extension = object->extension;
-  if (piece == 0) return extension->readXml(object, document.data(), int64_t(document.size()), diagnostics);
+  if (piece == 0)
+    return extension->readXml(object, document.data(), int64_t(document.size()), diagnostics);
   size_t offset = 0;
   for (;;) {
     size_t n = std::min(piece, document.size() - offset);

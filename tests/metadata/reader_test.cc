@@ -50,7 +50,8 @@ TEST_F(ReaderTest, EveryElementSetsItsField) {
   EXPECT_EQ(o->bigendian, 1);
   EXPECT_EQ(o->headerLines, 2);
   EXPECT_EQ(str(o->fileType, o->fileTypeLength), "json");
-  EXPECT_EQ(str(o->inputFormat, o->inputFormatLength), "com.qel.access.hadoop.xq.json.JsonInputFormat");
+  EXPECT_EQ(str(o->inputFormat, o->inputFormatLength),
+            "com.qel.access.hadoop.xq.json.JsonInputFormat");
   EXPECT_EQ(str(o->outputDir, o->outputDirLength), "/out dir");
   EXPECT_EQ(o->expectFile, 1);
   EXPECT_EQ(o->returnCode, -7);
@@ -89,12 +90,14 @@ TEST_F(ReaderTest, UnknownRootsElementsAndValuesAreLenient) {
   EXPECT_EQ(o->columns[0]->dropped, 0);
   // No fileType: the end of the read derives the DELIMITED classes.
   EXPECT_EQ(str(o->fileType, o->fileTypeLength), "DELIMITED");
-  EXPECT_EQ(str(o->outputFormat, o->outputFormatLength), "org.apache.hadoop.mapred.FileOutputFormat");
+  EXPECT_EQ(str(o->outputFormat, o->outputFormatLength),
+            "org.apache.hadoop.mapred.FileOutputFormat");
 }
 
 TEST_F(ReaderTest, ControlBytesComeFromTheAttributeOrTheFirstCharacterOfTheText) {
-  KovaObject* o = read("<fieldsep ctrl=\"9\">,</fieldsep>\n<textqual ctrl=\"300\"/>\n"
-                       "<keysep other=\"1\" ctrl=\"5\"></keysep>\n");
+  KovaObject* o = read(
+      "<fieldsep ctrl=\"9\">,</fieldsep>\n<textqual ctrl=\"300\"/>\n"
+      "<keysep other=\"1\" ctrl=\"5\"></keysep>\n");
   EXPECT_EQ(o->fieldsep, ',');
   EXPECT_EQ(o->textqual, 300 & 0xFF);
   EXPECT_EQ(o->keysep, 5);
@@ -104,11 +107,12 @@ TEST_F(ReaderTest, ControlBytesComeFromTheAttributeOrTheFirstCharacterOfTheText)
 }
 
 TEST_F(ReaderTest, NumbersThatDoNotReadOrFitLeaveTheFieldUnchanged) {
-  KovaObject* o = read("<columns><column><indLength>99999999999</indLength><scale>1.5</scale>"
-                       "<charlength> 12 </charlength><offset>-5000000000</offset>"
-                       "<bytelength>x</bytelength></column></columns>\n"
-                       "<reclen>5000000000</reclen><headerLines>abc</headerLines>"
-                       "<keylen> 7</keylen>\n");
+  KovaObject* o = read(
+      "<columns><column><indLength>99999999999</indLength><scale>1.5</scale>"
+      "<charlength> 12 </charlength><offset>-5000000000</offset>"
+      "<bytelength>x</bytelength></column></columns>\n"
+      "<reclen>5000000000</reclen><headerLines>abc</headerLines>"
+      "<keylen> 7</keylen>\n");
   const KovaColumn* c = o->columns[0];
   EXPECT_EQ(c->indLength, 0);
   EXPECT_EQ(c->scale, 0);
@@ -128,8 +132,10 @@ TEST_F(ReaderTest, StrictNumbersFailTheRead) {
 }
 
 TEST_F(ReaderTest, AnEmptyColumnNameLeavesTheColumnWithoutOne) {
-  KovaObject* o = read("<columns><column><name></name><type>INT</type></column>"
-                       "<column><name/></column></columns>\n", kStatusOk);
+  KovaObject* o = read(
+      "<columns><column><name></name><type>INT</type></column>"
+      "<column><name/></column></columns>\n",
+      kStatusOk);
   ASSERT_EQ(o->columnCount, 2);
   EXPECT_EQ(o->columns[0]->nameLength, 0);
   EXPECT_EQ(o->columns[0]->type, uint32_t(kTypeInt));
@@ -140,8 +146,9 @@ TEST_F(ReaderTest, ColumnElementsBeforeTheFirstColumnHaveNoEffect) {
   KovaObject* o = newInstance();
   ASSERT_EQ(readDocument(o, document("<columns><column><name>kept</name></column></columns>\n")),
             kStatusOk);
-  ASSERT_EQ(readDocument(o, document("<name>stray</name><type>INT</type><cei cei=\"20\"/>"
-                                     "<dropped>TRUE</dropped><columns/>\n"),
+  ASSERT_EQ(readDocument(o,
+                         document("<name>stray</name><type>INT</type><cei cei=\"20\"/>"
+                                  "<dropped>TRUE</dropped><columns/>\n"),
                          0, diagnostics().get()),
             kStatusOk);
   ASSERT_EQ(o->columnCount, 1);
@@ -225,8 +232,8 @@ TEST_F(ReaderTest, DestroyingAnInstanceMidReadReleasesTheParser) {
 }
 
 TEST_F(ReaderTest, EveryFailingAllocationGivesNoMemoryAndLeaksNothing) {
-  std::string doc = document(std::string(kRichLines) + "<tableName>" + std::string(5000, 't') +
-                             "</tableName>\n");
+  std::string doc =
+      document(std::string(kRichLines) + "<tableName>" + std::string(5000, 't') + "</tableName>\n");
   for (size_t piece : {size_t(0), size_t(64)}) {
     int runs = forEachAllocationFailure(host(), [&](int nth) {
       host().clearFailure();

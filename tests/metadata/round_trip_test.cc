@@ -46,17 +46,24 @@ class RoundTripTest : public ModuleTest {
   }
   int32_t encoding() {
     switch (pick(4)) {
-      case 0: return 0;
-      case 1: return kUnknownEncodings[pick(std::size(kUnknownEncodings))];
-      default: return kKnownEncodings[pick(std::size(kKnownEncodings))];
+      case 0:
+        return 0;
+      case 1:
+        return kUnknownEncodings[pick(std::size(kUnknownEncodings))];
+      default:
+        return kKnownEncodings[pick(std::size(kKnownEncodings))];
     }
   }
   int64_t number() {
     switch (pick(4)) {
-      case 0: return 0;
-      case 1: return int64_t(pick(100));
-      case 2: return -int64_t(pick(1000));
-      default: return int64_t(random_() >> 20) * (coin() ? 1 : -1);
+      case 0:
+        return 0;
+      case 1:
+        return int64_t(pick(100));
+      case 2:
+        return -int64_t(pick(1000));
+      default:
+        return int64_t(random_() >> 20) * (coin() ? 1 : -1);
     }
   }
   int32_t number32() { return int32_t(number() >> (pick(2) ? 0 : 32)); }
@@ -145,8 +152,8 @@ TEST_F(RoundTripTest, GeneratedObjectsSurviveWriteReadWrite) {
     std::string first = writeDocument(original, &status);
     ASSERT_EQ(status, kStatusOk) << run;
     KovaObject* copy = newInstance(nullptr, original->flags);
-    ASSERT_EQ(readDocument(copy, first, run % 3 == 0 ? 1 + run % 97 : 0), kStatusOk)
-        << run << "\n" << first;
+    ASSERT_EQ(readDocument(copy, first, run % 3 == 0 ? 1 + run % 97 : 0), kStatusOk) << run << "\n"
+                                                                                     << first;
     std::string second = writeDocument(copy, &status);
     ASSERT_EQ(status, kStatusOk);
     ASSERT_EQ(second, first) << run;

@@ -77,16 +77,17 @@ TEST_F(WriterTest, EveryTableElementInOrderWithItsForm) {
   o->keylen = 4;
   o->bigendian = 1;
   o->headerLines = -1;
-  const char* texts[] = {"fileType", "userInputFormat", "inputDir", "outputDir", "metaDir",
-                         "mrTempDir", "whereExpression", "datahost", "tableName", "schemaName",
-                         "databaseName"};
-  const char16_t** fields[] = {&o->fileType, &o->userInputFormat, &o->inputDir, &o->outputDir,
-                               &o->metaDir, &o->mrTempDir, &o->whereExpression, &o->datahost,
-                               &o->tableName, &o->schemaName, &o->databaseName};
-  int64_t* lengths[] = {&o->fileTypeLength, &o->userInputFormatLength, &o->inputDirLength,
-                        &o->outputDirLength, &o->metaDirLength, &o->mrTempDirLength,
-                        &o->whereExpressionLength, &o->datahostLength, &o->tableNameLength,
-                        &o->schemaNameLength, &o->databaseNameLength};
+  const char* texts[] = {"fileType",  "userInputFormat", "inputDir",        "outputDir",
+                         "metaDir",   "mrTempDir",       "whereExpression", "datahost",
+                         "tableName", "schemaName",      "databaseName"};
+  const char16_t** fields[] = {&o->fileType,        &o->userInputFormat, &o->inputDir,
+                               &o->outputDir,       &o->metaDir,         &o->mrTempDir,
+                               &o->whereExpression, &o->datahost,        &o->tableName,
+                               &o->schemaName,      &o->databaseName};
+  int64_t* lengths[] = {&o->fileTypeLength,        &o->userInputFormatLength, &o->inputDirLength,
+                        &o->outputDirLength,       &o->metaDirLength,         &o->mrTempDirLength,
+                        &o->whereExpressionLength, &o->datahostLength,        &o->tableNameLength,
+                        &o->schemaNameLength,      &o->databaseNameLength};
   for (size_t i = 0; i < std::size(texts); ++i) set(o, fields[i], lengths[i], texts[i]);
   o->expectFile = 1;
   o->returnCode = INT32_MIN;
@@ -263,8 +264,9 @@ TEST_F(WriterTest, BufferGrowsForTextsBeyondItsFirstSize) {
 
 TEST_F(WriterTest, WritingDuringAChunkedReadKeepsTheReadersParser) {
   KovaObject* o = object();
-  std::string doc = document("<tableName>t</tableName>\n<columns>\n<column>\n<name>a</name>\n"
-                             "</column>\n</columns>\n");
+  std::string doc = document(
+      "<tableName>t</tableName>\n<columns>\n<column>\n<name>a</name>\n"
+      "</column>\n</columns>\n");
   ASSERT_EQ(extension()->readXmlChunk(o, doc.data(), 60, 1, nullptr), kStatusOk);
   void* parser = o->xmlObject;
   ASSERT_NE(parser, nullptr);
@@ -296,23 +298,26 @@ TEST_F(WriterTest, EveryFailingAllocationGivesNoDocumentAndLeaksNothing) {
   reference->destroy(reference);
   ASSERT_FALSE(expected.empty());
   for (bool persistent : {false, true}) {
-    int runs = forEachAllocationFailure(host(), [&](int nth) {
-      host().clearFailure();
-      KovaObject* o = build();
-      host().failAllocation(uint64_t(nth), persistent);
-      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(1);
-      uint64_t length = 1;
-      KovaStatus status = extension()->writeXml(o, &bytes, &length);
-      if (status == kStatusOk) {
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), length), expected);
-      } else {
-        EXPECT_EQ(status, kStatusNoMemory) << nth;
-        EXPECT_EQ(bytes, nullptr);
-        EXPECT_EQ(length, 0u);
-      }
-      EXPECT_EQ(o->xmlObject, nullptr);
-      o->destroy(o);
-    }, persistent);
+    int runs = forEachAllocationFailure(
+        host(),
+        [&](int nth) {
+          host().clearFailure();
+          KovaObject* o = build();
+          host().failAllocation(uint64_t(nth), persistent);
+          const uint8_t* bytes = reinterpret_cast<const uint8_t*>(1);
+          uint64_t length = 1;
+          KovaStatus status = extension()->writeXml(o, &bytes, &length);
+          if (status == kStatusOk) {
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), length), expected);
+          } else {
+            EXPECT_EQ(status, kStatusNoMemory) << nth;
+            EXPECT_EQ(bytes, nullptr);
+            EXPECT_EQ(length, 0u);
+          }
+          EXPECT_EQ(o->xmlObject, nullptr);
+          o->destroy(o);
+        },
+        persistent);
     EXPECT_GT(runs, 2);
   }
 }

@@ -12,8 +12,12 @@ namespace {
 
 class InstanceTest : public ModuleTest {
  protected:
-  std::u16string text(const char16_t* p, int64_t n) { return p ? std::u16string(p, size_t(n)) : u""; }
-  void setFileType(KovaObject* o, std::u16string_view t) { setText(o, &o->fileType, &o->fileTypeLength, t); }
+  std::u16string text(const char16_t* p, int64_t n) {
+    return p ? std::u16string(p, size_t(n)) : u"";
+  }
+  void setFileType(KovaObject* o, std::u16string_view t) {
+    setText(o, &o->fileType, &o->fileTypeLength, t);
+  }
 };
 
 TEST_F(InstanceTest, CreationFillsTheHeader) {
@@ -207,8 +211,8 @@ TEST_F(InstanceTest, FormatSpecSplitsNameWidthAndDecimals) {
     int32_t width, decimals;
   } cases[] = {
       {u"COMMA10.2", 5, 10, 2}, {u"BEST12.", 4, 12, 0}, {u"$CHAR20.", 5, 20, 0},
-      {u"$CHAR20.2", -1, 0, 0}, {u"BEST", -1, 0, 0},   {u"8.2", 0, 8, 2},
-      {u"YYMMDD.", 6, 0, 0},    {u"F.x", -1, 0, 0},    {u"", -1, 0, 0},
+      {u"$CHAR20.2", -1, 0, 0}, {u"BEST", -1, 0, 0},    {u"8.2", 0, 8, 2},
+      {u"YYMMDD.", 6, 0, 0},    {u"F.x", -1, 0, 0},     {u"", -1, 0, 0},
   };
   for (const Case& c : cases) {
     int32_t width = 99, decimals = 99;

@@ -15,9 +15,10 @@ TEST_F(ClassifyTest, AsciiPrintablesAreExactlyBlankToTilde) {
 }
 
 TEST_F(ClassifyTest, WhiteSpaceIsTheUnicodeSet) {
-  const uint32_t spaces[] = {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20,   0x85,   0xA0,
-                             0x1680, 0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
-  for (uint32_t c : spaces) EXPECT_TRUE(ops().classify(nls(), c) & kCharWhiteSpace) << std::hex << c;
+  const uint32_t spaces[] = {0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,  0x1680,
+                             0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
+  for (uint32_t c : spaces)
+    EXPECT_TRUE(ops().classify(nls(), c) & kCharWhiteSpace) << std::hex << c;
   for (uint32_t c : {0x41u, 0x200Bu, 0x00u, 0x1Fu, 0xFEFFu, 0x180Eu, 0x7Fu}) {
     EXPECT_FALSE(ops().classify(nls(), c) & kCharWhiteSpace) << std::hex << c;
   }

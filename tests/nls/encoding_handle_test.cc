@@ -26,7 +26,8 @@ class EncodingHandleTest : public NlsTest {
 
   // ASCII text in the encoding.
   Bytes in(int32_t encoding, const std::string& text) {
-    return encoding == kEncodingLiteral ? bytes(text) : transcode(kEncodingLiteral, encoding, bytes(text)).text;
+    return encoding == kEncodingLiteral ? bytes(text)
+                                        : transcode(kEncodingLiteral, encoding, bytes(text)).text;
   }
 
   struct Text {
@@ -38,8 +39,8 @@ class EncodingHandleTest : public NlsTest {
                   uint64_t capacity = 152) {
     Bytes out(capacity + 1, 0xEE);
     uint64_t length = 99;
-    KovaStatus status =
-        h->ops->formatDouble(h, nullptr, value, width, decimals, 0x800, out.data(), capacity, &length);
+    KovaStatus status = h->ops->formatDouble(h, nullptr, value, width, decimals, 0x800, out.data(),
+                                             capacity, &length);
     EXPECT_EQ(out[capacity], 0xEE);
     out.resize(length);
     return {status, out};
@@ -48,7 +49,8 @@ class EncodingHandleTest : public NlsTest {
   Text formatWhole(KovaEncodingHandle* h, int64_t value, int32_t width, uint64_t capacity = 152) {
     Bytes out(capacity + 1, 0xEE);
     uint64_t length = 99;
-    KovaStatus status = h->ops->formatInteger(h, nullptr, value, width, 0, out.data(), capacity, &length);
+    KovaStatus status =
+        h->ops->formatInteger(h, nullptr, value, width, 0, out.data(), capacity, &length);
     out.resize(length);
     return {status, out};
   }
@@ -67,7 +69,10 @@ TEST_F(EncodingHandleTest, EveryRegisteredEncodingHasAHandle) {
     // Its blank is the encoding's U+0020.
     Bytes blanks(8, 0);
     h->ops->fillBlanks(h, blanks.data(), blanks.size(), 0, nullptr);
-    EXPECT_EQ(blanks, in(e.id, std::string(8 / (e.id >= 23 && e.id <= 24 ? 4 : e.asciiCompatible || e.maxBytesPerChar == 1 ? 1 : 2), ' ')))
+    EXPECT_EQ(blanks, in(e.id, std::string(8 / (e.id >= 23 && e.id <= 24                      ? 4
+                                                : e.asciiCompatible || e.maxBytesPerChar == 1 ? 1
+                                                                                              : 2),
+                                           ' ')))
         << e.name;
   }
   EXPECT_EQ(host().account().objects, encodingRegistry().size());
@@ -84,23 +89,28 @@ TEST_F(EncodingHandleTest, WrittenNumbersReadBackExactly) {
       Text text = formatReal(h, value, 0, 0);
       ASSERT_EQ(text.status, kStatusOk);
       double back = 0;
-      ASSERT_EQ(h->ops->readDouble(h, nullptr, text.bytes.data(), text.bytes.size(), 0, &back, nullptr),
-                kStatusOk);
+      ASSERT_EQ(
+          h->ops->readDouble(h, nullptr, text.bytes.data(), text.bytes.size(), 0, &back, nullptr),
+          kStatusOk);
       ASSERT_EQ(std::bit_cast<uint64_t>(back), std::bit_cast<uint64_t>(value)) << encoding;
 
       // Width 20 always fits, with at least 13 significant digits.
       text = formatReal(h, value, 20, 0);
       ASSERT_EQ(text.status, kStatusOk);
-      ASSERT_LE(text.bytes.size(), 20u * (encoding == 22 || encoding == 25 ? 2 : encoding == 23 ? 4 : 1));
-      ASSERT_EQ(h->ops->readDouble(h, nullptr, text.bytes.data(), text.bytes.size(), 0, &back, nullptr),
-                kStatusOk);
+      ASSERT_LE(text.bytes.size(), 20u * (encoding == 22 || encoding == 25 ? 2
+                                          : encoding == 23                 ? 4
+                                                                           : 1));
+      ASSERT_EQ(
+          h->ops->readDouble(h, nullptr, text.bytes.data(), text.bytes.size(), 0, &back, nullptr),
+          kStatusOk);
       ASSERT_LE(std::fabs(back - value), std::fabs(value) * 1e-12) << value;
 
       int64_t whole = int64_t(random());
       text = formatWhole(h, whole, 20);
       ASSERT_EQ(text.status, kStatusOk);
       int64_t wholeBack = 0;
-      ASSERT_EQ(h->ops->readInteger(h, nullptr, text.bytes.data(), text.bytes.size(), 0, &wholeBack, nullptr),
+      ASSERT_EQ(h->ops->readInteger(h, nullptr, text.bytes.data(), text.bytes.size(), 0, &wholeBack,
+                                    nullptr),
                 kStatusOk);
       ASSERT_EQ(wholeBack, whole);
     }

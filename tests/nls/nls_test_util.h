@@ -34,7 +34,9 @@ inline Bytes wideBytes(std::u16string_view text) {
 
 class NlsTest : public ::testing::Test {
  protected:
-  void TearDown() override { EXPECT_TRUE(host_.account().empty()) << "a host object was not released"; }
+  void TearDown() override {
+    EXPECT_TRUE(host_.account().empty()) << "a host object was not released";
+  }
 
   Host& host() { return host_; }
   KovaNls* nls() { return host_.kernel()->nls; }
@@ -47,7 +49,8 @@ class NlsTest : public ::testing::Test {
 
   // Converts through a fresh transcoder with a target of capacity bytes
   // (default: plenty).
-  Converted transcode(int32_t from, int32_t to, const Bytes& source, uint64_t capacity = UINT64_MAX) {
+  Converted transcode(int32_t from, int32_t to, const Bytes& source,
+                      uint64_t capacity = UINT64_MAX) {
     KovaTranscoder* t = ops().createTranscoder(nls(), from, to, 0, nullptr);
     EXPECT_NE(t, nullptr) << from << " -> " << to;
     if (!t) return {kStatusNoMemory, {}};
@@ -70,7 +73,8 @@ class NlsTest : public ::testing::Test {
 
   uint64_t transcodedLength(int32_t from, int32_t to, const Bytes& source) {
     uint64_t length = 0;
-    EXPECT_EQ(ops().transcodedLength(nls(), from, source.data(), source.size(), to, &length), kStatusOk);
+    EXPECT_EQ(ops().transcodedLength(nls(), from, source.data(), source.size(), to, &length),
+              kStatusOk);
     return length;
   }
 

@@ -60,11 +60,41 @@ Expected expectInteger(const std::string& text) {
 // Number-like texts: signs, digits, points, exponents, blanks, and now and
 // then a character that spoils them.
 std::string generate(std::mt19937& random) {
-  static const char* const kPieces[] = {
-      "0", "1", "7", "9", "00", "123456789", "9223372036854775807", "9223372036854775808",
-      "18446744073709551616", ".", ".", "e", "E", "e+", "e-", "-", "+", " ", "  ", "inf",
-      "Infinity", "nan", "x", "0x1", "\t", "308", "309", "324", "400", "99999", ",", "1e-320",
-      "d", "5e", "_"};
+  static const char* const kPieces[] = {"0",
+                                        "1",
+                                        "7",
+                                        "9",
+                                        "00",
+                                        "123456789",
+                                        "9223372036854775807",
+                                        "9223372036854775808",
+                                        "18446744073709551616",
+                                        ".",
+                                        ".",
+                                        "e",
+                                        "E",
+                                        "e+",
+                                        "e-",
+                                        "-",
+                                        "+",
+                                        " ",
+                                        "  ",
+                                        "inf",
+                                        "Infinity",
+                                        "nan",
+                                        "x",
+                                        "0x1",
+                                        "\t",
+                                        "308",
+                                        "309",
+                                        "324",
+                                        "400",
+                                        "99999",
+                                        ",",
+                                        "1e-320",
+                                        "d",
+                                        "5e",
+                                        "_"};
   std::string text;
   if (random() % 3 == 0) text += " ";
   if (random() % 3 == 0) text += random() % 2 ? "-" : "+";
@@ -86,7 +116,8 @@ class NumberReaderTest : public NlsTest {
  protected:
   // The ASCII text in encoding (through the host's own transcoder).
   Bytes encode(int32_t encoding, const std::string& text) {
-    return encoding == kEncodingLiteral ? bytes(text) : transcode(kEncodingLiteral, encoding, bytes(text)).text;
+    return encoding == kEncodingLiteral ? bytes(text)
+                                        : transcode(kEncodingLiteral, encoding, bytes(text)).text;
   }
 
   void checkDouble(const std::string& text, KovaStatus status, double value) {
@@ -96,7 +127,8 @@ class NumberReaderTest : public NlsTest {
       ASSERT_EQ(std::memcmp(&value, &e.real, sizeof value), 0)
           << '"' << text << "\" read " << value << " expected " << e.real;
     } else {
-      ASSERT_EQ(status, e.overflow ? kStatusDecimalOverflow : kStatusNotANumber) << '"' << text << '"';
+      ASSERT_EQ(status, e.overflow ? kStatusDecimalOverflow : kStatusNotANumber)
+          << '"' << text << '"';
       uint64_t bits;
       std::memcpy(&bits, &value, 8);
       ASSERT_EQ(bits, 0xFFFFD10000000000ull) << "a refused double reads as missing: " << text;
@@ -109,7 +141,8 @@ class NumberReaderTest : public NlsTest {
       ASSERT_EQ(status, kStatusOk) << '"' << text << '"';
       ASSERT_EQ(value, e.integer) << '"' << text << '"';
     } else {
-      ASSERT_EQ(status, e.overflow ? kStatusDecimalOverflow : kStatusNotANumber) << '"' << text << '"';
+      ASSERT_EQ(status, e.overflow ? kStatusDecimalOverflow : kStatusNotANumber)
+          << '"' << text << '"';
       ASSERT_EQ(value, -77) << "a refused integer leaves the value alone";
     }
   }
@@ -133,7 +166,8 @@ TEST_F(NumberReaderTest, HandlesReadLikeTheCLibraryInEveryForm) {
           h->ops->readDouble(h, nullptr, encoded.data(), encoded.size(), 0, &real, &scratch);
       checkDouble(text, status, real);
       accepted += status == kStatusOk;
-      status = h->ops->readInteger(h, nullptr, encoded.data(), encoded.size(), 0, &integer, &scratch);
+      status =
+          h->ops->readInteger(h, nullptr, encoded.data(), encoded.size(), 0, &integer, &scratch);
       checkInteger(text, status, integer);
     }
     EXPECT_GT(accepted, 600) << "the generator makes numbers often enough";
@@ -149,9 +183,11 @@ TEST_F(NumberReaderTest, LocaleReadsWideTextLikeTheCLibrary) {
     std::u16string wide(text.begin(), text.end());
     double real = 0;
     int64_t integer = -77;
-    KovaStatus status = locale->ops->readWideDouble(locale, wide.data(), int64_t(wide.size()), &real, nullptr);
+    KovaStatus status =
+        locale->ops->readWideDouble(locale, wide.data(), int64_t(wide.size()), &real, nullptr);
     checkDouble(text, status, real);
-    status = locale->ops->readWideInteger(locale, wide.data(), int64_t(wide.size()), 0, &integer, nullptr);
+    status = locale->ops->readWideInteger(locale, wide.data(), int64_t(wide.size()), 0, &integer,
+                                          nullptr);
     checkInteger(text, status, integer);
   }
 }
@@ -181,12 +217,14 @@ TEST_F(NumberReaderTest, EdgesOfTheReaders) {
   EXPECT_EQ(readReal(std::string(5000, ' ') + "2.5" + std::string(5000, ' '), &value), kStatusOk)
       << "blanks do not count against the length limit";
   EXPECT_EQ(value, 2.5);
-  EXPECT_EQ(readReal(std::string(2000, '1'), &value), kStatusNotANumber) << "too long to be a number";
+  EXPECT_EQ(readReal(std::string(2000, '1'), &value), kStatusNotANumber)
+      << "too long to be a number";
   // A number in a wider text is read by its own length only.
   EXPECT_EQ(h->ops->readDouble(h, nullptr, "12345", 2, 0, &value, nullptr), kStatusOk);
   EXPECT_EQ(value, 12.0);
   int64_t integer = 0;
-  EXPECT_EQ(h->ops->readInteger(h, nullptr, "-9223372036854775808", 20, 0, &integer, nullptr), kStatusOk);
+  EXPECT_EQ(h->ops->readInteger(h, nullptr, "-9223372036854775808", 20, 0, &integer, nullptr),
+            kStatusOk);
   EXPECT_EQ(integer, INT64_MIN);
   EXPECT_EQ(h->ops->readInteger(h, nullptr, "1.0", 3, 0, &integer, nullptr), kStatusNotANumber);
   for (const char* beyond : {"9223372036854775808", "9223372036854775809", "-9223372036854775809",
@@ -206,9 +244,11 @@ TEST_F(NumberReaderTest, EdgesOfTheReaders) {
   EXPECT_EQ(h->ops->readInteger(h, nullptr, wide.data(), wide.size() * 2, 0, &integer, nullptr),
             kStatusNotANumber);
   wide = u"\u0131";  // its low byte is '1'
-  EXPECT_EQ(h->ops->readInteger(h, nullptr, wide.data(), 2, 0, &integer, nullptr), kStatusNotANumber);
+  EXPECT_EQ(h->ops->readInteger(h, nullptr, wide.data(), 2, 0, &integer, nullptr),
+            kStatusNotANumber);
   wide = u"12";
-  EXPECT_EQ(h->ops->readInteger(h, nullptr, wide.data(), 3, 0, &integer, nullptr), kStatusNotANumber)
+  EXPECT_EQ(h->ops->readInteger(h, nullptr, wide.data(), 3, 0, &integer, nullptr),
+            kStatusNotANumber)
       << "an odd byte count is no 16-bit text";
   h->ops->release(h);
 }

@@ -13,12 +13,13 @@ TEST_F(RegistryTest, FixedIdentifiersMeanWhatTheModuleExpects) {
   ASSERT_NE(findEncoding(kEncodingUtf8), nullptr);
   EXPECT_STREQ(findEncoding(kEncodingUtf8)->name, "UTF-8");
   ASSERT_NE(findEncoding(kEncodingWide), nullptr);
-  EXPECT_STREQ(findEncoding(kEncodingWide)->converter, "UTF-16LE") << "this machine is little-endian";
+  EXPECT_STREQ(findEncoding(kEncodingWide)->converter, "UTF-16LE")
+      << "this machine is little-endian";
   ASSERT_NE(findEncoding(kEncodingLiteral), nullptr);
   EXPECT_STREQ(findEncoding(kEncodingLiteral)->name, "US-ASCII");
-  for (const char* name : {"ISO-8859-1", "windows-1252", "ISO-8859-15", "UTF-16LE", "UTF-16BE",
-                           "UTF-32LE", "Shift_JIS", "EUC-JP", "GB18030", "Big5", "IBM037",
-                           "IBM1047"}) {
+  for (const char* name :
+       {"ISO-8859-1", "windows-1252", "ISO-8859-15", "UTF-16LE", "UTF-16BE", "UTF-32LE",
+        "Shift_JIS", "EUC-JP", "GB18030", "Big5", "IBM037", "IBM1047"}) {
     bool found = false;
     for (const EncodingEntry& e : encodingRegistry()) found |= std::string(e.name) == name;
     EXPECT_TRUE(found) << name;

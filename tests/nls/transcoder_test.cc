@@ -96,9 +96,9 @@ TEST_F(TranscoderTest, EveryEncodingRoundTripsTheTextItCanHold) {
 
 TEST_F(TranscoderTest, KnownBytesOfSomeEncodings) {
   Bytes hello = bytes("Hi");
-  EXPECT_EQ(transcode(20, 50, hello).text, bytes({0xC8, 0x89}));   // EBCDIC 037
+  EXPECT_EQ(transcode(20, 50, hello).text, bytes({0xC8, 0x89}));  // EBCDIC 037
   EXPECT_EQ(transcode(20, 50, bytes("[")).text, bytes({0xBA}));
-  EXPECT_EQ(transcode(20, 51, bytes("[")).text, bytes({0xAD}));    // 1047 differs from 037 here
+  EXPECT_EQ(transcode(20, 51, bytes("[")).text, bytes({0xAD}));  // 1047 differs from 037 here
   EXPECT_EQ(transcode(20, 22, hello).text, bytes({0, 'H', 0, 'i'}));
   EXPECT_EQ(transcode(20, 21, hello).text, bytes({'H', 0, 'i', 0}));
   EXPECT_EQ(transcode(20, 23, hello).text, bytes({'H', 0, 0, 0, 'i', 0, 0, 0}));
@@ -108,13 +108,14 @@ TEST_F(TranscoderTest, KnownBytesOfSomeEncodings) {
   EXPECT_EQ(transcode(20, 12, e).text, bytes({0xE9}));
   EXPECT_EQ(transcode(20, 12, bytes("\xE2\x82\xAC")).text, bytes({0x80}));  // € in windows-1252
   EXPECT_EQ(transcode(20, 6, bytes("\xE2\x82\xAC")).text, bytes({0xA4}));   // € in ISO-8859-15
-  Bytes nihon = bytes("\xE6\x97\xA5\xE6\x9C\xAC");  // 日本
+  Bytes nihon = bytes("\xE6\x97\xA5\xE6\x9C\xAC");                          // 日本
   EXPECT_EQ(transcode(20, 40, nihon).text, bytes({0x93, 0xFA, 0x96, 0x7B}));
   EXPECT_EQ(transcode(20, 41, nihon).text, bytes({0xC6, 0xFC, 0xCB, 0xDC}));
   Bytes zhong = bytes("\xE4\xB8\xAD");  // 中
   EXPECT_EQ(transcode(20, 43, zhong).text, bytes({0xD6, 0xD0}));
   EXPECT_EQ(transcode(20, 44, zhong).text, bytes({0xA4, 0xA4}));
-  EXPECT_EQ(transcode(40, 20, bytes({0x93, 0xFA, 0x41})).text, bytes("\xE6\x97\xA5" "A"));
+  EXPECT_EQ(transcode(40, 20, bytes({0x93, 0xFA, 0x41})).text, bytes("\xE6\x97\xA5"
+                                                                     "A"));
   EXPECT_EQ(transcode(20, 20, bytes("")).text, Bytes{});
 }
 
@@ -125,12 +126,12 @@ TEST_F(TranscoderTest, TooSmallTargetIsAllOrNothing) {
     size_t needed;
   };
   const Case cases[] = {
-      {20, 1, bytes("h\xC3\xA9llo"), 5},              // fast path
-      {20, 25, bytes("h\xC3\xA9llo"), 10},            // fast path
-      {1, 20, bytes("h\xE9llo"), 6},                  // fast path
+      {20, 1, bytes("h\xC3\xA9llo"), 5},               // fast path
+      {20, 25, bytes("h\xC3\xA9llo"), 10},             // fast path
+      {1, 20, bytes("h\xE9llo"), 6},                   // fast path
       {20, 40, bytes("\xE6\x97\xA5\xE6\x9C\xAC"), 4},  // ICU
-      {20, 50, bytes("hello"), 5},                    // ICU, single byte
-      {25, 43, wideBytes(u"ab\u4E2D"), 4},            // ICU
+      {20, 50, bytes("hello"), 5},                     // ICU, single byte
+      {25, 43, wideBytes(u"ab\u4E2D"), 4},             // ICU
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.from << " -> " << c.to);
@@ -153,7 +154,10 @@ TEST_F(TranscoderTest, TooSmallTargetIsAllOrNothing) {
 
 TEST_F(TranscoderTest, BadInputIsReplacedAndReported) {
   // Ill-formed UTF-8: each maximal bad subsequence becomes one U+FFFD.
-  Converted r = transcode(20, 25, bytes("a\xFF" "b\xE6\x97" "c\xED\xA0\x80"));
+  Converted r = transcode(20, 25,
+                          bytes("a\xFF"
+                                "b\xE6\x97"
+                                "c\xED\xA0\x80"));
   EXPECT_EQ(r.status, kStatusTranscodeWarning);
   EXPECT_EQ(r.text, wideBytes(u"a\uFFFDb\uFFFDc\uFFFD\uFFFD\uFFFD"));
   // A character the target lacks becomes the target's substitute.
@@ -178,13 +182,14 @@ TEST_F(TranscoderTest, BadInputIsReplacedAndReported) {
 // The fast paths must give exactly what ICU gives, replacements included.
 TEST_F(TranscoderTest, FastPathsMatchIcuOnArbitraryBytes) {
   const int32_t fast[] = {20, 21, 22, 23, 24, 1, 62};
-  const uint8_t palette[] = {0x00, 0x20, 0x41, 0x7F, 0x80, 0x8F, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1,
-                             0xC2, 0xDF, 0xE0, 0xE6, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0xD8,
-                             0xDC, 0x10, 0x11, 0x01};
+  const uint8_t palette[] = {0x00, 0x20, 0x41, 0x7F, 0x80, 0x8F, 0x9F, 0xA0, 0xBF,
+                             0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xE6, 0xED, 0xEF, 0xF0,
+                             0xF4, 0xF5, 0xFF, 0xD8, 0xDC, 0x10, 0x11, 0x01};
   std::mt19937 random(20240229);
   for (int32_t from : fast) {
     for (int32_t to : fast) {
-      KovaTranscoder* quick = runtime::createTranscoder(host(), *findEncoding(from), *findEncoding(to));
+      KovaTranscoder* quick =
+          runtime::createTranscoder(host(), *findEncoding(from), *findEncoding(to));
       KovaTranscoder* icu =
           runtime::createTranscoder(host(), *findEncoding(from), *findEncoding(to), true);
       ASSERT_TRUE(quick && icu);
@@ -205,7 +210,8 @@ TEST_F(TranscoderTest, FastPathsMatchIcuOnArbitraryBytes) {
 
 TEST_F(TranscoderTest, LongTextsGoThroughWhole) {
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += "z\xE3\x82\xA2\xE6\x97\xA5 ";  // z, katakana a, sun, blank
+  for (int i = 0; i < 20000; ++i)
+    text += "z\xE3\x82\xA2\xE6\x97\xA5 ";  // z, katakana a, sun, blank
   Bytes source = bytes(text);
   Converted sjis = transcode(20, 40, source, source.size() * 2);
   ASSERT_EQ(sjis.status, kStatusOk);

@@ -32,8 +32,7 @@ class RipperAllocationTest : public RipperTest {
       int runs = forEachAllocationFailure(
           host(),
           [&](int nth) {
-            KovaRipper* ripper =
-                extension()->createRipper(table, &options, diagnostics().get());
+            KovaRipper* ripper = extension()->createRipper(table, &options, diagnostics().get());
             if (!ripper) {
               EXPECT_LE(uint64_t(nth), created) << nth;
               return;

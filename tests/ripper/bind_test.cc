@@ -219,8 +219,7 @@ TEST_F(BindTest, DelimitedParserChosenByQualifierAndEncoding) {
   EXPECT_EQ(ripBlocks(plain, {data}), (std::vector<std::string>{"NULL", "NULL", "NULL", "8"}));
   EXPECT_EQ(ripBlocks(quoted, {data}), (std::vector<std::string>{"NULL", "NULL", "7", "8"}));
   EXPECT_EQ(ripBlocks(latin, {data}), (std::vector<std::string>{"NULL", "NULL", "NULL", "8"}));
-  EXPECT_EQ(ripBlocks(latinQuoted, {data}),
-            (std::vector<std::string>{"NULL", "NULL", "7", "8"}));
+  EXPECT_EQ(ripBlocks(latinQuoted, {data}), (std::vector<std::string>{"NULL", "NULL", "7", "8"}));
   uint8_t* rows = nullptr;
   int32_t count = 0;
   EXPECT_EQ(unbound->ops.ripBlock(unbound, reinterpret_cast<const uint8_t*>(data.data()),

@@ -95,7 +95,7 @@ TEST_F(CreateRipperTest, FieldEncodingFollowsTheRecordFormat) {
     uint32_t recfm;
     int32_t encoding;
     uint32_t field;
-  } cases[] = {{kRecfmDelimited, 1, 20}, {kRecfmClf, 1, 20},    {kRecfmXml, 1, 25},
+  } cases[] = {{kRecfmDelimited, 1, 20}, {kRecfmClf, 1, 20},     {kRecfmXml, 1, 25},
                {kRecfmFixed, 1, 1},      {kRecfmVarbin, 12, 12}, {kRecfmNative, 0, 0}};
   for (const Case& c : cases) {
     KovaRipper* ripper = create(newTable(c.recfm, c.encoding));
@@ -188,8 +188,8 @@ TEST_F(CreateRipperTest, BinaryBurnerTakesTheClientByteOrder) {
   KovaObject* moxe = newTable(kRecfmFixed, 20);
   ASSERT_NE(create(moxe, options), nullptr);
   EXPECT_EQ(moxe->bigendian, 1);
-  EXPECT_TRUE(diagnostics().contains("KOVA BURNER (OUTPUT) processing MOXE. Is BIG_ENDIAN=[1]",
-                                     kLogTrace));
+  EXPECT_TRUE(
+      diagnostics().contains("KOVA BURNER (OUTPUT) processing MOXE. Is BIG_ENDIAN=[1]", kLogTrace));
 
   options.flags = kRipperOutput;
   options.traceLevel = 0;

@@ -62,11 +62,11 @@ TEST(DescribeCommand, JsonGivesEveryEntryFieldAndTheRowLength) {
 }
 
 TEST(DescribeCommand, OptionsChangeTheLayout) {
-  std::string doc = document(
-      "describe_options.xml", "DELIMITED",
-      column("c", "CHAR", "<charlength>20</charlength><bytelength>10</bytelength>") +
-          column("x", "DOUBLE") + column("t", "TIME", "<scale>3</scale>") +
-          column("v", "VARCHAR", "<charlength>100</charlength>"));
+  std::string doc =
+      document("describe_options.xml", "DELIMITED",
+               column("c", "CHAR", "<charlength>20</charlength><bytelength>10</bytelength>") +
+                   column("x", "DOUBLE") + column("t", "TIME", "<scale>3</scale>") +
+                   column("v", "VARCHAR", "<charlength>100</charlength>"));
   ToolRun image = kova("describe " + doc + " --image --json");
   ASSERT_EQ(image.exit, 0) << image.out;
   EXPECT_NE(image.out.find("\"mode\": \"rowImage\""), std::string::npos);

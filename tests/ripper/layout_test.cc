@@ -185,7 +185,7 @@ TEST_F(LayoutTest, BinaryFormatsSetValueKindsAndRecords) {
   };
   KovaRipper* fixed = create(build(kRecfmFixed));
   ASSERT_NE(describe(fixed), nullptr);
-  const uint32_t fixedKinds[] = {kValueInteger, kValueText, kValueText, kValueDouble,
+  const uint32_t fixedKinds[] = {kValueInteger, kValueText,   kValueText,  kValueDouble,
                                  kValueDouble,  kValueDouble, kValueBytes, kValueDouble};
   for (int32_t i = 0; i < 8; ++i) EXPECT_EQ(state(fixed, i).valueKind, fixedKinds[i]) << i;
   EXPECT_EQ(entry(fixed, 1).octetLength, 10u);
@@ -277,8 +277,8 @@ TEST_F(LayoutTest, UnsupportedTypesAreLoggedAndKeepZeroTypeFields) {
   EXPECT_EQ(entry(ripper, 2).dataOffset, 0u);
   EXPECT_TRUE(diagnostics().contains(
       "KOVA data type [7] CType [11] provided in column [r] is not supported.", kLogError));
-  EXPECT_TRUE(diagnostics().contains("KOVA data type [15] CType [0] provided in column [odd]",
-                                     kLogError));
+  EXPECT_TRUE(
+      diagnostics().contains("KOVA data type [15] CType [0] provided in column [odd]", kLogError));
 }
 
 TEST_F(LayoutTest, LengthsThatWouldOverflowTheRowAreNotSupported) {

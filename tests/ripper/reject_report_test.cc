@@ -72,7 +72,8 @@ class RejectReportTest : public RipperTest {
     std::vector<std::string> rows;
     size_t from = 0;
     auto take = [&](uint8_t* block, int32_t count) {
-      for (int32_t r = 0; r < count; ++r) rows.push_back(renderRow(ripper, block + r * ripper->rowLength));
+      for (int32_t r = 0; r < count; ++r)
+        rows.push_back(renderRow(ripper, block + r * ripper->rowLength));
       recorder->rowsBefore += uint64_t(count);
     };
     std::vector<size_t> ends = cuts;
@@ -98,8 +99,8 @@ TEST_F(RejectReportTest, EveryRejectNamesItsRowColumnReasonAndOffsetAtEveryCut) 
   // Row 1: not a number, cut text, a decimal out of range; row 2 clean; the
   // last record has no line end and a cut qualified text.
   const std::string input = "x,abcd,123456\n7,ab,1.5\n8,\"q\"\"rs\"";
-  const std::vector<std::string> expected = {
-      "0:0:1:0:x", "0:1:3:2:abcd", "0:2:2:7:123456", "2:1:3:26:q\"rs"};
+  const std::vector<std::string> expected = {"0:0:1:0:x", "0:1:3:2:abcd", "0:2:2:7:123456",
+                                             "2:1:3:26:q\"rs"};
   KovaObject* table = ordersTable('"');
   KovaRipper* plain = bound(table);
   ASSERT_NE(plain, nullptr);

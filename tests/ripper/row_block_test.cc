@@ -27,7 +27,8 @@ class RowBlockTest : public RipperTest {
   static int64_t indicator(KovaRipper* ripper, const uint8_t* row, uint32_t i) {
     const KovaLayoutEntry& e = ripper->typedLayout[i];
     switch (e.indicatorWidth) {
-      case kIndicatorWidth1: return *reinterpret_cast<const int8_t*>(row + e.indicatorOffset);
+      case kIndicatorWidth1:
+        return *reinterpret_cast<const int8_t*>(row + e.indicatorOffset);
       case kIndicatorWidth2: {
         int16_t v;
         std::memcpy(&v, row + e.indicatorOffset, 2);
@@ -108,7 +109,7 @@ TEST_F(RowBlockTest, RowImageRowsStartBlankWithMissingNumbers) {
   ASSERT_EQ(ripper->rowLength, 16u);
   uint8_t* row = initBlock(ripper, 1);
   ASSERT_NE(row, nullptr);
-  const uint8_t expected[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+  const uint8_t expected[16] = {' ', ' ', ' ', ' ', ' ', ' ',  ' ',  ' ',
                                 0,   0,   0,   0,   0,   0xD1, 0xFF, 0xFF};
   EXPECT_EQ(std::memcmp(row, expected, 16), 0);
 }
@@ -129,8 +130,8 @@ TEST_F(RowBlockTest, BlockThatCannotBeHadLogsItsLabel) {
   host().failAllocation(1);
   EXPECT_EQ(initBlock(ripper, 2), nullptr);
   host().clearFailure();
-  EXPECT_TRUE(diagnostics().contains("[initBlock[1]] : Failed to allocate memory. Space requested=[448]",
-                                     kLogError));
+  EXPECT_TRUE(diagnostics().contains(
+      "[initBlock[1]] : Failed to allocate memory. Space requested=[448]", kLogError));
   EXPECT_EQ(ripper->carriedRow, block);
   EXPECT_EQ(ripper->rowBlock, block);
 

@@ -13,7 +13,8 @@ namespace {
 class AnyInput : public FormatConversionTest {};
 
 TEST_F(AnyInput, InformatsValueOrRefuseEveryText) {
-  constexpr std::string_view kAlphabet = "0123456789012345-/.:, TtZz+()$eEAaPpMmJANjanFEBSeptUuCcGg\t";
+  constexpr std::string_view kAlphabet =
+      "0123456789012345-/.:, TtZz+()$eEAaPpMmJANjanFEBSeptUuCcGg\t";
   std::mt19937 random(3);
   std::u16string text;
   for (const FormatEntry& entry : formatEntries()) {
@@ -21,8 +22,9 @@ TEST_F(AnyInput, InformatsValueOrRefuseEveryText) {
         entry.informat.outputKind != kFormatKindDouble) {
       continue;
     }
-    KovaFormatObject* informat = object(std::string(entry.name.begin(), entry.name.end()),
-                                        kFormatLookupInformat, 0, static_cast<int32_t>(random() % 4));
+    KovaFormatObject* informat =
+        object(std::string(entry.name.begin(), entry.name.end()), kFormatLookupInformat, 0,
+               static_cast<int32_t>(random() % 4));
     for (int i = 0; i < 20000; ++i) {
       text.clear();
       const size_t length = random() % 28;
@@ -46,14 +48,16 @@ TEST_F(AnyInput, FormatsFillExactlyTheirWidthForEveryDouble) {
       continue;
     }
     for (int32_t width = 1; width <= 40; ++width) {
-      KovaFormatObject* format = object(std::string(entry.name.begin(), entry.name.end()),
-                                        kFormatLookupFormat, width,
-                                        static_cast<int32_t>(random() % 12));
+      KovaFormatObject* format =
+          object(std::string(entry.name.begin(), entry.name.end()), kFormatLookupFormat, width,
+                 static_cast<int32_t>(random() % 12));
       for (int i = 0; i < 300; ++i) {
         // Raw bit patterns, and values of ordinary size for the dates.
-        const double v = i % 2 ? std::bit_cast<double>(random())
-                               : static_cast<double>(static_cast<int64_t>(random() % 2000000000000) -
-                                                     1000000000000) / (1 + i % 7);
+        const double v = i % 2
+                             ? std::bit_cast<double>(random())
+                             : static_cast<double>(static_cast<int64_t>(random() % 2000000000000) -
+                                                   1000000000000) /
+                                   (1 + i % 7);
         const std::string text = writeWith(format, v, width);
         ASSERT_EQ(lastStatus_, kStatusOk);
         ASSERT_EQ(text.size(), static_cast<size_t>(width)) << text;

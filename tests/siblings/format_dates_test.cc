@@ -61,8 +61,8 @@ TEST_F(DateFormats, MonthFirstDayFirstAndMonthNameDates) {
     EXPECT_TRUE(refuses("MMDDYY", text)) << text;
   }
   EXPECT_TRUE(refuses("DDMMYY", "12/31/1999"));
-  for (std::string_view text : {"05JANUARY2024", "32JAN2024", "05JAN", "JAN052024", "05JAN2024:10:00",
-                                "29FEB2023", "05XYZ2024", "005JAN2024"}) {
+  for (std::string_view text : {"05JANUARY2024", "32JAN2024", "05JAN", "JAN052024",
+                                "05JAN2024:10:00", "29FEB2023", "05XYZ2024", "005JAN2024"}) {
     EXPECT_TRUE(refuses("DATE", text)) << text;
   }
 }
@@ -91,8 +91,9 @@ TEST_F(DateFormats, TimesOfDayAndDurations) {
   EXPECT_EQ(value("TIME", "123:00:00"), 442800);
   EXPECT_EQ(value("TIME", "-1:30"), -5400);
   EXPECT_EQ(value("TIME", "+1:30"), 5400);
-  for (std::string_view text : {"10", "10:60", "10:30:60", "10:30:15.", "10:30 PM", "ab:cd", "10::30",
-                                "10:30:15:00", "1234567890:00", "10:300", ":30", "10:30,5", "- 1:30"}) {
+  for (std::string_view text :
+       {"10", "10:60", "10:30:60", "10:30:15.", "10:30 PM", "ab:cd", "10::30", "10:30:15:00",
+        "1234567890:00", "10:300", ":30", "10:30,5", "- 1:30"}) {
     EXPECT_TRUE(refuses("TIME", text)) << text;
   }
 }
@@ -143,7 +144,8 @@ TEST_F(DateFormats, DateFieldsByWidth) {
 }
 
 TEST_F(DateFormats, ValuesOutsideTheSpanAndMissingValuesWriteAPoint) {
-  const double outside[] = {kMissing, std::bit_cast<double>(0xFFFFA50000000000ull),
+  const double outside[] = {kMissing,
+                            std::bit_cast<double>(0xFFFFA50000000000ull),
                             static_cast<double>(calendar::kFirstDate) - 0.5,
                             static_cast<double>(calendar::kEndDate),
                             std::numeric_limits<double>::infinity(),
@@ -197,8 +199,7 @@ TEST_F(DateFormats, DatetimeFieldsByWidth) {
   EXPECT_EQ(write("DATETIME", last, 18), "******************");
   EXPECT_EQ(write("DATETIME", last + 0.9, 19), "                  .");  // rounds out of the span
   EXPECT_EQ(write("DATETIME", last + 0.75, 21, 1), "31DEC20000:23:59:59.8");
-  EXPECT_EQ(write("DATETIME", static_cast<double>(calendar::kFirstDatetime)),
-            "01JAN1582:00:00:00");
+  EXPECT_EQ(write("DATETIME", static_cast<double>(calendar::kFirstDatetime)), "01JAN1582:00:00:00");
 }
 
 TEST_F(DateFormats, EveryDayOfTheSpanWrittenAndReadBack) {
@@ -305,7 +306,8 @@ TEST_F(DateFormats, DatetimesAcrossTheSpanRoundTrip) {
     ++checked;
   }
   EXPECT_GT(checked, 900000 / kSpanStride);
-  for (int64_t s : {calendar::kFirstDatetime, calendar::kEndDatetime - 1, int64_t{0}, int64_t{-1}}) {
+  for (int64_t s :
+       {calendar::kFirstDatetime, calendar::kEndDatetime - 1, int64_t{0}, int64_t{-1}}) {
     const std::string written = writeWith(format, static_cast<double>(s), 19);
     text.assign(written.begin(), written.end());
     EXPECT_EQ(readWith(informat, text).value, static_cast<double>(s)) << written;

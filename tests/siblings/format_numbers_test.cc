@@ -60,9 +60,10 @@ TEST_F(NumberFormats, BlankTextsAndALonePointAreMissingWithoutComplaint) {
 }
 
 TEST_F(NumberFormats, TextsThatAreNotPlainNumbersAreRefused) {
-  for (std::string_view text : {"abc", "1,234", "$5", "12a", "1e", "1e+", "--1", "+-1", "1 2", "- 1",
-                                "inf", "-infinity", "nan", "0x10", "1e400", "-1e999", "1.2.3", "e5",
-                                "-", "+", "..", "(5)", "5-", "1_000", "\xC2\xB2"}) {
+  for (std::string_view text :
+       {"abc", "1,234", "$5",        "12a", "1e",   "1e+",   "--1",     "+-1",   "1 2",
+        "- 1", "inf",   "-infinity", "nan", "0x10", "1e400", "-1e999",  "1.2.3", "e5",
+        "-",   "+",     "..",        "(5)", "5-",   "1_000", "\xC2\xB2"}) {
     EXPECT_TRUE(refuses("F", text)) << "\"" << text << "\"";
     EXPECT_TRUE(refuses("BEST", text)) << "\"" << text << "\"";
   }
@@ -86,8 +87,8 @@ TEST_F(NumberFormats, CommaReadsSeparatorsCurrencyBlanksAndParentheses) {
 }
 
 TEST_F(NumberFormats, FixedFieldsMatchPrintfWhenTheyFit) {
-  const double values[] = {0,     1,         -1,       3.14159265, 123.456, -0.75,
-                           1e6,   2.5,       0.125,    1234567.891, -98.7654, 1.0 / 3,
+  const double values[] = {0,     1,          -1,     3.14159265,  123.456,  -0.75,
+                           1e6,   2.5,        0.125,  1234567.891, -98.7654, 1.0 / 3,
                            0.005, -12345.678, 99.995, 1e-7};
   int compared = 0;
   for (double v : values) {
@@ -96,7 +97,8 @@ TEST_F(NumberFormats, FixedFieldsMatchPrintfWhenTheyFit) {
         const std::string expected = printed("%*.*f", width, decimals, v);
         if (expected.size() > static_cast<size_t>(width)) continue;
         if (expected.find_first_of("123456789") == std::string::npos) continue;  // signed zero
-        EXPECT_EQ(write("F", v, width, decimals), expected) << v << " F" << width << "." << decimals;
+        EXPECT_EQ(write("F", v, width, decimals), expected)
+            << v << " F" << width << "." << decimals;
         ++compared;
       }
     }

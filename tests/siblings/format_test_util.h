@@ -54,9 +54,8 @@ class FormatConversionTest : public ::testing::Test {
   KovaFormatObject* object(std::string_view name, int32_t kind, int32_t width = 0,
                            int32_t decimals = 0) {
     std::u16string wide(name.begin(), name.end());
-    KovaFormatObject* made = engine_->ops->lookup(engine_, wide.data(),
-                                                  static_cast<int64_t>(wide.size()), nullptr,
-                                                  kind, 0);
+    KovaFormatObject* made = engine_->ops->lookup(
+        engine_, wide.data(), static_cast<int64_t>(wide.size()), nullptr, kind, 0);
     EXPECT_NE(made, nullptr) << name;
     if (!made) return nullptr;
     made->width = width;

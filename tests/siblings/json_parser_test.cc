@@ -19,16 +19,43 @@ namespace {
 // of scalar.
 const std::string kStream =
     "{\"id\":1,\"name\":\"caf\xC3\xA9\",\"ok\":true}\n"
-    "{\"id\":-2.5e3,\"tags\":[\"a\",null,false],\"sub\":{\"k\":\"\\\"q\\\"\\n\\u00e9\\ud83d\\ude00\"}}"
+    "{\"id\":-2.5e3,\"tags\":[\"a\",null,false],\"sub\":{\"k\":"
+    "\"\\\"q\\\"\\n\\u00e9\\ud83d\\ude00\"}}"
     "{\"id\":3}\r\n"
     "[{\"id\":4},{}]\n";
 
 const std::vector<std::string> kEvents = {
-    "{", "key id", "num 1", "key name", "str caf\xC3\xA9", "key ok", "bool 1", "}",
-    "{", "key id", "num -2.5e3", "key tags", "str a", "null", "bool 0", "key sub", "{",
-    "key k", "str \"q\"\n\xC3\xA9\xF0\x9F\x98\x80", "}", "}",
-    "{", "key id", "num 3", "}",
-    "{", "key id", "num 4", "}", "{", "}",
+    "{",
+    "key id",
+    "num 1",
+    "key name",
+    "str caf\xC3\xA9",
+    "key ok",
+    "bool 1",
+    "}",
+    "{",
+    "key id",
+    "num -2.5e3",
+    "key tags",
+    "str a",
+    "null",
+    "bool 0",
+    "key sub",
+    "{",
+    "key k",
+    "str \"q\"\n\xC3\xA9\xF0\x9F\x98\x80",
+    "}",
+    "}",
+    "{",
+    "key id",
+    "num 3",
+    "}",
+    "{",
+    "key id",
+    "num 4",
+    "}",
+    "{",
+    "}",
 };
 
 std::string utf8Of(const char16_t* text, int32_t bytes) {
@@ -76,7 +103,7 @@ struct Recorder {
       return of(t)->add("num " + utf8Of(s, n));
     };
     table.stringValue = [](KovaJsonCallbacks* t, const char16_t* s, int32_t n, uint32_t flags) {
-      const char* kind = (flags & kJsonStringMemberName) ? "key "
+      const char* kind = (flags & kJsonStringMemberName)   ? "key "
                          : (flags & kJsonStringMorePieces) ? "piece "
                                                            : "str ";
       return of(t)->add(kind + utf8Of(s, n));
@@ -165,9 +192,10 @@ TEST_F(JsonParserTest, OtherEncodingsAreReadInBlocksOfAnySize) {
     utf16 += char(u >> 8);
   }
   const std::string latin1 = "{\"s\":\"caf\xE9 x\",\"n\":7}\n{\"s\":\"\xFF\"}";
-  const std::vector<std::string> expected16 = {
-      "{", "key s", "str caf\xC3\xA9 \xF0\x9F\x98\x80", "key n", "num 7", "}",
-      "{", "key s", "str \xC3\xBF", "}"};
+  const std::vector<std::string> expected16 = {"{",     "key s", "str caf\xC3\xA9 \xF0\x9F\x98\x80",
+                                               "key n", "num 7", "}",
+                                               "{",     "key s", "str \xC3\xBF",
+                                               "}"};
   std::vector<std::string> expected1 = expected16;
   expected1[2] = "str caf\xC3\xA9 x";
   for (size_t step : {size_t(1), size_t(3)}) {
@@ -190,8 +218,8 @@ TEST_F(JsonParserTest, LongStringsArriveInPiecesNeverSplittingAPair) {
   EXPECT_EQ(p->ops->parse(p, input.data(), int64_t(input.size()), 1), kStatusDocumentComplete);
   p->ops->destroyObject(p);
   const std::vector<std::string> expected = {
-      "{", "key abcdefghij", "piece abcd", "piece efgh", "str ij",
-      "key e", "piece abc", "str \xF0\x9F\x98\x80x", "}"};
+      "{",         "key abcdefghij",        "piece abcd", "piece efgh", "str ij", "key e",
+      "piece abc", "str \xF0\x9F\x98\x80x", "}"};
   // The pair is kept whole: "abc" then the pair and "x" (4 units).
   EXPECT_EQ(r.events, expected);
 }

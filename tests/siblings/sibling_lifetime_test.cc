@@ -20,8 +20,8 @@ bool makeEverything(Host& host) {
   KovaExtensionHandle* format = loadSibling(host, u"zrefmt");
   KovaXmlConfig escaperConfig{};
   escaperConfig.inputEncoding = kEncodingWide;
-  void* escaper = xml ? xml->ops->createObject(xml, &escaperConfig, nullptr, kXmlEscaperName)
-                      : nullptr;
+  void* escaper =
+      xml ? xml->ops->createObject(xml, &escaperConfig, nullptr, kXmlEscaperName) : nullptr;
   XmlRecorder recorder;
   KovaXmlObject* parser = xml ? makeParser(xml, recorder) : nullptr;
   KovaTreeConfig treeConfig{{1, 16, 14, 1, 0, 0, 0, 0}};

@@ -31,7 +31,8 @@ class TreeTest : public ::testing::Test {
     handle_ = loadSibling(host_, u"zreavl");
     ASSERT_NE(handle_, nullptr);
     KovaTreeConfig config{{1, 16, 14, 1, 0, 0, 0, 0}};
-    tree_ = static_cast<KovaTree*>(handle_->ops->createObject(handle_, &config, nullptr, "tag avl"));
+    tree_ =
+        static_cast<KovaTree*>(handle_->ops->createObject(handle_, &config, nullptr, "tag avl"));
     ASSERT_NE(tree_, nullptr);
   }
   void TearDown() override {

@@ -27,8 +27,8 @@ void expectSameAsOneByOne(const std::string& text, const std::vector<size_t>& st
 }
 
 TEST(Utf8ToUtf16, BulkAsciiStepsMatchOneCharacterAtATime) {
-  static const char* const kPieces[] = {"a", "Z", "~", "\xC3\xA9", "\xE2\x82\xAC",
-                                        "\xF0\x9F\x98\x80"};
+  static const char* const kPieces[] = {
+      "a", "Z", "~", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
   uint64_t seed = 11;
   for (int round = 0; round < 4000; ++round) {
     seed = seed * 6364136223846793005ull + 1442695040888963407ull;
@@ -55,9 +55,8 @@ TEST(Utf8ToUtf16, MalformedBytesBecomeReplacementsAfterAsciiRuns) {
                            "\xC0\xAF" + std::string(3, 'w');
   std::vector<char16_t> out(utf16Capacity(text.size()));
   const size_t got = utf8ToUtf16(text.data(), text.size(), out.data());
-  const std::u16string expected = std::u16string(19, u'x') + u"\uFFFDy" +
-                                  std::u16string(9, u'z') + u"\uFFFD\uFFFD" +
-                                  std::u16string(3, u'w');
+  const std::u16string expected = std::u16string(19, u'x') + u"\uFFFDy" + std::u16string(9, u'z') +
+                                  u"\uFFFD\uFFFD" + std::u16string(3, u'w');
   EXPECT_EQ(std::u16string(out.data(), got), expected);
 }
 

@@ -86,8 +86,7 @@ TEST_F(XmlEncodingTest, ByteOrderMarkAndSixteenBitMarkupAreDetected) {
   const std::u16string body = u"<a n='caf\u00E9'>caf\u00E9 \u20AC</a>";
   for (bool big : {false, true}) {
     const std::string marked = utf16(u"\uFEFF" + body, big);
-    const std::string declared =
-        utf16(u"<?xml version='1.0' encoding='UTF-16'?>" + body, big);
+    const std::string declared = utf16(u"<?xml version='1.0' encoding='UTF-16'?>" + body, big);
     for (size_t piece : {size_t(0), size_t(1), size_t(3)}) {
       for (int32_t given : {0, kEncodingUtf8, 1}) {
         EXPECT_EQ(run(marked, given, piece), kCafe) << big << piece << given;
@@ -117,8 +116,7 @@ TEST_F(XmlEncodingTest, EncodingsExpatCannotReadFailAsUnknown) {
   const std::string ebcdic = "<?xml version=\"1.0\" encoding=\"IBM037\"?><a/>";
   EXPECT_EQ(run(ebcdic, kEncodingUtf8, 0, diagnostics.get()).back(), "status 2151661577");
   EXPECT_TRUE(diagnostics.contains("unknown encoding", kLogError));
-  EXPECT_EQ(run("<?xml version=\"1.0\" encoding=\"no-such\"?><a/>", 0).back(),
-            "status 2151661577");
+  EXPECT_EQ(run("<?xml version=\"1.0\" encoding=\"no-such\"?><a/>", 0).back(), "status 2151661577");
   XmlRecorder recorder;
   EXPECT_EQ(makeParser(handle_, recorder, 7), nullptr);  // no such identifier
 }
@@ -126,10 +124,10 @@ TEST_F(XmlEncodingTest, EncodingsExpatCannotReadFailAsUnknown) {
 TEST_F(XmlEncodingTest, LongTokensInSmallPiecesGiveTheSameEvents) {
   const std::string value(300 * 1024, 'v');
   const std::string comment(200 * 1024, 'c');
-  const std::string document = "<r a=\"" + value + "\"><!--" + comment + "--><b>t</b>" +
-                               "<c x='" + value + "'/></r>";
+  const std::string document =
+      "<r a=\"" + value + "\"><!--" + comment + "--><b>t</b>" + "<c x='" + value + "'/></r>";
   const Events expected = {"start r a=[" + value + "]", "start b", "text t", "end b",
-                           "start c x=[" + value + "]", "end c", "end r"};
+                           "start c x=[" + value + "]", "end c",   "end r"};
   for (size_t piece : {size_t(0), size_t(1000), size_t(4096), size_t(65536)}) {
     EXPECT_EQ(run(document, kEncodingUtf8, piece), expected) << piece;
   }

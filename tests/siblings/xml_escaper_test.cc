@@ -31,8 +31,8 @@ class XmlEscaperTest : public ::testing::Test {
   KovaStatus escape(std::u16string_view text, int32_t mode, std::u16string* out) {
     const char16_t* escaped = reinterpret_cast<const char16_t*>(1);
     int64_t bytes = -1;
-    KovaStatus status = escaper_->ops->escape(escaper_, mode, text.data(),
-                                              int64_t(text.size()) * 2, &escaped, &bytes);
+    KovaStatus status = escaper_->ops->escape(escaper_, mode, text.data(), int64_t(text.size()) * 2,
+                                              &escaped, &bytes);
     if (status != kStatusOk) {
       EXPECT_EQ(escaped, nullptr);
       EXPECT_EQ(bytes, 0);
@@ -81,11 +81,31 @@ class XmlEscaperTest : public ::testing::Test {
   KovaXmlObject* escaper_ = nullptr;
 };
 
-const std::vector<std::u16string> kTexts = {
-    u"", u"plain", u"a<b", u"a&b", u"&amp;", u"x>y", u"]]>", u"]]]>", u"]]>]]>", u"]]]]>>",
-    u"a]", u"a]]", u"]", u"]]", u">", u"<![CDATA[", u"]]><![CDATA[", u"\"quoted\" 'single'",
-    u"\U0001D11E clef \U0001F600", u"line\r\nbreak\rlone\r", u"tab\tand\nnewline", u"  spaced  ",
-    u"\u00e9\u4e2d\uFFFD\u00A0", u"<a href=\"x\">&lt;</a>", u"]]>\r]]>"};
+const std::vector<std::u16string> kTexts = {u"",
+                                            u"plain",
+                                            u"a<b",
+                                            u"a&b",
+                                            u"&amp;",
+                                            u"x>y",
+                                            u"]]>",
+                                            u"]]]>",
+                                            u"]]>]]>",
+                                            u"]]]]>>",
+                                            u"a]",
+                                            u"a]]",
+                                            u"]",
+                                            u"]]",
+                                            u">",
+                                            u"<![CDATA[",
+                                            u"]]><![CDATA[",
+                                            u"\"quoted\" 'single'",
+                                            u"\U0001D11E clef \U0001F600",
+                                            u"line\r\nbreak\rlone\r",
+                                            u"tab\tand\nnewline",
+                                            u"  spaced  ",
+                                            u"\u00e9\u4e2d\uFFFD\u00A0",
+                                            u"<a href=\"x\">&lt;</a>",
+                                            u"]]>\r]]>"};
 
 TEST_F(XmlEscaperTest, EscapedTextReadsBackUnchangedInBothModesAtEverySplit) {
   for (const std::u16string& text : kTexts) {
@@ -132,9 +152,9 @@ TEST_F(XmlEscaperTest, ContentModeUsesEntitiesAndCdataModeSplitsSections) {
 
 TEST_F(XmlEscaperTest, TextXmlCannotCarryIsRefused) {
   std::u16string out;
-  const std::u16string refused[] = {std::u16string(1, u'\0'), u"a\x01", u"\x1f", u"\x0b",
-                                    u"\xD834", u"\xD834x", u"x\xDD1E", u"\xDD1E\xD834",
-                                    u"\uFFFE", u"\uFFFF"};
+  const std::u16string refused[] = {
+      std::u16string(1, u'\0'), u"a\x01",  u"\x1f",  u"\x0b", u"\xD834", u"\xD834x", u"x\xDD1E",
+      u"\xDD1E\xD834",          u"\uFFFE", u"\uFFFF"};
   for (const std::u16string& text : refused) {
     for (int32_t mode : {kXmlEscapeContent, kXmlEscapeCdata}) {
       EXPECT_EQ(escape(text, mode, &out), kStatusNotSupported) << int(text[0]);
@@ -151,8 +171,7 @@ TEST_F(XmlEscaperTest, MalformedRequestsAreRefusedWithEmptyOutput) {
   EXPECT_EQ(escaper_->ops->escape(escaper_, 0, u"abc", 3, &escaped, &bytes), kStatusNotSupported);
   EXPECT_EQ(escaped, nullptr);
   EXPECT_EQ(bytes, 0);
-  EXPECT_EQ(escaper_->ops->escape(escaper_, 0, u"abc", -2, &escaped, &bytes),
-            kStatusNotSupported);
+  EXPECT_EQ(escaper_->ops->escape(escaper_, 0, u"abc", -2, &escaped, &bytes), kStatusNotSupported);
   EXPECT_EQ(escaper_->ops->escape(escaper_, 0, nullptr, 4, &escaped, &bytes), kStatusNotSupported);
   EXPECT_EQ(escaper_->ops->escape(escaper_, 0, nullptr, 0, &escaped, &bytes), kStatusOk);
   EXPECT_EQ(bytes, 0);

@@ -151,8 +151,8 @@ TEST_F(XmlParserTest, CallbackStatusStopsTheParseAndComesBackEveryTime) {
 TEST_F(XmlParserTest, MalformedDocumentFailsWithLineColumnAndMessageLogged) {
   RecordingDiagnostics diagnostics;
   XmlRecorder recorder;
-  KovaXmlObject* parser = makeParser(handle_, recorder, kEncodingUtf8, diagnostics.get(),
-                                     u"hadoop_metadata.xml");
+  KovaXmlObject* parser =
+      makeParser(handle_, recorder, kEncodingUtf8, diagnostics.get(), u"hadoop_metadata.xml");
   ASSERT_NE(parser, nullptr);
   std::string document = "<a>\n  <b></a>";
   KovaStatus status = parser->ops->parse(parser, document.data(), int64_t(document.size()), 1);
@@ -161,8 +161,7 @@ TEST_F(XmlParserTest, MalformedDocumentFailsWithLineColumnAndMessageLogged) {
   EXPECT_EQ(status, kStatusNotSupported);
   ASSERT_EQ(diagnostics.lines().size(), 1u);
   EXPECT_EQ(diagnostics.lines()[0].level, kLogError);
-  EXPECT_EQ(diagnostics.lines()[0].utf8(),
-            "hadoop_metadata.xml: line 2, column 8: mismatched tag");
+  EXPECT_EQ(diagnostics.lines()[0].utf8(), "hadoop_metadata.xml: line 2, column 8: mismatched tag");
   // Later pieces answer the same failure and parse nothing.
   EXPECT_EQ(parser->ops->parse(parser, "<c/>", 4, 0), kStatusNotSupported);
   EXPECT_EQ(parser->ops->parse(parser, nullptr, 0, 1), kStatusNotSupported);

@@ -32,8 +32,8 @@ KovaStatus onCharacters(KovaXmlCallbacks* table, const char16_t* text, int32_t b
   return r.verdict();
 }
 
-KovaStatus onStart(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes,
-                   int32_t count, const KovaXmlAttribute* attributes) {
+KovaStatus onStart(KovaXmlCallbacks* table, const char16_t* name, int32_t nameBytes, int32_t count,
+                   const KovaXmlAttribute* attributes) {
   XmlRecorder& r = recorderOf(table);
   std::u16string element = textOf(name, nameBytes);
   std::string line = "start " + u8(element);
@@ -80,9 +80,8 @@ std::vector<std::string> XmlRecorder::joined() const {
   return out;
 }
 
-KovaXmlObject* makeParser(KovaExtensionHandle* handle, XmlRecorder& recorder,
-                          int32_t inputEncoding, KovaDiagnostics* diagnostics,
-                          std::u16string_view documentName) {
+KovaXmlObject* makeParser(KovaExtensionHandle* handle, XmlRecorder& recorder, int32_t inputEncoding,
+                          KovaDiagnostics* diagnostics, std::u16string_view documentName) {
   KovaXmlConfig config{};
   config.inputEncoding = inputEncoding;
   config.callbackEncoding = kEncodingWide;

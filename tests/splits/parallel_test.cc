@@ -75,8 +75,8 @@ TEST_F(ParallelRipTest, RippersOnSeveralThreadsShareOneHost) {
   constexpr int kThreads = 4;
   std::string data = "id,name\n";
   for (int i = 0; i < 3000; ++i) {
-    data += std::to_string(i) + ",\"n\xC3\xA9\n" + std::to_string(i) + "\"" +
-            (i % 2 ? "\r\n" : "\n");
+    data +=
+        std::to_string(i) + ",\"n\xC3\xA9\n" + std::to_string(i) + "\"" + (i % 2 ? "\r\n" : "\n");
   }
   std::vector<KovaObject*> tables;
   for (int t = 0; t <= kThreads; ++t) {
@@ -143,8 +143,8 @@ TEST_F(ParallelRipTest, RippersOnSeveralThreadsShareOneHost) {
       [&](size_t task, Part& part) {
         const runtime::Split& split = splits[task];
         if (task > 0 && part.begin != previousEnd) {
-          part.rows = ripSplit(tables[kThreads], previousEnd, split.offset + split.length, 0,
-                               &part.end);
+          part.rows =
+              ripSplit(tables[kThreads], previousEnd, split.offset + split.length, 0, &part.end);
         }
         previousEnd = part.end;
         joined.insert(joined.end(), part.rows.begin(), part.rows.end());

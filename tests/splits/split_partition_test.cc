@@ -177,10 +177,12 @@ TEST_F(SplitPartitionTest, TranscodedTablesSplitOnWholeCharacters) {
   // Multi-byte characters on both sides of every line end; the cuts fall
   // inside them, inside UTF-16 and UTF-32 units and inside CR LF pairs; the
   // EBCDIC table's line feed is not the byte 0x0A.
-  const std::string unicode = "\xE6\x97\xA5\xE6\x9C\xAC,\xC3\xA9\r\nx,\xE8\xAA\x9E\n"
-                              "\xC3\xBC\xC3\xB1,y\r\xE6\x97\xA5,z\r\nend,\xE8\xAA\x9E";
-  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC,\xE8\xAA\x9E\r\nx,\xE6\x9C\xAC\n"
-                               "\xE8\xAA\x9E\xE8\xAA\x9E,y\r\xE6\x97\xA5,z\r\nend,\xE8\xAA\x9E";
+  const std::string unicode =
+      "\xE6\x97\xA5\xE6\x9C\xAC,\xC3\xA9\r\nx,\xE8\xAA\x9E\n"
+      "\xC3\xBC\xC3\xB1,y\r\xE6\x97\xA5,z\r\nend,\xE8\xAA\x9E";
+  const std::string japanese =
+      "\xE6\x97\xA5\xE6\x9C\xAC,\xE8\xAA\x9E\r\nx,\xE6\x9C\xAC\n"
+      "\xE8\xAA\x9E\xE8\xAA\x9E,y\r\xE6\x97\xA5,z\r\nend,\xE8\xAA\x9E";
   const std::string latin = "\xC3\xA9t\xC3\xA9,a\r\nb,\xC3\xBC\nc,d\r\xC3\xA0,e\r\nf,g";
   for (int32_t encoding : {21, 23, 40, 41, 43, 1, 50}) {
     SCOPED_TRACE("encoding " + std::to_string(encoding));
@@ -194,8 +196,8 @@ TEST_F(SplitPartitionTest, TranscodedTablesSplitOnWholeCharacters) {
 
 TEST_F(SplitPartitionTest, ClfLinesEndOnlyAtLineFeeds) {
   KovaObject* table = newTable(kRecfmClf, kEncodingUtf8);
-  for (const char16_t* name : {u"host", u"ident", u"user", u"time", u"request", u"status",
-                               u"size"}) {
+  for (const char16_t* name :
+       {u"host", u"ident", u"user", u"time", u"request", u"status", u"size"}) {
     addColumn(table, name, kTypeVarchar, 40, 40);
   }
   const std::string data =

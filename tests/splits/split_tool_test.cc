@@ -71,8 +71,8 @@ class SplitToolTest : public ::testing::Test {
 std::vector<std::pair<uint64_t, uint64_t>> splitList(const std::string& json) {
   std::vector<std::pair<uint64_t, uint64_t>> splits;
   std::regex pair("\\{\"offset\": (\\d+), \"length\": (\\d+)\\}");
-  for (auto it = std::sregex_iterator(json.begin(), json.end(), pair);
-       it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(json.begin(), json.end(), pair); it != std::sregex_iterator();
+       ++it) {
     splits.emplace_back(std::stoull((*it)[1]), std::stoull((*it)[2]));
   }
   return splits;
@@ -92,9 +92,9 @@ TEST_F(SplitToolTest, EverySplitAsItsOwnProcessConcatenatesToTheWholeRip) {
       ASSERT_GT(splits.size(), 3u);
       std::string joined;
       for (const auto& [offset, length] : splits) {
-        const ToolRun part = runKova("rip " + doc + " " + data + " --format " + format +
-                                     " --split " + std::to_string(offset) + ":" +
-                                     std::to_string(length));
+        const ToolRun part =
+            runKova("rip " + doc + " " + data + " --format " + format + " --split " +
+                    std::to_string(offset) + ":" + std::to_string(length));
         ASSERT_EQ(part.exit, 0) << offset;
         joined += part.out;
       }
@@ -182,9 +182,8 @@ TEST_F(SplitToolTest, FailingSplitStopsTheRunNamingItsOffset) {
   ASSERT_GT(bytes.size(), 8u);
   bytes[0] = '\x7f';  // the first record's length, far past the end
   const std::string data = write("broken.varbin", bytes);
-  const ToolRun run = runKova("rip " + examplePath("sensors.varbin.xml") + " " + data +
-                                  " --format jsonl --jobs 2",
-                              true);
+  const ToolRun run = runKova(
+      "rip " + examplePath("sensors.varbin.xml") + " " + data + " --format jsonl --jobs 2", true);
   EXPECT_EQ(run.exit, 1);
   EXPECT_NE(run.out.find("the split at offset 0 failed"), std::string::npos) << run.out;
 }

@@ -30,9 +30,9 @@ void ModuleTest::TearDown() {
   loadedModule().stop();
   extension_ = nullptr;
   runtime::Account account = host_->account();
-  EXPECT_TRUE(account.empty()) << "leaked: pools " << account.pools << ", blocks "
-                               << account.blocks << ", bytes " << account.bytes << ", cans "
-                               << account.cans << ", objects " << account.objects;
+  EXPECT_TRUE(account.empty()) << "leaked: pools " << account.pools << ", blocks " << account.blocks
+                               << ", bytes " << account.bytes << ", cans " << account.cans
+                               << ", objects " << account.objects;
   host_.reset();
 }
 
@@ -42,9 +42,7 @@ KovaObject* ModuleTest::newInstance(const char* name, uint32_t flags) {
   return object;
 }
 
-void ModuleTest::forget(KovaObject* object) {
-  std::erase(instances_, object);
-}
+void ModuleTest::forget(KovaObject* object) { std::erase(instances_, object); }
 
 void ModuleTest::setText(KovaObject* object, const char16_t** field, int64_t* length,
                          std::u16string_view text) {

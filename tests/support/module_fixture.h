@@ -38,7 +38,8 @@ class ModuleTest : public ::testing::Test {
   void forget(KovaObject* object);
 
   // Sets a text field through the extension's copyString.
-  void setText(KovaObject* object, const char16_t** field, int64_t* length, std::u16string_view text);
+  void setText(KovaObject* object, const char16_t** field, int64_t* length,
+               std::u16string_view text);
 
  private:
   std::unique_ptr<runtime::Host> host_;

@@ -12,11 +12,25 @@ namespace {
 
 int64_t readIndicator(const uint8_t* at, uint32_t code) {
   switch (code & kIndicatorWidthMask) {
-    case 1: return int8_t(*at);
-    case 2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case 4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    case 0: { int64_t v; std::memcpy(&v, at, 8); return v; }
-    default: return INT64_MIN;
+    case 1:
+      return int8_t(*at);
+    case 2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case 4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    case 0: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
+    default:
+      return INT64_MIN;
   }
 }
 
@@ -66,13 +80,32 @@ std::string typedValue(const KovaLayoutEntry& e, const uint8_t* value, int64_t i
                  ? size_t(e.octetLength)
                  : size_t(std::min<int64_t>(indicator, int64_t(e.octetLength)));
   switch (e.storageType) {
-    case kStorageChar: return quoted(value, n);
-    case kStorageDouble: { double d; std::memcpy(&d, value, 8); return number(d); }
-    case kStorageInt64: { int64_t v; std::memcpy(&v, value, 8); return std::to_string(v); }
-    case kStorageInt32: { int32_t v; std::memcpy(&v, value, 4); return std::to_string(v); }
-    case kStorageInt16: { int16_t v; std::memcpy(&v, value, 2); return std::to_string(v); }
-    case kStorageInt8: return std::to_string(int8_t(*value));
-    default: return hex(value, n);
+    case kStorageChar:
+      return quoted(value, n);
+    case kStorageDouble: {
+      double d;
+      std::memcpy(&d, value, 8);
+      return number(d);
+    }
+    case kStorageInt64: {
+      int64_t v;
+      std::memcpy(&v, value, 8);
+      return std::to_string(v);
+    }
+    case kStorageInt32: {
+      int32_t v;
+      std::memcpy(&v, value, 4);
+      return std::to_string(v);
+    }
+    case kStorageInt16: {
+      int16_t v;
+      std::memcpy(&v, value, 2);
+      return std::to_string(v);
+    }
+    case kStorageInt8:
+      return std::to_string(int8_t(*value));
+    default:
+      return hex(value, n);
   }
 }
 
@@ -129,8 +162,8 @@ std::vector<std::string> ripBlocks(KovaRipper* ripper,
   for (std::string_view block : blocks) {
     uint8_t* out = nullptr;
     int32_t count = 0;
-    KovaStatus status = ripper->ops.ripBlock(
-        ripper, reinterpret_cast<const uint8_t*>(block.data()), int64_t(block.size()), &out, &count);
+    KovaStatus status = ripper->ops.ripBlock(ripper, reinterpret_cast<const uint8_t*>(block.data()),
+                                             int64_t(block.size()), &out, &count);
     if (!collect(status, out, count)) return rows;
   }
   uint8_t* out = nullptr;

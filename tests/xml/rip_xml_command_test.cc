@@ -17,8 +17,7 @@ namespace {
 // A file in the test's temporary folder, removed with the object.
 class TempFile {
  public:
-  TempFile(const std::string& name, const std::string& bytes)
-      : path_(::testing::TempDir() + name) {
+  TempFile(const std::string& name, const std::string& bytes) : path_(::testing::TempDir() + name) {
     FILE* f = std::fopen(path_.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
@@ -35,25 +34,26 @@ const std::string kCatalog = "rip " + examplePath("catalog.xml.xml") + " ";
 TEST(RipXmlCommand, CatalogueRowsFromEveryBlockSize) {
   ToolRun whole = runKova(kCatalog + examplePath("catalog.xml") + " --format jsonl");
   ASSERT_EQ(whole.exit, 0);
-  EXPECT_EQ(whole.out,
-            "{\"isbn\":\"9780000000019\",\"title\":\"Winter & Spring\",\"author\":\"Zo\xC3\xAB "
-            "Bront\xC3\xAB\",\"published\":\"2019-11-05\",\"pages\":412,\"price\":18.5,"
-            "\"edition\":2,\"copies\":14,\"catalog_no\":900000000001,\"list_price\":\"21.90\","
-            "\"added\":\"2020-01-15 09:30:00\",\"reading_time\":\"06:45:00\"}\n"
-            "{\"isbn\":\"9780000000026\",\"title\":\"<XML> & You: a primer\",\"author\":"
-            "\"\xC3\x89" "ditions du Nord\",\"published\":\"2021-06-30\",\"pages\":96,"
-            "\"price\":9.99,\"edition\":null,\"copies\":null,\"catalog_no\":900000000002,"
-            "\"list_price\":\"12.00\",\"added\":\"2021-07-01 14:05:10\",\"reading_time\":null}\n"
-            "{\"isbn\":\"9780000000033\",\"title\":\"Dao De Jing \xE9\x81\x93\xE5\xBE\xB7\xE7\xB6\x93\","
-            "\"author\":\"L\xC7\x8Eoz\xC7\x90 (\xE8\x80\x81\xE5\xAD\x90)\",\"published\":"
-            "\"2003-02-01\",\"pages\":160,\"price\":7.25,\"edition\":12,\"copies\":3,"
-            "\"catalog_no\":900000000003,\"list_price\":\"8.00\",\"added\":\"2004-12-24 "
-            "18:00:00\",\"reading_time\":\"02:30:00\"}\n");
+  EXPECT_EQ(
+      whole.out,
+      "{\"isbn\":\"9780000000019\",\"title\":\"Winter & Spring\",\"author\":\"Zo\xC3\xAB "
+      "Bront\xC3\xAB\",\"published\":\"2019-11-05\",\"pages\":412,\"price\":18.5,"
+      "\"edition\":2,\"copies\":14,\"catalog_no\":900000000001,\"list_price\":\"21.90\","
+      "\"added\":\"2020-01-15 09:30:00\",\"reading_time\":\"06:45:00\"}\n"
+      "{\"isbn\":\"9780000000026\",\"title\":\"<XML> & You: a primer\",\"author\":"
+      "\"\xC3\x89"
+      "ditions du Nord\",\"published\":\"2021-06-30\",\"pages\":96,"
+      "\"price\":9.99,\"edition\":null,\"copies\":null,\"catalog_no\":900000000002,"
+      "\"list_price\":\"12.00\",\"added\":\"2021-07-01 14:05:10\",\"reading_time\":null}\n"
+      "{\"isbn\":\"9780000000033\",\"title\":\"Dao De Jing \xE9\x81\x93\xE5\xBE\xB7\xE7\xB6\x93\","
+      "\"author\":\"L\xC7\x8Eoz\xC7\x90 (\xE8\x80\x81\xE5\xAD\x90)\",\"published\":"
+      "\"2003-02-01\",\"pages\":160,\"price\":7.25,\"edition\":12,\"copies\":3,"
+      "\"catalog_no\":900000000003,\"list_price\":\"8.00\",\"added\":\"2004-12-24 "
+      "18:00:00\",\"reading_time\":\"02:30:00\"}\n");
   for (const char* size : {"1", "7", "100"}) {
-    EXPECT_EQ(runKova(kCatalog + examplePath("catalog.xml") + " --format jsonl --block-size " +
-                      size)
-                  .out,
-              whole.out)
+    EXPECT_EQ(
+        runKova(kCatalog + examplePath("catalog.xml") + " --format jsonl --block-size " + size).out,
+        whole.out)
         << size;
   }
 }
@@ -63,7 +63,8 @@ TEST(RipXmlCommand, DocumentsThatAreNotWellFormedFailWithWhereAndWhy) {
     const char* bytes;
     const char* says;
   } cases[] = {
-      {"<c>\n <book><pages>1</pages></book>\n <book></c>", "line 3, column 10 (byte 44): mismatched tag"},
+      {"<c>\n <book><pages>1</pages></book>\n <book></c>",
+       "line 3, column 10 (byte 44): mismatched tag"},
       {"<c>\n<book><pages>1</pages>", "line 2, column 23 (byte 26): no element found"},
       {"", "line 1, column 1 (byte 0): no element found"},
       {"<c", "line 1, column 1 (byte 0): unclosed token"},

@@ -23,8 +23,8 @@ TEST_F(XmlAllocationTest, EveryFailureFromCreationToTheEndIsReportedAndLeaksNoth
   KovaObject* table = xmlTable();
   std::string document = "<?xml version=\"1.0\"?><r>";
   for (int i = 0; i < 30; ++i) {
-    document += "<row><a>" + std::string(700, char('a' + i % 26)) + "</a><b>" +
-                std::to_string(i) + "</b></row>";
+    document += "<row><a>" + std::string(700, char('a' + i % 26)) + "</a><b>" + std::to_string(i) +
+                "</b></row>";
   }
   document += "</r>";
   const std::vector<std::string_view> blocks = {std::string_view(document).substr(0, 3),

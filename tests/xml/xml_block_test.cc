@@ -142,8 +142,7 @@ TEST_F(XmlRipTest, ParserErrorComesBackUnchangedWithTheRowsUnset) {
   ASSERT_NE(ripper, nullptr);
   uint8_t* rows = nullptr;
   int32_t count = -1;
-  ASSERT_EQ(ripOne(ripper, "<r><row><b>1</b></row><row></b>", &rows, &count),
-            kStatusNotSupported);
+  ASSERT_EQ(ripOne(ripper, "<r><row><b>1</b></row><row></b>", &rows, &count), kStatusNotSupported);
   EXPECT_EQ(rows, nullptr);
   EXPECT_EQ(count, 0);
   EXPECT_EQ(ripOne(ripper, "<row/>", &rows, &count), kStatusNotSupported);

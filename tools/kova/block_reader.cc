@@ -9,8 +9,8 @@ namespace kova::tool {
 namespace {
 
 int32_t recordLength(const uint8_t* at) {
-  uint32_t value = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 |
-                   uint32_t(at[3]) << 24;
+  uint32_t value =
+      uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
   return static_cast<int32_t>(value);
 }
 

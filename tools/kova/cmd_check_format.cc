@@ -27,8 +27,8 @@ int runCheckFormat(std::span<char*> args) {
   Session session;
   if (!session.open()) return kExitFailed;
   KovaExtensionObject* extension = session.extension();
-  KovaObject* object = extension->createInstance(extension, nullptr, session.diagnostics(),
-                                                 "kova check-format");
+  KovaObject* object =
+      extension->createInstance(extension, nullptr, session.diagnostics(), "kova check-format");
   if (!object) {
     std::fprintf(stderr, "kova check-format: cannot create a table instance\n");
     return kExitFailed;

@@ -55,7 +55,8 @@ bool parseArgs(std::span<char*> args, ConvertArgs* parsed, int* exitCode) {
       const char* text = args[++i];
       parsed->blockSize = parseSize(text);
       if (parsed->blockSize == 0 || parsed->blockSize > (uint64_t(1) << 31)) {
-        *exitCode = usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") + text);
+        *exitCode =
+            usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") + text);
         return false;
       }
     } else if (arg == "--limit" || arg == "--batch") {
@@ -63,8 +64,8 @@ bool parseArgs(std::span<char*> args, ConvertArgs* parsed, int* exitCode) {
       if (digits.empty() || digits.size() > 18 ||
           digits.find_first_not_of("0123456789") != std::string_view::npos ||
           (arg == "--batch" && std::strtoull(args[i], nullptr, 10) == 0)) {
-        *exitCode = usageError(kName, std::string(arg) + ": a number of rows, not " +
-                                          std::string(digits));
+        *exitCode =
+            usageError(kName, std::string(arg) + ": a number of rows, not " + std::string(digits));
         return false;
       }
       (arg == "--limit" ? parsed->limit : parsed->batch) = std::strtoull(args[i], nullptr, 10);
@@ -312,14 +313,13 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
     }
     const uint8_t* data = nullptr;
     uint64_t bytes = 0;
-    KovaStatus status = o.burner->ops.writeRows(o.burner, outRows.data(), take * length, &data,
-                                                &bytes);
+    KovaStatus status =
+        o.burner->ops.writeRows(o.burner, outRows.data(), take * length, &data, &bytes);
     if (status != kStatusOk) {
       progress.clear();
       const uint64_t row = rowsDone + failingRow(o.burner, outRows.data(), take);
-      std::fprintf(stderr, "kova convert: %s: row %llu could not be written: %s\n",
-                   outName.c_str(), static_cast<unsigned long long>(row),
-                   statusText(status).c_str());
+      std::fprintf(stderr, "kova convert: %s: row %llu could not be written: %s\n", outName.c_str(),
+                   static_cast<unsigned long long>(row), statusText(status).c_str());
       return false;
     }
     if (verifier) verifier->expect(outRows.data(), take, length);

@@ -31,37 +31,63 @@ struct DescribeArgs {
 
 const char* sqlTypeName(int32_t code) {
   switch (code) {
-    case kSqlChar: return "CHAR";
-    case kSqlNumeric: return "NUMERIC";
-    case kSqlDecimal: return "DECIMAL";
-    case kSqlInteger: return "INTEGER";
-    case kSqlSmallint: return "SMALLINT";
-    case kSqlDouble: return "DOUBLE";
-    case kSqlVarchar: return "VARCHAR";
-    case kSqlDate: return "DATE";
-    case kSqlTime: return "TIME";
-    case kSqlTimestamp: return "TIMESTAMP";
-    case kSqlBinary: return "BINARY";
-    case kSqlBigint: return "BIGINT";
-    case kSqlTinyint: return "TINYINT";
-    default: return "unsupported";
+    case kSqlChar:
+      return "CHAR";
+    case kSqlNumeric:
+      return "NUMERIC";
+    case kSqlDecimal:
+      return "DECIMAL";
+    case kSqlInteger:
+      return "INTEGER";
+    case kSqlSmallint:
+      return "SMALLINT";
+    case kSqlDouble:
+      return "DOUBLE";
+    case kSqlVarchar:
+      return "VARCHAR";
+    case kSqlDate:
+      return "DATE";
+    case kSqlTime:
+      return "TIME";
+    case kSqlTimestamp:
+      return "TIMESTAMP";
+    case kSqlBinary:
+      return "BINARY";
+    case kSqlBigint:
+      return "BIGINT";
+    case kSqlTinyint:
+      return "TINYINT";
+    default:
+      return "unsupported";
   }
 }
 
 const char* storageTypeName(uint32_t code) {
   switch (code) {
-    case kStorageChar: return "char";
-    case kStorageBinary: return "binary";
-    case kStorageDecimal: return "decimal";
-    case kStorageDouble: return "double";
-    case kStorageInt64: return "int64";
-    case kStorageInt32: return "int32";
-    case kStorageInt16: return "int16";
-    case kStorageInt8: return "int8";
-    case kStorageDateRecord: return "date";
-    case kStorageTimeRecord: return "time";
-    case kStorageTimestampRecord: return "timestamp";
-    default: return "-";
+    case kStorageChar:
+      return "char";
+    case kStorageBinary:
+      return "binary";
+    case kStorageDecimal:
+      return "decimal";
+    case kStorageDouble:
+      return "double";
+    case kStorageInt64:
+      return "int64";
+    case kStorageInt32:
+      return "int32";
+    case kStorageInt16:
+      return "int16";
+    case kStorageInt8:
+      return "int8";
+    case kStorageDateRecord:
+      return "date";
+    case kStorageTimeRecord:
+      return "time";
+    case kStorageTimestampRecord:
+      return "timestamp";
+    default:
+      return "-";
   }
 }
 
@@ -136,8 +162,8 @@ void printText(const DescribeArgs& args, const KovaObject* table, const KovaRipp
     rows.push_back({"#", "ord", "name", "type", "offset", "length", binding});
     numeric = {true, true, false, false, true, true, false};
   } else {
-    rows.push_back({"#", "ord", "name", "sql", "storage", "octets", "data", "ind", "width",
-                    binding});
+    rows.push_back(
+        {"#", "ord", "name", "sql", "storage", "octets", "data", "ind", "width", binding});
     numeric = {true, true, false, false, false, true, true, true, true, false};
   }
   uint32_t number = 0;
@@ -245,7 +271,8 @@ bool parseArgs(std::span<char*> args, DescribeArgs* parsed, int* exitCode) {
       double value = std::strtod(args[++i], &end);
       if (end == args[i] || *end != '\0' || !std::isfinite(value) || value < 0) {
         *exitCode = usageError("describe", std::string("--char-expansion: not a number of bytes "
-                                                       "per character: ") + args[i]);
+                                                       "per character: ") +
+                                               args[i]);
         return false;
       }
       parsed->options.charExpansion = value;

@@ -56,13 +56,19 @@ bool parseArgs(std::span<char*> args, InferArgs* out, int* exit) {
       const char* v = value("--format");
       if (!v) return false;
       std::string_view name = v;
-      if (name == "auto") out->format = RecordFormat::kAuto;
-      else if (name == "delimited") out->format = RecordFormat::kDelimited;
-      else if (name == "clf") out->format = RecordFormat::kClf;
-      else if (name == "json") out->format = RecordFormat::kJson;
-      else if (name == "xml") out->format = RecordFormat::kXml;
+      if (name == "auto")
+        out->format = RecordFormat::kAuto;
+      else if (name == "delimited")
+        out->format = RecordFormat::kDelimited;
+      else if (name == "clf")
+        out->format = RecordFormat::kClf;
+      else if (name == "json")
+        out->format = RecordFormat::kJson;
+      else if (name == "xml")
+        out->format = RecordFormat::kXml;
       else {
-        *exit = usageError(kName, "--format: one of auto, delimited, clf, json, xml, not " + std::string(name));
+        *exit = usageError(
+            kName, "--format: one of auto, delimited, clf, json, xml, not " + std::string(name));
         return false;
       }
     } else if (arg == "--sample") {
@@ -71,7 +77,8 @@ bool parseArgs(std::span<char*> args, InferArgs* out, int* exit) {
       if (std::string_view(v) == "all") {
         out->all = true;
       } else if ((out->head = parseSize(v)) < 4096) {
-        *exit = usageError(kName, std::string("--sample: a size from 4k, such as 64k or 4M, or all, not ") + v);
+        *exit = usageError(
+            kName, std::string("--sample: a size from 4k, such as 64k or 4M, or all, not ") + v);
         return false;
       }
     } else if (arg == "--record-tag") {
@@ -122,13 +129,15 @@ using Clock = std::chrono::steady_clock;
 // Progress on a terminal while a long sample is read.
 class Progress {
  public:
-  explicit Progress(uint64_t total) : enabled_(isatty(STDERR_FILENO)), total_(total), last_(Clock::now()) {}
+  explicit Progress(uint64_t total)
+      : enabled_(isatty(STDERR_FILENO)), total_(total), last_(Clock::now()) {}
   void update(uint64_t bytes) {
     if (!enabled_ || Clock::now() - last_ < std::chrono::milliseconds(250)) return;
     last_ = Clock::now();
     shown_ = true;
     if (total_) {
-      std::fprintf(stderr, "\r  kova meta infer: %.1f of %.1f MB ", double(bytes) / 1e6, double(total_) / 1e6);
+      std::fprintf(stderr, "\r  kova meta infer: %.1f of %.1f MB ", double(bytes) / 1e6,
+                   double(total_) / 1e6);
     } else {
       std::fprintf(stderr, "\r  kova meta infer: %.1f MB ", double(bytes) / 1e6);
     }
@@ -171,7 +180,9 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
   if (!args.encoding.empty()) {
     std::string name;
     int32_t id = nls ? encodingByName(nls, args.encoding, &name) : 0;
-    if (!id) return fail(args.data, "--encoding " + args.encoding + ": the host knows no such encoding (see kova encodings)");
+    if (!id)
+      return fail(args.data, "--encoding " + args.encoding +
+                                 ": the host knows no such encoding (see kova encodings)");
     encoding = forcedEncoding(id, name, raw);
   } else {
     encoding = detectEncoding(raw, !headWhole);
@@ -181,7 +192,8 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
   f->bomLength = encoding.bomLength;
   f->encodingEvidence = encoding.evidence;
   Decoder decoder(nls, encoding);
-  if (!decoder.ok()) return fail(args.data, "the host cannot convert " + encoding.name + " to UTF-8");
+  if (!decoder.ok())
+    return fail(args.data, "the host cannot convert " + encoding.name + " to UTF-8");
   std::string_view body(raw);
   body.remove_prefix(std::min(raw.size(), encoding.bomLength));
   if (!headWhole) {
@@ -190,7 +202,8 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
     if (end != std::string::npos) body = body.substr(0, end);
   }
   std::string head;
-  if (!decoder.decode(body, &head)) return fail(args.data, "the sample is not valid " + encoding.name);
+  if (!decoder.decode(body, &head))
+    return fail(args.data, "the sample is not valid " + encoding.name);
   // The record format.
   f->format = args.format;
   if (f->format == RecordFormat::kAuto) {
@@ -204,7 +217,8 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
   if (!args.all || headWhole) {
     inference->feed(head, headWhole, true, false);
     std::vector<std::string> spans;
-    if (!headWhole && !file.readSpans(raw.size(), kSpanCount, spanBytes, encoding, &spans, &error)) {
+    if (!headWhole &&
+        !file.readSpans(raw.size(), kSpanCount, spanBytes, encoding, &spans, &error)) {
       return fail(args.data, error);
     }
     std::string text;
@@ -222,7 +236,9 @@ int sniff(Session& session, const InferArgs& args, Findings* f) {
       if (!file.nextChunk(encoding, &chunk, &last, &error)) return fail(args.data, error);
       std::string_view bytes(chunk);
       if (first) bytes.remove_prefix(std::min(bytes.size(), encoding.bomLength));
-      if (!decoder.decode(bytes, &text)) return fail(args.data, "not valid " + encoding.name + " near offset " + std::to_string(file.bytesRead()));
+      if (!decoder.decode(bytes, &text))
+        return fail(args.data, "not valid " + encoding.name + " near offset " +
+                                   std::to_string(file.bytesRead()));
       if (!pending.empty()) text.insert(0, pending);
       size_t used = inference->feed(text, last, first, false);
       pending.assign(text, used, std::string::npos);
@@ -249,7 +265,8 @@ int runMetaInfer(std::span<char*> args) {
   Findings findings;
   if (int code = sniff(session, parsed, &findings); code != kExitOk) return code;
   for (const std::string& warning : findings.warnings) {
-    std::fprintf(stderr, "kova meta infer: %s: warning: %s\n", parsed.data.c_str(), warning.c_str());
+    std::fprintf(stderr, "kova meta infer: %s: warning: %s\n", parsed.data.c_str(),
+                 warning.c_str());
   }
   if (parsed.json) {
     std::fputs(findingsJson(findings, parsed.data).c_str(), stdout);
@@ -263,7 +280,8 @@ int runMetaInfer(std::span<char*> args) {
   KovaStatus status = session.extension()->writeXml(table, &document, &length);
   if (status == kStatusOk) std::fwrite(document, 1, length, stdout);
   table->destroy(table);
-  if (status != kStatusOk) return fail(parsed.data, "cannot write the document: " + statusText(status));
+  if (status != kStatusOk)
+    return fail(parsed.data, "cannot write the document: " + statusText(status));
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 

@@ -206,24 +206,54 @@ void printShow(Session& session, const std::string& path, const KovaObject* o) {
     std::string (*value)(Session&, const KovaColumn*);
   };
   static const Attribute kAttributes[] = {
-      {"name", [](Session&, const KovaColumn* c) { return readable(text(c->name, c->nameLength)); }},
-      {"type", [](Session&, const KovaColumn* c) { return c->type ? codeValue(c->type, typeName(c->type)) : ""; }},
-      {"c_type", [](Session&, const KovaColumn* c) { return c->c_type ? codeValue(c->c_type, cTypeName(c->c_type)) : ""; }},
-      {"charlength", [](Session&, const KovaColumn* c) { return c->charlength ? std::to_string(c->charlength) : ""; }},
-      {"bytelength", [](Session&, const KovaColumn* c) { return c->bytelength ? std::to_string(c->bytelength) : ""; }},
-      {"offset", [](Session&, const KovaColumn* c) { return c->offset ? std::to_string(c->offset) : ""; }},
-      {"indOffset", [](Session&, const KovaColumn* c) { return c->indOffset ? std::to_string(c->indOffset) : ""; }},
-      {"indLength", [](Session&, const KovaColumn* c) { return c->indLength ? std::to_string(c->indLength) : ""; }},
-      {"scale", [](Session&, const KovaColumn* c) { return c->scale ? std::to_string(c->scale) : ""; }},
-      {"cei", [](Session& s, const KovaColumn* c) {
+      {"name",
+       [](Session&, const KovaColumn* c) { return readable(text(c->name, c->nameLength)); }},
+      {"type",
+       [](Session&, const KovaColumn* c) {
+         return c->type ? codeValue(c->type, typeName(c->type)) : "";
+       }},
+      {"c_type",
+       [](Session&, const KovaColumn* c) {
+         return c->c_type ? codeValue(c->c_type, cTypeName(c->c_type)) : "";
+       }},
+      {"charlength",
+       [](Session&, const KovaColumn* c) {
+         return c->charlength ? std::to_string(c->charlength) : "";
+       }},
+      {"bytelength",
+       [](Session&, const KovaColumn* c) {
+         return c->bytelength ? std::to_string(c->bytelength) : "";
+       }},
+      {"offset",
+       [](Session&, const KovaColumn* c) { return c->offset ? std::to_string(c->offset) : ""; }},
+      {"indOffset",
+       [](Session&, const KovaColumn* c) {
+         return c->indOffset ? std::to_string(c->indOffset) : "";
+       }},
+      {"indLength",
+       [](Session&, const KovaColumn* c) {
+         return c->indLength ? std::to_string(c->indLength) : "";
+       }},
+      {"scale",
+       [](Session&, const KovaColumn* c) { return c->scale ? std::to_string(c->scale) : ""; }},
+      {"cei",
+       [](Session& s, const KovaColumn* c) {
          std::string name = encodingName(s, c->cei);
          return c->cei ? (name.empty() ? std::to_string(c->cei) : name) : std::string();
        }},
-      {"format", [](Session&, const KovaColumn* c) { return readable(text(c->format, c->formatLength)); }},
-      {"informat", [](Session&, const KovaColumn* c) { return readable(text(c->informat, c->informatLength)); }},
+      {"format",
+       [](Session&, const KovaColumn* c) { return readable(text(c->format, c->formatLength)); }},
+      {"informat",
+       [](Session&, const KovaColumn* c) {
+         return readable(text(c->informat, c->informatLength));
+       }},
       {"tag", [](Session&, const KovaColumn* c) { return readable(text(c->tag, c->tagLength)); }},
-      {"colendian", [](Session&, const KovaColumn* c) { return c->colendian ? std::to_string(c->colendian) : ""; }},
-      {"flags", [](Session&, const KovaColumn* c) {
+      {"colendian",
+       [](Session&, const KovaColumn* c) {
+         return c->colendian ? std::to_string(c->colendian) : "";
+       }},
+      {"flags",
+       [](Session&, const KovaColumn* c) {
          std::string flags = c->dropped ? "dropped" : "";
          if (c->select) flags += flags.empty() ? "select" : ",select";
          return flags;
@@ -233,7 +263,8 @@ void printShow(Session& session, const std::string& path, const KovaObject* o) {
   if (o->columnCount <= 0) return;
   std::vector<std::vector<std::string>> cells(size_t(o->columnCount) + 1);
   cells[0].push_back("#");
-  for (int32_t i = 0; i < o->columnCount; ++i) cells[size_t(i) + 1].push_back(std::to_string(i + 1));
+  for (int32_t i = 0; i < o->columnCount; ++i)
+    cells[size_t(i) + 1].push_back(std::to_string(i + 1));
   for (const Attribute& attribute : kAttributes) {
     std::vector<std::string> values;
     bool any = false;

@@ -70,7 +70,7 @@ struct RipArgs {
   uint32_t flags = 0;
   bool raw = false;
   PartitionOptions partition;
-  std::string rejects;                // --rejects FILE ("-": stderr)
+  std::string rejects;               // --rejects FILE ("-": stderr)
   uint64_t maxRejects = UINT64_MAX;  // --max-rejects N
 };
 
@@ -110,8 +110,8 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
       } else if (name == "none") {
         parsed->format = OutputFormat::kNone;
       } else {
-        *exitCode = usageError(kName, "--format: one of table, csv, jsonl, none, not " +
-                                          std::string(name));
+        *exitCode =
+            usageError(kName, "--format: one of table, csv, jsonl, none, not " + std::string(name));
         return false;
       }
     } else if (arg == "--block-size") {
@@ -120,8 +120,8 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
       parsed->blockSize = parseSize(text);
       parsed->blockSizeGiven = true;
       if (parsed->blockSize == 0 || parsed->blockSize > (uint64_t(1) << 31)) {
-        *exitCode = usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") +
-                                          text);
+        *exitCode =
+            usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") + text);
         return false;
       }
     } else if (arg == "--limit") {
@@ -158,8 +158,8 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
     }
   }
   if (positional.size() != 2) {
-    *exitCode = usageError(kName, positional.size() < 2 ? "needs DOC and DATA"
-                                                        : "takes one DOC and one DATA");
+    *exitCode = usageError(
+        kName, positional.size() < 2 ? "needs DOC and DATA" : "takes one DOC and one DATA");
     return false;
   }
   parsed->document = positional[0];
@@ -171,7 +171,10 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
 class Rip {
  public:
   Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, LossLedger* ledger)
-      : args_(args), ripper_(ripper), ledger_(ledger), reader_(ripper, nls, args.raw),
+      : args_(args),
+        ripper_(ripper),
+        ledger_(ledger),
+        reader_(ripper, nls, args.raw),
         printer_(makePrinter(args.format, reader_.names(), reader_.numeric(), stdout)) {}
 
   // Rows of a block (or of flushPending) to the printer, up to the limit.
@@ -208,12 +211,10 @@ class Rip {
       if (cells_[c].kind != Cell::kText) continue;
       if (uint64_t n = repairUtf8(&cells_[c].text)) {
         ledger_->note(Loss::kInvalidBytes, n, -1, int32_t(c + 1),
-                      "row " + std::to_string(printed_ + 1) +
-                          ": invalid UTF-8 printed as U+FFFD");
+                      "row " + std::to_string(printed_ + 1) + ": invalid UTF-8 printed as U+FFFD");
       }
     }
   }
-
 
   const RejectLog* rejects_ = nullptr;
   const RipArgs& args_;
@@ -370,10 +371,9 @@ int runRip(std::span<char*> args) {
   int exitCode = kExitOk;
   if (!parseArgs(args, &parsed, &exitCode)) return exitCode;
   if (parsed.partition.active()) {
-    RangeSettings settings{parsed.document, parsed.format, parsed.raw, parsed.flags,
-                           parsed.blockSize, parsed.limit != UINT64_MAX};
-    return ripPartitioned(parsed.document, parsed.data, settings, parsed.limit,
-                          parsed.partition);
+    RangeSettings settings{parsed.document, parsed.format,    parsed.raw,
+                           parsed.flags,    parsed.blockSize, parsed.limit != UINT64_MAX};
+    return ripPartitioned(parsed.document, parsed.data, settings, parsed.limit, parsed.partition);
   }
   Session session;
   if (!session.open()) return kExitFailed;
@@ -405,12 +405,12 @@ int runRip(std::span<char*> args) {
   // The ledger hears of every rejected value first (for the summary's
   // counts), then the --rejects log.
   LossLedger ledger;
-  LossSink sink(&ledger, session.diagnostics(),
-                rejects ? reinterpret_cast<KovaRejectDiagnostics*>(rejects->diagnostics())
-                        : nullptr);
+  LossSink sink(
+      &ledger, session.diagnostics(),
+      rejects ? reinterpret_cast<KovaRejectDiagnostics*>(rejects->diagnostics()) : nullptr);
   options.flags |= kRipperReportRejects;
-  KovaRipper* ripper = openRipper(session, table, options, "rip", parsed.document, nullptr,
-                                  sink.diagnostics());
+  KovaRipper* ripper =
+      openRipper(session, table, options, "rip", parsed.document, nullptr, sink.diagnostics());
   int result = kExitFailed;
   if (ripper) {
     // Typed rippers leave header lines to their host: skip them here too.
@@ -419,8 +419,9 @@ int runRip(std::span<char*> args) {
       ripper->headerLinesLeft = table->headerLines;
     }
     if (rejects && (table->recfm == kRecfmFixed || table->recfm == kRecfmVarbin)) {
-      std::fprintf(stderr, "kova rip: %s: warning: rejected values of %s records are counted "
-                           "as truncations, not listed\n",
+      std::fprintf(stderr,
+                   "kova rip: %s: warning: rejected values of %s records are counted "
+                   "as truncations, not listed\n",
                    parsed.document.c_str(), table->recfm == kRecfmFixed ? "FIXED" : "VARBIN");
     }
     const std::vector<ColumnProblem> problems = columnProblems(table, ripper);

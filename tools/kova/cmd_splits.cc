@@ -19,14 +19,17 @@ constexpr const char* kName = "splits";
 // What a reader of the list must know about the table's splits.
 std::string splitNote(const runtime::TableShape& shape) {
   switch (shape.mode) {
-    case runtime::SplitMode::kWholeFile: return "not splittable: " + shape.reason;
+    case runtime::SplitMode::kWholeFile:
+      return "not splittable: " + shape.reason;
     case runtime::SplitMode::kFixed:
-      return "records of " + std::to_string(shape.reclen) + " bytes; each split begins at the "
+      return "records of " + std::to_string(shape.reclen) +
+             " bytes; each split begins at the "
              "first record boundary in it";
     case runtime::SplitMode::kQualified:
       return "qualified fields may hold line ends: rip each split with --no-quoted-newlines "
              "only when none does; --jobs verifies every split's first record";
-    case runtime::SplitMode::kLines: break;
+    case runtime::SplitMode::kLines:
+      break;
   }
   return "each split begins after the first line end at or after its offset - 1";
 }

@@ -17,7 +17,8 @@ int runVersion(std::span<char*> args) {
   KovaVersionRecord record{};
   session.module().zrvercn1(&record);
   std::printf("module          %s\n", session.module().path().c_str());
-  std::printf("interface       %lld.%lld\n", (long long)session.major(), (long long)session.minor());
+  std::printf("interface       %lld.%lld\n", (long long)session.major(),
+              (long long)session.minor());
   std::printf("version         %lld.%lld.%lld\n", (long long)a, (long long)b, (long long)c);
   std::printf("second version  %lld.%lld.%lld\n", (long long)d, (long long)e, (long long)f);
   std::printf("product         %s (%s), built %s %s on %s\n", record.productVersion,

@@ -14,7 +14,7 @@ namespace kova::tool {
 struct ColumnProblem {
   int32_t column = 0;  // 1-based in the table
   std::string name;
-  std::string why;     // "its charlength -5 is outside 0 to 2147483647"
+  std::string why;  // "its charlength -5 is outside 0 to 2147483647"
 };
 
 // REQUIRES: ripper described (its column states point at their entries).

@@ -14,8 +14,8 @@ inline constexpr int kExitUsage = 2;
 
 struct Command {
   const char* name;
-  const char* summary;  // one line for `kova --help`
-  const char* usage;    // the text of `kova NAME --help`
+  const char* summary;                // one line for `kova --help`
+  const char* usage;                  // the text of `kova NAME --help`
   int (*run)(std::span<char*> args);  // arguments after the command name
 };
 

@@ -11,10 +11,9 @@ namespace {
 constexpr int32_t kLongestText = 64;
 
 KovaFormatObject* lookup(KovaFormatEngine* engine, std::u16string_view name, KovaLocale* locale) {
-  const KovaFormatEngineOps* ops =
-      std::memcmp(engine->tag, u"ZRFM", sizeof engine->tag) == 0
-          ? engine->ops
-          : reinterpret_cast<const KovaFormatEngineOps*>(engine);
+  const KovaFormatEngineOps* ops = std::memcmp(engine->tag, u"ZRFM", sizeof engine->tag) == 0
+                                       ? engine->ops
+                                       : reinterpret_cast<const KovaFormatEngineOps*>(engine);
   return ops->lookup(engine, name.data(), int64_t(name.size()), locale, kFormatLookupInformat, 0);
 }
 
@@ -40,8 +39,8 @@ HostInformats::~HostInformats() {
 
 KovaFormatObject* HostInformats::informat(int32_t sqlType) {
   if (!engine_) return nullptr;
-  KovaFormatObject** slot = sqlType == kSqlDate   ? &date_
-                            : sqlType == kSqlTime ? &time_
+  KovaFormatObject** slot = sqlType == kSqlDate        ? &date_
+                            : sqlType == kSqlTime      ? &time_
                             : sqlType == kSqlTimestamp ? &stamp_
                                                        : &number_;
   if (!*slot) {

@@ -18,15 +18,15 @@ const char* formatName(RecordFormat format);
 // One column as it will be written to the document.
 struct ColumnFinding {
   std::string name;
-  uint32_t type = 0;        // SQL type code (kTypeVarchar, ...)
-  uint32_t cType = 0;       // storage type code
-  int64_t charlength = 0;   // characters; DECIMAL: precision; TIME/TIMESTAMP: fraction digits
-  int64_t bytelength = 0;   // DECIMAL: scale
-  std::string informat;     // NAMEw.d, or ""
-  std::string format;       // NAMEw.d, or ""
-  std::string tag;          // JSON member or XML element, or ""
-  uint64_t values = 0;      // non-null values seen
-  uint64_t nulls = 0;       // null texts seen
+  uint32_t type = 0;       // SQL type code (kTypeVarchar, ...)
+  uint32_t cType = 0;      // storage type code
+  int64_t charlength = 0;  // characters; DECIMAL: precision; TIME/TIMESTAMP: fraction digits
+  int64_t bytelength = 0;  // DECIMAL: scale
+  std::string informat;    // NAMEw.d, or ""
+  std::string format;      // NAMEw.d, or ""
+  std::string tag;         // JSON member or XML element, or ""
+  uint64_t values = 0;     // non-null values seen
+  uint64_t nulls = 0;      // null texts seen
   std::vector<std::string> evidence;
 };
 

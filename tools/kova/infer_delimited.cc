@@ -15,14 +15,22 @@ constexpr size_t kDialectRecords = 500;
 
 std::string byteName(uint8_t b) {
   switch (b) {
-    case ',': return "comma";
-    case '\t': return "tab";
-    case ';': return "semicolon";
-    case '|': return "pipe";
-    case ':': return "colon";
-    case '"': return "double quote";
-    case '\'': return "single quote";
-    case 0: return "none";
+    case ',':
+      return "comma";
+    case '\t':
+      return "tab";
+    case ';':
+      return "semicolon";
+    case '|':
+      return "pipe";
+    case ':':
+      return "colon";
+    case '"':
+      return "double quote";
+    case '\'':
+      return "single quote";
+    case 0:
+      return "none";
     default:
       if (b < 0x20) return "control byte " + std::to_string(b);
       return std::string("'") + char(b) + "'";
@@ -55,8 +63,8 @@ bool binaryText(std::string_view text, std::string* why) {
       *why = "binary data (NUL bytes), not a text table";
       return true;
     }
-    controls += (b < 0x20 && b != '\t' && b != '\r' && b != '\n' && b != 0x01 && b != 0x1F) ||
-                b == 0x7F;
+    controls +=
+        (b < 0x20 && b != '\t' && b != '\r' && b != '\n' && b != 0x01 && b != 0x1F) || b == 0x7F;
   }
   if (controls * 20 > probe.size()) {
     *why = "binary data (" + std::to_string(controls) + " control bytes in the first " +
@@ -103,7 +111,8 @@ std::vector<std::string> columnNames(const std::vector<std::string>& header, siz
   return names;
 }
 
-uint8_t DelimitedInference::chooseSeparator(std::string_view text, std::vector<std::string>* evidence,
+uint8_t DelimitedInference::chooseSeparator(std::string_view text,
+                                            std::vector<std::string>* evidence,
                                             uint32_t* fieldCount) {
   uint8_t best = 0;
   uint64_t bestShare = 0;  // per mille of records with the modal count
@@ -118,7 +127,8 @@ uint8_t DelimitedInference::chooseSeparator(std::string_view text, std::vector<s
       uint32_t qualTotal = 0, qualModal = 1, qualRecords = 0;
       for (auto [fields, n] : fieldCounts(text, sep, qual)) {
         qualTotal += n;
-        if (n > qualRecords || (n == qualRecords && fields > qualModal)) qualModal = fields, qualRecords = n;
+        if (n > qualRecords || (n == qualRecords && fields > qualModal))
+          qualModal = fields, qualRecords = n;
       }
       uint64_t qualShare = qualTotal ? uint64_t(qualRecords) * 1000 / qualTotal : 0;
       if (qualModal >= 2 && qualShare > share) {
@@ -143,7 +153,8 @@ uint8_t DelimitedInference::chooseSeparator(std::string_view text, std::vector<s
 
 bool DelimitedInference::start(std::string_view head, bool whole, Findings* f, std::string* error) {
   if (head.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-    *error = head.empty() ? "empty: there is nothing to infer from" : "blank: no values to infer from";
+    *error =
+        head.empty() ? "empty: there is nothing to infer from" : "blank: no values to infer from";
     return false;
   }
   if (binaryText(head, error)) return false;
@@ -161,8 +172,9 @@ bool DelimitedInference::start(std::string_view head, bool whole, Findings* f, s
   qualifier_ = singleQuoted ? '\'' : '"';
   f->dialectEvidence.push_back(
       doubleQuoted ? std::to_string(doubleQuoted) + " fields begin with a double quote"
-      : singleQuoted ? std::to_string(singleQuoted) + " fields begin with a single quote"
-                     : "no field begins with a quote; the double quote is set for fields quoted later");
+      : singleQuoted
+          ? std::to_string(singleQuoted) + " fields begin with a single quote"
+          : "no field begins with a quote; the double quote is set for fields quoted later");
   if (!separator_) {
     f->dialectEvidence.push_back("no separator gives two or more fields per record: one column");
   }
@@ -212,7 +224,9 @@ bool DelimitedInference::start(std::string_view head, bool whole, Findings* f, s
       below[c].decide(&column, &ignored);
       std::string value = c < first[0].size() ? first[0][c] : "";
       if (column.type == kTypeVarchar || column.type == kTypeChar) {
-        if (column.type == kTypeChar && below[c].valueCount() && utf8Chars(value) != uint64_t(column.charlength)) ++unlike;
+        if (column.type == kTypeChar && below[c].valueCount() &&
+            utf8Chars(value) != uint64_t(column.charlength))
+          ++unlike;
         continue;
       }
       allText = false;
@@ -297,11 +311,13 @@ bool DelimitedInference::finish(Findings* f, std::string*) {
   }
   if (shorter_) {
     f->dialectEvidence.push_back(std::to_string(shorter_) + " records have fewer than " +
-                                 std::to_string(columns_) + " fields (their last columns are null)");
+                                 std::to_string(columns_) +
+                                 " fields (their last columns are null)");
   }
   if (spansSkipped_) {
-    f->warnings.push_back("values run over lines, so the spans inside the file were not used: only "
-                          "its start was sampled (--sample all reads the whole file)");
+    f->warnings.push_back(
+        "values run over lines, so the spans inside the file were not used: only "
+        "its start was sampled (--sample all reads the whole file)");
   }
   if (setAside_) {
     f->dialectEvidence.push_back(std::to_string(setAside_) +
@@ -323,8 +339,9 @@ bool DelimitedInference::finish(Findings* f, std::string*) {
   int top = int(std::max_element(byKind, byKind + kNullTextCount) - byKind);
   if (all && byKind[top] * 2 > all) {
     f->nullText = kNullTexts[top];
-    f->dialectEvidence.push_back("null text \"" + f->nullText + "\": " + std::to_string(byKind[top]) +
-                                 " of " + std::to_string(all) + " null fields");
+    f->dialectEvidence.push_back("null text \"" + f->nullText +
+                                 "\": " + std::to_string(byKind[top]) + " of " +
+                                 std::to_string(all) + " null fields");
     if (top != kNullEmpty && top != kNullBackslashN) {
       f->warnings.push_back("null text \"" + f->nullText +
                             "\": the document has no element for it; kova rip reads it as null in "

@@ -43,9 +43,9 @@ class DelimitedInference : public Inference {
   std::vector<ColumnProfile> profiles_;
   std::unique_ptr<RecordSplitter> splitter_;
   uint64_t records_ = 0;
-  uint64_t longer_ = 0;   // records with more fields than columns
-  uint64_t shorter_ = 0;  // records with fewer
-  uint64_t setAside_ = 0; // span records of another field count
+  uint64_t longer_ = 0;     // records with more fields than columns
+  uint64_t shorter_ = 0;    // records with fewer
+  uint64_t setAside_ = 0;   // span records of another field count
   bool multiline_ = false;  // a field of the head holds a line end
   uint64_t spansSkipped_ = 0;
 };

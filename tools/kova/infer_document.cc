@@ -23,10 +23,14 @@ bool setText(KovaObject* object, const std::string& utf8, const char16_t** text,
 
 uint32_t recfmOf(RecordFormat format) {
   switch (format) {
-    case RecordFormat::kClf: return kRecfmClf;
-    case RecordFormat::kJson: return kRecfmJson;
-    case RecordFormat::kXml: return kRecfmXml;
-    default: return kRecfmDelimited;
+    case RecordFormat::kClf:
+      return kRecfmClf;
+    case RecordFormat::kJson:
+      return kRecfmJson;
+    case RecordFormat::kXml:
+      return kRecfmXml;
+    default:
+      return kRecfmDelimited;
   }
 }
 

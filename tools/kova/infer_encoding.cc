@@ -33,7 +33,10 @@ size_t validUtf8Prefix(std::string_view s, bool* ascii) {
       continue;
     }
     *ascii = false;
-    size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    size_t n = b >= 0xC2 && b <= 0xDF   ? 2
+               : b >= 0xE0 && b <= 0xEF ? 3
+               : b >= 0xF0 && b <= 0xF4 ? 4
+                                        : 0;
     if (n == 0 || i + n > s.size()) return i;
     unsigned char second = p[i + 1];
     unsigned char low = 0x80, high = 0xBF;
@@ -105,15 +108,16 @@ EncodingGuess detectEncoding(std::string_view head, bool cutEnd) {
   }
   bool ascii = true;
   size_t valid = validUtf8Prefix(head, &ascii);
-  if (valid == head.size() || (cutEnd && head.size() - valid < 4 &&
-                               static_cast<unsigned char>(head[valid]) >= 0xC2)) {
+  if (valid == head.size() ||
+      (cutEnd && head.size() - valid < 4 && static_cast<unsigned char>(head[valid]) >= 0xC2)) {
     EncodingGuess g = make(20, "UTF-8", 1, false, 0);
     g.evidence.push_back(ascii ? "every byte is ASCII" : "the sample is valid UTF-8");
     return g;
   }
   size_t controls = 0;
   for (unsigned char b : head) controls += b >= 0x80 && b <= 0x9F;
-  const std::string where = "not UTF-8 (the first invalid byte at offset " + std::to_string(valid) + ")";
+  const std::string where =
+      "not UTF-8 (the first invalid byte at offset " + std::to_string(valid) + ")";
   if (controls) {
     EncodingGuess g = make(12, "windows-1252", 1, false, 0);
     g.evidence.push_back(where + "; " + std::to_string(controls) +

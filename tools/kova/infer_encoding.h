@@ -12,10 +12,10 @@
 namespace kova::tool::infer {
 
 struct EncodingGuess {
-  int32_t id = 20;           // the host's encoding identifier
+  int32_t id = 20;  // the host's encoding identifier
   std::string name = "UTF-8";
-  size_t bomLength = 0;      // bytes of a byte-order mark at the start
-  int unit = 1;              // bytes per code unit: 1, 2 or 4
+  size_t bomLength = 0;  // bytes of a byte-order mark at the start
+  int unit = 1;          // bytes per code unit: 1, 2 or 4
   bool bigEndian = false;
   std::vector<std::string> evidence;
 };

@@ -39,10 +39,14 @@ RecordFormat detectFormat(std::string_view head, std::vector<std::string>* evide
 
 std::unique_ptr<Inference> makeInference(RecordFormat format, const std::string& recordTag) {
   switch (format) {
-    case RecordFormat::kClf: return makeClfInference();
-    case RecordFormat::kJson: return makeJsonInference();
-    case RecordFormat::kXml: return makeXmlInference(recordTag);
-    default: return std::make_unique<DelimitedInference>();
+    case RecordFormat::kClf:
+      return makeClfInference();
+    case RecordFormat::kJson:
+      return makeJsonInference();
+    case RecordFormat::kXml:
+      return makeXmlInference(recordTag);
+    default:
+      return std::make_unique<DelimitedInference>();
   }
 }
 

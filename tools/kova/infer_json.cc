@@ -20,12 +20,14 @@ class JsonInference : public Inference {
     // Objects one per line can be sampled from inside the file too.
     size_t first = head.find_first_not_of(" \t\r\n");
     size_t line = head.find('\n', first);
-    std::string_view firstLine = head.substr(first, line == std::string_view::npos ? line : line - first);
-    while (!firstLine.empty() && (firstLine.back() == '\r' || firstLine.back() == ' ')) firstLine.remove_suffix(1);
+    std::string_view firstLine =
+        head.substr(first, line == std::string_view::npos ? line : line - first);
+    while (!firstLine.empty() && (firstLine.back() == '\r' || firstLine.back() == ' '))
+      firstLine.remove_suffix(1);
     linePerRecord_ = head[first] == '{' && !firstLine.empty() && firstLine.back() == '}';
-    f->dialectEvidence.push_back(linePerRecord_
-                                     ? "one object per line: spans inside the file are sampled too"
-                                     : "records run over lines: only the start of the file is sampled");
+    f->dialectEvidence.push_back(
+        linePerRecord_ ? "one object per line: spans inside the file are sampled too"
+                       : "records run over lines: only the start of the file is sampled");
     return true;
   }
 
@@ -40,7 +42,8 @@ class JsonInference : public Inference {
         failed_ = true;
         unsigned char* message = yajl_get_error(parser_, 0, bytes, text.size());
         error_ = reinterpret_cast<char*>(message);
-        while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' ')) error_.pop_back();
+        while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' '))
+          error_.pop_back();
         yajl_free_error(parser_, message);
         // The head is cut on a line end and never completed, so this is a
         // fault of the data itself.
@@ -80,9 +83,9 @@ class JsonInference : public Inference {
 
   void openParser() {
     closeParser();
-    static const yajl_callbacks kCallbacks = {
-        onNull, onBoolean, nullptr, nullptr, onNumber, onString,
-        onStartMap, onKey, onEndMap, onStartArray, onEndArray};
+    static const yajl_callbacks kCallbacks = {onNull,   onBoolean,    nullptr,    nullptr,
+                                              onNumber, onString,     onStartMap, onKey,
+                                              onEndMap, onStartArray, onEndArray};
     parser_ = yajl_alloc(&kCallbacks, nullptr, this);
     yajl_config(parser_, yajl_allow_multiple_values, 1);
     failed_ = false;
@@ -97,8 +100,9 @@ class JsonInference : public Inference {
 
   // The member a value at the current depth belongs to, or null.
   NamedColumn* valueMember() {
-    return recordDepth_ > 0 && depth_ == recordDepth_ && member_ < members_.size() ? &members_[member_]
-                                                                                  : nullptr;
+    return recordDepth_ > 0 && depth_ == recordDepth_ && member_ < members_.size()
+               ? &members_[member_]
+               : nullptr;
   }
 
   static int onNull(void* c) {

@@ -21,7 +21,8 @@ void NamedColumns::finish(uint64_t records, const char* what, const char* nested
     const NamedColumn& c = columns_[i];
     if (c.nested) {
       f->warnings.push_back(std::string(what) + " " + c.name + " " + nestedAs + " (" +
-                            std::to_string(c.nested) + " times); left out: the ripper reads plain values");
+                            std::to_string(c.nested) +
+                            " times); left out: the ripper reads plain values");
       continue;
     }
     ColumnFinding column;

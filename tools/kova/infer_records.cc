@@ -24,8 +24,9 @@ size_t RecordSplitter::findTerminator(std::string_view text, size_t from) const 
   const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
   for (; i + 16 <= text.size(); i += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, separator),
-                                      _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+    const __m128i hits =
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, separator),
+                     _mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
     if (int mask = _mm_movemask_epi8(hits)) return i + size_t(__builtin_ctz(unsigned(mask)));
   }
 #endif

@@ -38,11 +38,16 @@ std::string column(const ColumnFinding& c) {
 
 const char* formatName(RecordFormat format) {
   switch (format) {
-    case RecordFormat::kDelimited: return "delimited";
-    case RecordFormat::kClf: return "clf";
-    case RecordFormat::kJson: return "json";
-    case RecordFormat::kXml: return "xml";
-    default: return "auto";
+    case RecordFormat::kDelimited:
+      return "delimited";
+    case RecordFormat::kClf:
+      return "clf";
+    case RecordFormat::kJson:
+      return "json";
+    case RecordFormat::kXml:
+      return "xml";
+    default:
+      return "auto";
   }
 }
 
@@ -69,9 +74,10 @@ std::string findingsJson(const Findings& f, const std::string& path) {
     out += "  \"records\": {\"evidence\": " + list(f.dialectEvidence, "  ") + "},\n";
   }
   if (f.format == RecordFormat::kXml) out += "  \"recordTag\": " + jsonString(f.recordTag) + ",\n";
-  out += "  \"nullText\": " + (f.nullText.empty() && f.format != RecordFormat::kDelimited
-                                   ? std::string("null")
-                                   : jsonString(f.nullText)) + ",\n";
+  out += "  \"nullText\": " +
+         (f.nullText.empty() && f.format != RecordFormat::kDelimited ? std::string("null")
+                                                                     : jsonString(f.nullText)) +
+         ",\n";
   out += "  \"columns\": [";
   for (size_t i = 0; i < f.columns.size(); ++i) out += (i ? ",\n" : "\n") + column(f.columns[i]);
   out += f.columns.empty() ? "],\n" : "\n  ],\n";

@@ -108,15 +108,18 @@ void ColumnProfile::decide(ColumnFinding* c, std::vector<std::string>* warnings)
   c->nulls = 0;
   for (uint64_t n : nulls_) c->nulls += n;
   auto& why = c->evidence;
-  auto warn = [&](const std::string& text) { warnings->push_back("column " + c->name + ": " + text); };
-  const uint64_t likeNull = nulls_[kNullNA] + nulls_[kNullNULL] + nulls_[kNullLowerNull] +
-                            nulls_[kNullDash];
+  auto warn = [&](const std::string& text) {
+    warnings->push_back("column " + c->name + ": " + text);
+  };
+  const uint64_t likeNull =
+      nulls_[kNullNA] + nulls_[kNullNULL] + nulls_[kNullLowerNull] + nulls_[kNullDash];
   if (texts_ == 0 && booleans_ == 0) {
     setType(c, kTypeVarchar, kCTypeChar);
     c->charlength = likeNull ? roomFor(maxChars_) : 64;
     if (likeNull) {
       why.push_back("only null texts such as NA, NULL or - (" + count(likeNull, "value") + ")");
-      warn("holds only null texts such as NA, NULL or -; VARCHAR(" + std::to_string(c->charlength) + ")");
+      warn("holds only null texts such as NA, NULL or -; VARCHAR(" + std::to_string(c->charlength) +
+           ")");
     } else {
       why.push_back("no value in the sample (" + count(c->nulls, "null") + ")");
       warn("empty in the whole sample; VARCHAR(" + std::to_string(c->charlength) + ")");
@@ -191,13 +194,16 @@ void ColumnProfile::decide(ColumnFinding* c, std::vector<std::string>* warnings)
     bool plain = k & kShapeTime;
     setType(c, kTypeTime, kCTypeTime, plain ? "TIME8." : "ANYDTTME.");
     c->charlength = maxFraction_;
-    why.push_back(values + (plain ? ", all times of day as hh:mm[:ss]" : ", all times with AM or PM") +
-                  (maxFraction_ ? " with up to " + std::to_string(maxFraction_) + " decimals" : ""));
+    why.push_back(
+        values + (plain ? ", all times of day as hh:mm[:ss]" : ", all times with AM or PM") +
+        (maxFraction_ ? " with up to " + std::to_string(maxFraction_) + " decimals" : ""));
   } else if (k & (kShapeTsIso | kShapeTsDatetime | kShapeTsAny)) {
-    const char* informat = (k & kShapeTsIso) ? "ANYDTDTM." : (k & kShapeTsDatetime) ? "DATETIME." : "ANYDTDTM.";
+    const char* informat = (k & kShapeTsIso)        ? "ANYDTDTM."
+                           : (k & kShapeTsDatetime) ? "DATETIME."
+                                                    : "ANYDTDTM.";
     setType(c, kTypeTimestamp, kCTypeTimestamp, informat);
     c->charlength = maxFraction_;
-    why.push_back(values + ((k & kShapeTsIso) ? ", all ISO dates with a time of day"
+    why.push_back(values + ((k & kShapeTsIso)        ? ", all ISO dates with a time of day"
                             : (k & kShapeTsDatetime) ? ", all ddMONyyyy:hh:mm:ss texts"
                                                      : ", all dates with a time of day"));
   } else if (k & (kShapeTsMF | kShapeTsDF)) {
@@ -207,8 +213,9 @@ void ColumnProfile::decide(ColumnFinding* c, std::vector<std::string>* warnings)
     bool monthFirst = (k & kShapeTsMF) != 0;
     if ((k & kShapeTsMF) && (k & kShapeTsDF)) {
       monthFirst = readerMonthFirst;
-      warn(std::string("no value shows whether the timestamps are day-first or month-first; took ") +
-           (monthFirst ? "month-first" : "day-first"));
+      warn(
+          std::string("no value shows whether the timestamps are day-first or month-first; took ") +
+          (monthFirst ? "month-first" : "day-first"));
     }
     if (monthFirst == readerMonthFirst && !mixedSeparators_) {
       setType(c, kTypeTimestamp, kCTypeTimestamp, "ANYDTDTM.");
@@ -220,7 +227,8 @@ void ColumnProfile::decide(ColumnFinding* c, std::vector<std::string>* warnings)
       c->charlength = roomFor(maxChars_);
       why.push_back(values + ", dates with a time of day in an order no informat reads");
       warn(std::string(monthFirst ? "month" : "day") + "-first timestamps separated by '" +
-           std::string(1, yearLastSeparator_) + "' have no informat that reads them; kept as VARCHAR");
+           std::string(1, yearLastSeparator_) +
+           "' have no informat that reads them; kept as VARCHAR");
     }
   } else if (minChars_ == maxChars_) {
     setType(c, kTypeChar, kCTypeChar);
@@ -241,14 +249,22 @@ bool valueFits(const ColumnFinding& column, std::string_view value) {
   if (nullTextOf(value) >= 0) return true;
   const uint32_t shapes = classifyValue(value).shapes;
   switch (column.type) {
-    case kTypeInt: return shapes & kShapeInt32;
-    case kTypeBigint: return shapes & kShapeInt64;
-    case kTypeDecimal: return shapes & (kShapeWideInt | kShapePlainNumber);
-    case kTypeDouble: return shapes & kShapeDouble;
-    case kTypeDate: return shapes & kShapeDates;
-    case kTypeTime: return shapes & kShapeTimes;
-    case kTypeTimestamp: return shapes & kShapeTimestamps;
-    default: return true;
+    case kTypeInt:
+      return shapes & kShapeInt32;
+    case kTypeBigint:
+      return shapes & kShapeInt64;
+    case kTypeDecimal:
+      return shapes & (kShapeWideInt | kShapePlainNumber);
+    case kTypeDouble:
+      return shapes & kShapeDouble;
+    case kTypeDate:
+      return shapes & kShapeDates;
+    case kTypeTime:
+      return shapes & kShapeTimes;
+    case kTypeTimestamp:
+      return shapes & kShapeTimestamps;
+    default:
+      return true;
   }
 }
 

@@ -15,8 +15,15 @@ namespace kova::tool::infer {
 
 // Texts that stand for a missing value: the two the delimited ripper reads
 // as null ("" and "\N") and the common others.
-enum NullText { kNullEmpty, kNullBackslashN, kNullNA, kNullNULL, kNullLowerNull, kNullDash,
-                kNullTextCount };
+enum NullText {
+  kNullEmpty,
+  kNullBackslashN,
+  kNullNA,
+  kNullNULL,
+  kNullLowerNull,
+  kNullDash,
+  kNullTextCount
+};
 extern const char* const kNullTexts[kNullTextCount];
 // The null text the value is, or -1.
 int nullTextOf(std::string_view value);
@@ -42,7 +49,7 @@ class ColumnProfile {
 
   uint32_t candidates_;
   uint64_t nulls_[kNullTextCount] = {};
-  uint64_t texts_ = 0;     // values that are no null text
+  uint64_t texts_ = 0;  // values that are no null text
   uint64_t booleans_ = 0;
   // Lengths in characters of every non-null value, null-like texts such as
   // NA included (they stay text in a character column).

@@ -43,14 +43,16 @@ bool validDate(int y, int m, int d) {
 }
 
 // Two-digit years widen with the tool's cutoff of 1926.
-int widenYear(int year, int digits) { return digits == 2 ? (year >= 26 ? 1900 : 2000) + year : year; }
+int widenYear(int year, int digits) {
+  return digits == 2 ? (year >= 26 ? 1900 : 2000) + year : year;
+}
 
 // 1 to 12 for a month name (three letters or whole, any case), else 0;
 // *abbreviated tells which.
 int monthNumber(std::string_view word, bool* abbreviated) {
-  static const char* const kNames[] = {"january", "february", "march",     "april",
-                                       "may",     "june",     "july",      "august",
-                                       "september", "october", "november", "december"};
+  static const char* const kNames[] = {"january",   "february", "march",    "april",
+                                       "may",       "june",     "july",     "august",
+                                       "september", "october",  "november", "december"};
   if (word.size() < 3) return 0;
   char lower[16];
   if (word.size() >= sizeof lower) return 0;
@@ -107,8 +109,10 @@ uint32_t readDate(Cursor* c, ValueShape* out) {
     }
     // Day, month name, year: 05JAN2024, 05-Jan-2024, 5 January 2024.
     char named = c->peek();
-    if (named == '-' || named == '/' || named == '.' || named == ' ') ++c->i;
-    else named = 0;
+    if (named == '-' || named == '/' || named == '.' || named == ' ')
+      ++c->i;
+    else
+      named = 0;
     bool abbreviated = false;
     int m = monthNumber(c->word(), &abbreviated);
     if (m == 0) return c->i = start, 0;

@@ -15,7 +15,9 @@ namespace {
 // An expat parser over UTF-8 text (the sample is decoded before).
 class Expat {
  public:
-  explicit Expat(void* owner) : parser_(XML_ParserCreate("UTF-8")) { XML_SetUserData(parser_, owner); }
+  explicit Expat(void* owner) : parser_(XML_ParserCreate("UTF-8")) {
+    XML_SetUserData(parser_, owner);
+  }
   ~Expat() { XML_ParserFree(parser_); }
   Expat(const Expat&) = delete;
   Expat& operator=(const Expat&) = delete;
@@ -53,7 +55,9 @@ struct ElementStats {
       n.depth = std::min(n.depth, int(s->open.size()));
     }
   }
-  static void XMLCALL end(void* data, const XML_Char*) { static_cast<ElementStats*>(data)->open.pop_back(); }
+  static void XMLCALL end(void* data, const XML_Char*) {
+    static_cast<ElementStats*>(data)->open.pop_back();
+  }
 };
 
 class XmlInference : public Inference {
@@ -79,11 +83,14 @@ class XmlInference : public Inference {
         }
       }
       if (!best) {
-        *error = "no element under the root has child elements to make a record of (give --record-tag)";
+        *error =
+            "no element under the root has child elements to make a record of (give --record-tag)";
         return false;
       }
-      f->dialectEvidence.push_back("record tag " + recordTag_ + ": the most repeated element with "
-                                   "child elements (" + std::to_string(best->count) + " times)");
+      f->dialectEvidence.push_back("record tag " + recordTag_ +
+                                   ": the most repeated element with "
+                                   "child elements (" +
+                                   std::to_string(best->count) + " times)");
     } else {
       f->dialectEvidence.push_back("record tag " + recordTag_ + ": given with --record-tag");
     }
@@ -106,7 +113,8 @@ class XmlInference : public Inference {
 
   bool finish(Findings* f, std::string* error) override {
     if (records_ == 0) {
-      *error = "no <" + recordTag_ + "> record element" + (error_.empty() ? "" : " (" + error_ + ")");
+      *error =
+          "no <" + recordTag_ + "> record element" + (error_.empty() ? "" : " (" + error_ + ")");
       return false;
     }
     if (!error_.empty()) f->warnings.push_back("the XML is not well-formed: " + error_);
@@ -114,8 +122,9 @@ class XmlInference : public Inference {
     f->dialectEvidence.push_back(std::to_string(records_) + " <" + recordTag_ + "> records");
     children_.finish(records_, "element", "has child elements", f);
     if (attributes_) {
-      f->warnings.push_back(std::to_string(attributes_) +
-                            " attributes in the records are left out: the ripper reads element text");
+      f->warnings.push_back(
+          std::to_string(attributes_) +
+          " attributes in the records are left out: the ripper reads element text");
     }
     if (f->columns.empty()) {
       *error = "the <" + recordTag_ + "> elements have no child element with text";

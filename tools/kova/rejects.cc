@@ -10,7 +10,11 @@ const KovaDiagnosticsOps RejectLog::kForwardOps = {&RejectLog::onLog, &RejectLog
 
 RejectLog::RejectLog(KovaDiagnostics* forward, FILE* out, std::string file, uint64_t limit,
                      uint64_t header, std::vector<std::string> columns)
-    : forward_(forward), out_(out), file_(std::move(file)), limit_(limit), header_(header),
+    : forward_(forward),
+      out_(out),
+      file_(std::move(file)),
+      limit_(limit),
+      header_(header),
       columns_(std::move(columns)) {
   sink_.abi.base.ops = &kForwardOps;
   sink_.abi.reject = &RejectLog::onReject;
@@ -19,11 +23,16 @@ RejectLog::RejectLog(KovaDiagnostics* forward, FILE* out, std::string file, uint
 
 const char* RejectLog::reasonText(uint32_t reason) {
   switch (reason) {
-    case kRejectNotReadable: return "not readable for its column";
-    case kRejectOutOfRange: return "out of range";
-    case kRejectCut: return "cut to the column";
-    case kRejectBeyondLastColumn: return "beyond the last column";
-    default: return "unknown";
+    case kRejectNotReadable:
+      return "not readable for its column";
+    case kRejectOutOfRange:
+      return "out of range";
+    case kRejectCut:
+      return "cut to the column";
+    case kRejectBeyondLastColumn:
+      return "beyond the last column";
+    default:
+      return "unknown";
   }
 }
 

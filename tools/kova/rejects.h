@@ -19,8 +19,8 @@ class RejectLog {
  public:
   // out: where the lines go (null: only counted); limit: stop after this
   // many (UINT64_MAX: never); header: record lines before the first row.
-  RejectLog(KovaDiagnostics* forward, FILE* out, std::string file, uint64_t limit,
-            uint64_t header, std::vector<std::string> columns);
+  RejectLog(KovaDiagnostics* forward, FILE* out, std::string file, uint64_t limit, uint64_t header,
+            std::vector<std::string> columns);
   RejectLog(const RejectLog&) = delete;
   RejectLog& operator=(const RejectLog&) = delete;
 

@@ -50,10 +50,20 @@ uint64_t parseSize(std::string_view text) {
   if (text.empty()) return 0;
   uint64_t multiple = 1;
   switch (text.back()) {
-    case 'k': case 'K': multiple = uint64_t(1) << 10; break;
-    case 'm': case 'M': multiple = uint64_t(1) << 20; break;
-    case 'g': case 'G': multiple = uint64_t(1) << 30; break;
-    default: break;
+    case 'k':
+    case 'K':
+      multiple = uint64_t(1) << 10;
+      break;
+    case 'm':
+    case 'M':
+      multiple = uint64_t(1) << 20;
+      break;
+    case 'g':
+    case 'G':
+      multiple = uint64_t(1) << 30;
+      break;
+    default:
+      break;
   }
   if (multiple != 1) text.remove_suffix(1);
   uint64_t value = 0;
@@ -77,15 +87,15 @@ int parseLossOption(std::span<char*> args, size_t* i, LossOptions* options, int*
     options->memory = parseSize(value);
     options->memoryGiven = true;
     if (options->memory < (uint64_t(1) << 20)) {
-      *exitCode = usageError("rip", "--memory: a size of at least 1M (\"256M\", \"2G\"), not " +
-                                        std::string(value));
+      *exitCode = usageError(
+          "rip", "--memory: a size of at least 1M (\"256M\", \"2G\"), not " + std::string(value));
       return -1;
     }
     return 1;
   }
   if (!parseCount(value, &options->maxQuotedLines)) {
-    *exitCode = usageError("rip", "--max-quoted-lines: a number of line ends, not " +
-                                      std::string(value));
+    *exitCode =
+        usageError("rip", "--max-quoted-lines: a number of line ends, not " + std::string(value));
     return -1;
   }
   return 1;
@@ -133,7 +143,8 @@ namespace {
 std::string where(int64_t offset, int32_t column) {
   std::string text;
   if (offset >= 0) text = "byte " + std::to_string(offset);
-  if (column > 0) text += (text.empty() ? "" : ", ") + std::string("column ") + std::to_string(column);
+  if (column > 0)
+    text += (text.empty() ? "" : ", ") + std::string("column ") + std::to_string(column);
   return text;
 }
 
@@ -168,8 +179,7 @@ QualifiedWatch::QualifiedWatch(const KovaRipper* ripper, uint64_t maxLines)
   }
 }
 
-void QualifiedWatch::afterBlock(const uint8_t* block, size_t n, uint64_t end,
-                                LossLedger* ledger) {
+void QualifiedWatch::afterBlock(const uint8_t* block, size_t n, uint64_t end, LossLedger* ledger) {
   if (!ripper_) return;
   const int64_t said = ledger->takeOpenQualified();
   if (ripper_->qualifierState == 0) {
@@ -215,8 +225,7 @@ LossSink::LossSink(LossLedger* ledger, KovaDiagnostics* forward, KovaRejectDiagn
   sink_.owner = this;
 }
 
-void LossSink::onReject(KovaRejectDiagnostics* self, KovaRipper* ripper,
-                        const KovaReject* reject) {
+void LossSink::onReject(KovaRejectDiagnostics* self, KovaRipper* ripper, const KovaReject* reject) {
   LossSink* owner = reinterpret_cast<Sink*>(self)->owner;
   // A "-" is how a log line says a field has no value: a null, not a loss.
   if (ripper->table->recfm == kRecfmClf && reject->reason == kRejectNotReadable &&

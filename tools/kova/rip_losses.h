@@ -17,8 +17,8 @@
 namespace kova::tool {
 
 struct LossOptions {
-  bool strict = false;                   // any loss (or column null in every row) exits 1
-  uint64_t memory = uint64_t(256) << 20; // budget for one block's rows
+  bool strict = false;                    // any loss (or column null in every row) exits 1
+  uint64_t memory = uint64_t(256) << 20;  // budget for one block's rows
   bool memoryGiven = false;
   uint64_t maxQuotedLines = UINT64_MAX;  // line ends a qualified field may run on across
 };
@@ -39,11 +39,11 @@ uint64_t budgetBlockSize(const KovaRipper* ripper, uint64_t requested, uint64_t 
 
 // The kinds of loss, in the order the summary and the warnings name them.
 enum class Loss {
-  kNotRead,          // a text that is no number, date or decimal for its column
-  kInvalidBytes,     // invalid byte sequences replaced (in the rows or in the output)
-  kBeyondLastColumn, // fields after the table's last column
-  kCutAtEnd,         // a record the end of the input cut short (or a qualified field left open)
-  kLongQualified,    // a qualified field running on across more line ends than allowed
+  kNotRead,           // a text that is no number, date or decimal for its column
+  kInvalidBytes,      // invalid byte sequences replaced (in the rows or in the output)
+  kBeyondLastColumn,  // fields after the table's last column
+  kCutAtEnd,          // a record the end of the input cut short (or a qualified field left open)
+  kLongQualified,     // a qualified field running on across more line ends than allowed
   kCount
 };
 

@@ -66,11 +66,17 @@ class JsonlPrinter : public RowPrinter {
       line_ += keys_[i];
       const Cell& cell = cells[i];
       switch (cell.kind) {
-        case Cell::kNumber: line_ += cell.text; break;
+        case Cell::kNumber:
+          line_ += cell.text;
+          break;
         // Exact decimals are strings, so that no reader rounds them.
         case Cell::kDecimal:
-        case Cell::kText: line_ += jsonString(cell.text); break;
-        default: line_ += "null"; break;
+        case Cell::kText:
+          line_ += jsonString(cell.text);
+          break;
+        default:
+          line_ += "null";
+          break;
       }
     }
     line_ += "}\n";
@@ -184,10 +190,14 @@ class NonePrinter : public RowPrinter {
 std::unique_ptr<RowPrinter> makePrinter(OutputFormat format, const std::vector<std::string>& names,
                                         const std::vector<bool>& numeric, FILE* out) {
   switch (format) {
-    case OutputFormat::kTable: return std::make_unique<TablePrinter>(names, numeric, out);
-    case OutputFormat::kCsv: return std::make_unique<CsvPrinter>(names, out);
-    case OutputFormat::kJsonl: return std::make_unique<JsonlPrinter>(names, out);
-    case OutputFormat::kNone: break;
+    case OutputFormat::kTable:
+      return std::make_unique<TablePrinter>(names, numeric, out);
+    case OutputFormat::kCsv:
+      return std::make_unique<CsvPrinter>(names, out);
+    case OutputFormat::kJsonl:
+      return std::make_unique<JsonlPrinter>(names, out);
+    case OutputFormat::kNone:
+      break;
   }
   return std::make_unique<NonePrinter>();
 }

@@ -35,10 +35,11 @@ class OrderedPrinter {
   // none, so that the outputs of all splits concatenate to the whole rip).
   OrderedPrinter(const RangeSettings& settings, uint64_t limit, const RowReader& reader,
                  bool header)
-      : settings_(settings), limit_(limit),
-        printer_(makePrinter(header || settings.format != OutputFormat::kCsv ? settings.format
-                                                                             : OutputFormat::kNone,
-                             reader.names(), reader.numeric(), stdout)) {}
+      : settings_(settings),
+        limit_(limit),
+        printer_(makePrinter(
+            header || settings.format != OutputFormat::kCsv ? settings.format : OutputFormat::kNone,
+            reader.names(), reader.numeric(), stdout)) {}
 
   // False once the limit is reached.
   bool print(const SplitOutput& out) {
@@ -81,8 +82,7 @@ class PartitionedRip {
  public:
   PartitionedRip(const std::string& document, const std::string& data,
                  const RangeSettings& settings, uint64_t limit, const PartitionOptions& options)
-      : document_(document), data_(data), settings_(settings), limit_(limit),
-        options_(options) {}
+      : document_(document), data_(data), settings_(settings), limit_(limit), options_(options) {}
   ~PartitionedRip() {
     rippers_.clear();
     for (KovaObject* table : tables_) table->destroy(table);
@@ -202,8 +202,8 @@ int PartitionedRip::run() {
   if (options_.split) {
     splits.push_back({options_.offset, options_.length});
   } else {
-    const uint64_t size = options_.splitSize ? options_.splitSize
-                                             : autoSplitSize(source_->size(), threads);
+    const uint64_t size =
+        options_.splitSize ? options_.splitSize : autoSplitSize(source_->size(), threads);
     splits = runtime::planSplits(shape_, source_->size(), size);
   }
 
@@ -273,8 +273,8 @@ int parsePartitionOption(std::span<char*> args, size_t* i, PartitionOptions* opt
         !parseByteSize(text.substr(0, colon), &options->offset) ||
         !parseByteSize(text.substr(colon + 1), &options->length) ||
         options->offset + options->length < options->offset) {
-      *exitCode = usageError(kName, "--split: OFFSET:LENGTH in bytes (e.g. 0:128M), not " +
-                                        std::string(text));
+      *exitCode = usageError(
+          kName, "--split: OFFSET:LENGTH in bytes (e.g. 0:128M), not " + std::string(text));
       return -1;
     }
     options->split = true;
@@ -282,16 +282,18 @@ int parsePartitionOption(std::span<char*> args, size_t* i, PartitionOptions* opt
     uint64_t jobs = 0;
     if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos ||
         text.size() > 4 || !parseByteSize(text, &jobs) || jobs > 1024) {
-      *exitCode = usageError(kName, "--jobs: a number of threads up to 1024 (0: one per core), "
-                                    "not " + std::string(text));
+      *exitCode = usageError(kName,
+                             "--jobs: a number of threads up to 1024 (0: one per core), "
+                             "not " +
+                                 std::string(text));
       return -1;
     }
     options->jobsGiven = true;
     options->jobs = unsigned(jobs);
   } else {
     if (!parseByteSize(text, &options->splitSize) || options->splitSize == 0) {
-      *exitCode = usageError(kName, "--split-size: a size of at least 1 byte, not " +
-                                        std::string(text));
+      *exitCode =
+          usageError(kName, "--split-size: a size of at least 1 byte, not " + std::string(text));
       return -1;
     }
   }
@@ -303,8 +305,7 @@ int parsePartitionOption(std::span<char*> args, size_t* i, PartitionOptions* opt
 }
 
 int ripPartitioned(const std::string& document, const std::string& data,
-                   const RangeSettings& settings, uint64_t limit,
-                   const PartitionOptions& options) {
+                   const RangeSettings& settings, uint64_t limit, const PartitionOptions& options) {
   if (data == "-") {
     return usageError(kName, "--split and --jobs need a file, not stdin");
   }

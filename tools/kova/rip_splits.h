@@ -32,7 +32,6 @@ int parsePartitionOption(std::span<char*> args, size_t* i, PartitionOptions* opt
 
 // Rips DATA by the options; the exit code. limit: rows to print at most.
 int ripPartitioned(const std::string& document, const std::string& data,
-                   const RangeSettings& settings, uint64_t limit,
-                   const PartitionOptions& options);
+                   const RangeSettings& settings, uint64_t limit, const PartitionOptions& options);
 
 }  // namespace kova::tool

@@ -165,8 +165,7 @@ std::string timestampText(double seconds, int digits) {
 }
 
 std::string base64(const uint8_t* bytes, size_t length) {
-  static const char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   out.reserve((length + 2) / 3 * 4);
   for (size_t i = 0; i < length; i += 3) {
@@ -185,9 +184,9 @@ std::string base64(const uint8_t* bytes, size_t length) {
 
 struct RowReader::Column {
   const KovaColumn* column = nullptr;
-  const KovaLayoutEntry* entry = nullptr;      // typed rows
-  const KovaRowImageEntry* image = nullptr;    // row-image rows
-  KovaTranscoder* toUtf8 = nullptr;            // character values not in UTF-8
+  const KovaLayoutEntry* entry = nullptr;    // typed rows
+  const KovaRowImageEntry* image = nullptr;  // row-image rows
+  KovaTranscoder* toUtf8 = nullptr;          // character values not in UTF-8
 };
 
 RowReader::RowReader(const KovaRipper* ripper, KovaNls* nls, bool raw)
@@ -207,9 +206,8 @@ RowReader::RowReader(const KovaRipper* ripper, KovaNls* nls, bool raw)
     } else {
       column.entry = state.typedEntry;
       const uint32_t storage = column.entry->storageType;
-      number = storage == kStorageDouble || storage == kStorageInt64 ||
-               storage == kStorageInt32 || storage == kStorageInt16 ||
-               storage == kStorageInt8 || storage == kStorageDecimal;
+      number = storage == kStorageDouble || storage == kStorageInt64 || storage == kStorageInt32 ||
+               storage == kStorageInt16 || storage == kStorageInt8 || storage == kStorageDecimal;
       encoding = column.entry->encoding;
       const int32_t sql = column.entry->sqlType;
       if (!raw && (sql == kSqlDate || sql == kSqlTime || sql == kSqlTimestamp)) number = false;
@@ -220,9 +218,7 @@ RowReader::RowReader(const KovaRipper* ripper, KovaNls* nls, bool raw)
         number = false;
       }
     }
-    const bool characters = ripper->rowImage
-                                ? !number
-                                : column.entry->storageType == kStorageChar;
+    const bool characters = ripper->rowImage ? !number : column.entry->storageType == kStorageChar;
     if (characters && nls && encoding != 0 && encoding != kEncodingUtf8 &&
         encoding < kEncodingLimit &&
         nls->ops->needsTranscoding(nls, int32_t(encoding), kEncodingUtf8, 0)) {
@@ -230,9 +226,8 @@ RowReader::RowReader(const KovaRipper* ripper, KovaNls* nls, bool raw)
     }
     columns_.push_back(column);
     const KovaColumn* c = state.column;
-    names_.push_back(c->name && c->nameLength > 0
-                         ? toUtf8({c->name, size_t(c->nameLength)})
-                         : "column" + std::to_string(i + 1));
+    names_.push_back(c->name && c->nameLength > 0 ? toUtf8({c->name, size_t(c->nameLength)})
+                                                  : "column" + std::to_string(i + 1));
     numeric_.push_back(number);
   }
 }
@@ -244,7 +239,8 @@ RowReader::~RowReader() {
 }
 
 std::string RowReader::text(const Column& column, const uint8_t* bytes, size_t length) {
-  if (!column.toUtf8 || length == 0) return std::string(reinterpret_cast<const char*>(bytes), length);
+  if (!column.toUtf8 || length == 0)
+    return std::string(reinterpret_cast<const char*>(bytes), length);
   std::string out(length * 4 + 4, '\0');
   uint64_t written = 0;
   KovaStatus status = column.toUtf8->ops->transcode(column.toUtf8, bytes, length, out.data(),
@@ -267,11 +263,25 @@ namespace {
 
 int64_t readIndicator(const uint8_t* at, uint32_t code) {
   switch (code & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(*at);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    case kIndicatorWidth8: { int64_t v; std::memcpy(&v, at, 8); return v; }
-    default: return INT64_MIN;  // no indicator: the whole value
+    case kIndicatorWidth1:
+      return int8_t(*at);
+    case kIndicatorWidth2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case kIndicatorWidth4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    case kIndicatorWidth8: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
+    default:
+      return INT64_MIN;  // no indicator: the whole value
   }
 }
 
@@ -311,9 +321,9 @@ Cell RowReader::typedCell(const Column& column, const uint8_t* row) {
   Cell cell;
   if (indicator < 0 && indicator != INT64_MIN) return cell;  // null (-1, or -88)
   const uint8_t* value = row + e.dataOffset;
-  const size_t length = indicator == INT64_MIN ? size_t(e.octetLength)
-                                               : size_t(std::min<uint64_t>(uint64_t(indicator),
-                                                                           e.octetLength));
+  const size_t length = indicator == INT64_MIN
+                            ? size_t(e.octetLength)
+                            : size_t(std::min<uint64_t>(uint64_t(indicator), e.octetLength));
   switch (e.storageType) {
     case kStorageChar:
       cell.kind = Cell::kText;
@@ -344,11 +354,29 @@ Cell RowReader::typedCell(const Column& column, const uint8_t* row) {
       cell.kind = Cell::kText;
       cell.text = recordText(e.storageType, value, length, int(e.decimalDigits));
       return cell;
-    case kStorageInt64: { int64_t v; std::memcpy(&v, value, 8); cell.text = std::to_string(v); break; }
-    case kStorageInt32: { int32_t v; std::memcpy(&v, value, 4); cell.text = std::to_string(v); break; }
-    case kStorageInt16: { int16_t v; std::memcpy(&v, value, 2); cell.text = std::to_string(v); break; }
-    case kStorageInt8: cell.text = std::to_string(int(int8_t(*value))); break;
-    default: return cell;  // a type the layout does not support
+    case kStorageInt64: {
+      int64_t v;
+      std::memcpy(&v, value, 8);
+      cell.text = std::to_string(v);
+      break;
+    }
+    case kStorageInt32: {
+      int32_t v;
+      std::memcpy(&v, value, 4);
+      cell.text = std::to_string(v);
+      break;
+    }
+    case kStorageInt16: {
+      int16_t v;
+      std::memcpy(&v, value, 2);
+      cell.text = std::to_string(v);
+      break;
+    }
+    case kStorageInt8:
+      cell.text = std::to_string(int(int8_t(*value)));
+      break;
+    default:
+      return cell;  // a type the layout does not support
   }
   cell.kind = Cell::kNumber;
   return cell;

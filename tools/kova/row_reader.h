@@ -51,12 +51,12 @@ class RowReader {
 };
 
 // The texts of values.
-std::string decimalText(const uint8_t* value);           // a 19-byte DecimalValue: "-12.50"
+std::string decimalText(const uint8_t* value);  // a 19-byte DecimalValue: "-12.50"
 // Days since 1960-01-01 to a civil date (proleptic Gregorian).
 void civilFromDays(int64_t days, int64_t* year, unsigned* month, unsigned* day);
-std::string dateText(double days);                       // "2024-02-29"
-std::string timeText(double seconds, int digits);        // "13:05:09.250" (digits < 0: as needed)
-std::string timestampText(double seconds, int digits);   // "2024-02-29 13:05:09"
+std::string dateText(double days);                      // "2024-02-29"
+std::string timeText(double seconds, int digits);       // "13:05:09.250" (digits < 0: as needed)
+std::string timestampText(double seconds, int digits);  // "2024-02-29 13:05:09"
 std::string base64(const uint8_t* bytes, size_t length);
 
 }  // namespace kova::tool

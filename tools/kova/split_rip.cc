@@ -30,8 +30,8 @@ class RangeSink {
     std::free(text_);
   }
   bool ok() const {
-    return stream_ || (settings_.format != OutputFormat::kCsv &&
-                       settings_.format != OutputFormat::kJsonl);
+    return stream_ ||
+           (settings_.format != OutputFormat::kCsv && settings_.format != OutputFormat::kJsonl);
   }
 
   void take(const uint8_t* rows, int32_t count) {
@@ -77,7 +77,11 @@ class RangeSink {
 
 RangeRipper::RangeRipper(Session& session, KovaObject* table, const RangeSettings& settings,
                          const runtime::SplitRules& rules, const runtime::ByteSource& source)
-    : session_(session), table_(table), settings_(settings), rules_(rules), source_(source),
+    : session_(session),
+      table_(table),
+      settings_(settings),
+      rules_(rules),
+      source_(source),
       buffer_(settings.blockSize) {}
 
 SplitOutput RangeRipper::rip(uint64_t begin, uint64_t end, bool untilBoundary,
@@ -100,9 +104,9 @@ SplitOutput RangeRipper::rip(uint64_t begin, uint64_t end, bool untilBoundary,
     if (!sink.ok()) {
       out.error = "no memory for its rows";
     } else {
-      runtime::RangeResult result = runtime::ripRange(
-          ripper, rules_, source_, buffer_, begin, end, untilBoundary,
-          [&](const uint8_t* rows, int32_t count) { sink.take(rows, count); });
+      runtime::RangeResult result =
+          runtime::ripRange(ripper, rules_, source_, buffer_, begin, end, untilBoundary,
+                            [&](const uint8_t* rows, int32_t count) { sink.take(rows, count); });
       out.end = result.end;
       out.error = std::move(result.error);
     }

@@ -31,7 +31,7 @@ struct RangeSettings {
   std::string document;  // for messages
   OutputFormat format = OutputFormat::kCsv;
   bool raw = false;
-  uint32_t flags = 0;    // KovaRipperOptions flags
+  uint32_t flags = 0;  // KovaRipperOptions flags
   uint64_t blockSize = 1 << 20;
   bool rowEnds = false;  // fill SplitOutput::rowEnds (a --limit needs them)
 };

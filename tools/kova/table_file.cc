@@ -103,8 +103,8 @@ KovaObject* loadTable(Session& session, const std::string& path, std::string* er
   }
   std::string root = rootElementName(bytes);
   if (root != "kova") {
-    *error = "not a metadata document: " + path + " (its root element is <" + root +
-             ">, not <kova>)";
+    *error =
+        "not a metadata document: " + path + " (its root element is <" + root + ">, not <kova>)";
     object->destroy(object);
     return nullptr;
   }

@@ -20,8 +20,8 @@ std::string creationProblem(const KovaObject* table, const KovaRipperOptions& op
     return "the host cannot load the JSON sibling (zrejson) a JSON ripper needs";
   }
   if (image && (table->recfm == kRecfmVarbin || table->recfm == kRecfmNative)) {
-    return "row-image " + std::string(output ? "burners" : "rippers") + " do not support " +
-           recfm + " records";
+    return "row-image " + std::string(output ? "burners" : "rippers") + " do not support " + recfm +
+           " records";
   }
   if (recfm.empty()) return "its record format " + std::to_string(table->recfm) + " is unknown";
   return recfm + " records cannot be " + (output ? "burned" : "ripped");
@@ -36,8 +36,8 @@ KovaRipper* openRipper(Session& session, KovaObject* table, const KovaRipperOpti
   KovaRipper* ripper = session.extension()->createRipper(
       table, &options, diagnostics ? diagnostics : session.diagnostics());
   if (!ripper) {
-    std::fprintf(stderr, "kova %s: %s: cannot create a %s: %s\n", command, document.c_str(),
-                 what, creationProblem(table, options).c_str());
+    std::fprintf(stderr, "kova %s: %s: cannot create a %s: %s\n", command, document.c_str(), what,
+                 creationProblem(table, options).c_str());
     return nullptr;
   }
   const KovaRowLayout* described = ripper->ops.describe(ripper);
@@ -46,8 +46,8 @@ KovaRipper* openRipper(Session& session, KovaObject* table, const KovaRipperOpti
     std::fprintf(stderr, "kova %s: %s: describe failed: %s\n", command, document.c_str(),
                  statusText(kStatusNoMemory).c_str());
   } else if (KovaStatus status = ripper->ops.bind(ripper); status != kStatusOk) {
-    std::fprintf(stderr, "kova %s: %s: cannot bind the %s: %s\n", command, document.c_str(),
-                 what, statusText(status).c_str());
+    std::fprintf(stderr, "kova %s: %s: cannot bind the %s: %s\n", command, document.c_str(), what,
+                 statusText(status).c_str());
   } else {
     return ripper;
   }

@@ -17,32 +17,64 @@ constexpr uint64_t kMissingBits = 0xFFFFD10000000000ull;
 int64_t indicatorOf(const uint8_t* row, const KovaLayoutEntry& e) {
   const uint8_t* at = row + e.indicatorOffset;
   switch (e.indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1: return int8_t(*at);
-    case kIndicatorWidth2: { int16_t v; std::memcpy(&v, at, 2); return v; }
-    case kIndicatorWidth4: { int32_t v; std::memcpy(&v, at, 4); return v; }
-    case kIndicatorWidth8: { int64_t v; std::memcpy(&v, at, 8); return v; }
-    default: return int64_t(e.octetLength);
+    case kIndicatorWidth1:
+      return int8_t(*at);
+    case kIndicatorWidth2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case kIndicatorWidth4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    case kIndicatorWidth8: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
+    default:
+      return int64_t(e.octetLength);
   }
 }
 
 void setIndicator(uint8_t* row, const KovaLayoutEntry& e, int64_t value) {
   uint8_t* at = row + e.indicatorOffset;
   switch (e.indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1: *at = uint8_t(int8_t(value)); break;
-    case kIndicatorWidth2: { int16_t v = int16_t(value); std::memcpy(at, &v, 2); break; }
-    case kIndicatorWidth4: { int32_t v = int32_t(value); std::memcpy(at, &v, 4); break; }
-    case kIndicatorWidth8: std::memcpy(at, &value, 8); break;
-    default: break;
+    case kIndicatorWidth1:
+      *at = uint8_t(int8_t(value));
+      break;
+    case kIndicatorWidth2: {
+      int16_t v = int16_t(value);
+      std::memcpy(at, &v, 2);
+      break;
+    }
+    case kIndicatorWidth4: {
+      int32_t v = int32_t(value);
+      std::memcpy(at, &v, 4);
+      break;
+    }
+    case kIndicatorWidth8:
+      std::memcpy(at, &value, 8);
+      break;
+    default:
+      break;
   }
 }
 
 uint64_t integerSize(uint32_t storage) {
   switch (storage) {
-    case kStorageInt64: return 8;
-    case kStorageInt32: return 4;
-    case kStorageInt16: return 2;
-    case kStorageInt8: return 1;
-    default: return 0;
+    case kStorageInt64:
+      return 8;
+    case kStorageInt32:
+      return 4;
+    case kStorageInt16:
+      return 2;
+    case kStorageInt8:
+      return 1;
+    default:
+      return 0;
   }
 }
 
@@ -59,8 +91,8 @@ void storeRecord(uint32_t storage, double value, uint8_t* v) {
   if (storage == kStorageTimeRecord) {
     seconds = std::fmod(std::fmod(value, kSecondsPerDay) + kSecondsPerDay, kSecondsPerDay);
   } else {
-    const double days = storage == kStorageDateRecord ? std::floor(value)
-                                                      : std::floor(value / kSecondsPerDay);
+    const double days =
+        storage == kStorageDateRecord ? std::floor(value) : std::floor(value / kSecondsPerDay);
     int64_t y;
     unsigned m, d;
     civilFromDays(int64_t(days), &y, &m, &d);
@@ -84,8 +116,7 @@ void storeRecord(uint32_t storage, double value, uint8_t* v) {
 
 }  // namespace
 
-bool decimalFromText(std::string_view text, int precision, int scale, uint8_t* value19,
-                     bool* cut) {
+bool decimalFromText(std::string_view text, int precision, int scale, uint8_t* value19, bool* cut) {
   *cut = false;
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -133,14 +164,16 @@ struct ValueMover::Target {
   const KovaLayoutEntry* out = nullptr;      // typed burner rows
   const KovaRowImageEntry* image = nullptr;  // row-image burner rows
   const KovaColumn* outColumn = nullptr;
-  const KovaLayoutEntry* in = nullptr;       // the ripper column, or null
-  int32_t cell = -1;                         // its place in the row reader's cells
+  const KovaLayoutEntry* in = nullptr;  // the ripper column, or null
+  int32_t cell = -1;                    // its place in the row reader's cells
   bool plain = false;
-  KovaTranscoder* fromUtf8 = nullptr;        // text into the burner's row encoding
+  KovaTranscoder* fromUtf8 = nullptr;  // text into the burner's row encoding
 };
 
 ValueMover::ValueMover(const KovaRipper* ripper, const KovaRipper* burner, KovaKernel* kernel)
-    : ripper_(ripper), burner_(burner), nls_(kernel ? kernel->nls : nullptr),
+    : ripper_(ripper),
+      burner_(burner),
+      nls_(kernel ? kernel->nls : nullptr),
       reader_(ripper, nls_, false),
       informats_(kernel, nls_ ? nls_->ops->currentLocale(nls_) : nullptr) {
   const KovaObject* in = ripper->table;
@@ -169,14 +202,12 @@ ValueMover::ValueMover(const KovaRipper* ripper, const KovaRipper* burner, KovaK
     if (t.cell < 0) unmatched_.push_back(toUtf8(nameOf(state.column)));
     if (t.in && t.out && t.in->storageType == t.out->storageType) {
       const uint32_t s = t.out->storageType;
-      t.plain = (s == kStorageChar && t.in->encoding == t.out->encoding) ||
-                s == kStorageBinary || integerSize(s) > 0 ||
-                (s == kStorageDouble && t.in->sqlType == t.out->sqlType) ||
-                s == kStorageDateRecord || s == kStorageTimeRecord ||
-                s == kStorageTimestampRecord;
+      t.plain = (s == kStorageChar && t.in->encoding == t.out->encoding) || s == kStorageBinary ||
+                integerSize(s) > 0 || (s == kStorageDouble && t.in->sqlType == t.out->sqlType) ||
+                s == kStorageDateRecord || s == kStorageTimeRecord || s == kStorageTimestampRecord;
     }
-    const uint32_t encoding = t.out ? (t.out->storageType == kStorageChar ? t.out->encoding : 0)
-                                    : burner->rowEncoding;
+    const uint32_t encoding =
+        t.out ? (t.out->storageType == kStorageChar ? t.out->encoding : 0) : burner->rowEncoding;
     if (!t.plain && nls_ && encoding != 0 && encoding != kEncodingUtf8 &&
         encoding < kEncodingLimit &&
         nls_->ops->needsTranscoding(nls_, kEncodingUtf8, int32_t(encoding), 0)) {
@@ -261,17 +292,23 @@ void ValueMover::textMove(const Target& t, const Cell& cell, uint8_t* outRow) {
   };
   if (t.image) {  // a row-image slot: text, or a double (missing for null)
     if (t.image->length != kRowImageNumber) {
-      if (!null) storeText(t, text, outRow);
-      else std::memset(outRow + t.image->offset, ' ', size_t(std::max(t.image->length, 0)));
+      if (!null)
+        storeText(t, text, outRow);
+      else
+        std::memset(outRow + t.image->offset, ' ', size_t(std::max(t.image->length, 0)));
       return;
     }
     const uint32_t type = t.outColumn->type;
-    const int32_t sql = type == kTypeDate ? kSqlDate : type == kTypeTime ? kSqlTime
-                        : type == kTypeTimestamp ? kSqlTimestamp : kSqlDouble;
+    const int32_t sql = type == kTypeDate        ? kSqlDate
+                        : type == kTypeTime      ? kSqlTime
+                        : type == kTypeTimestamp ? kSqlTimestamp
+                                                 : kSqlDouble;
     double value;
     uint64_t bits = kMissingBits;
-    if (!null && informats_.read(sql, text, &value)) std::memcpy(&bits, &value, 8);
-    else if (!null) ++unconverted_;
+    if (!null && informats_.read(sql, text, &value))
+      std::memcpy(&bits, &value, 8);
+    else if (!null)
+      ++unconverted_;
     std::memcpy(outRow + t.image->offset, &bits, 8);
     return;
   }

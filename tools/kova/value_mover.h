@@ -55,7 +55,6 @@ class ValueMover {
 // Reads decimal text ("-12.5", "3") as a DecimalValue of the given
 // precision and scale; digits past the scale are dropped (*cut set). False
 // when it is no number or does not fit the precision.
-bool decimalFromText(std::string_view text, int precision, int scale, uint8_t* value19,
-                     bool* cut);
+bool decimalFromText(std::string_view text, int precision, int scale, uint8_t* value19, bool* cut);
 
 }  // namespace kova::tool
