@@ -8,7 +8,7 @@ BUILD_COV  ?= build-cov
 JOBS       ?= 2
 CMAKE_ARGS ?=
 
-.PHONY: all setup build run test test-asan test-tsan fuzz coverage bench interop clean
+.PHONY: all setup build run test test-asan test-tsan fuzz coverage bench interop lint format clean
 
 all: build
 
@@ -70,6 +70,16 @@ coverage: setup $(BUILD_COV)/build.ninja
 	@GTEST_FILTER=-ModuleBinary.ImportsNoAllocator ctest --test-dir $(BUILD_COV) -j $(JOBS) \
 	  --output-on-failure
 	@python3 scripts/coverage.py $(BUILD_COV)
+
+# Source layout is kept by clang-format (.clang-format); lint fails on any
+# file that differs from it, format rewrites them in place.
+FORMAT_FILES = $(shell git ls-files '*.cc' '*.h' '*.c' | grep -v '^tests/abi/layouts.inc$$')
+lint: setup
+	@clang-format --dry-run -Werror $(FORMAT_FILES)
+	@echo "lint: $(words $(FORMAT_FILES)) files formatted as .clang-format says"
+
+format: setup
+	@clang-format -i $(FORMAT_FILES)
 
 bench: build
 	@bash scripts/run-bench.sh $(BUILD)/bin

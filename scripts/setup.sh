@@ -3,7 +3,7 @@
 # Quiet when everything is present. Needs root (sessions and CI run as root).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang pkg-config
+packages=(cmake ninja-build g++ clang clang-format pkg-config
           libicu-dev libexpat1-dev libyajl-dev
           libgtest-dev libgmock-dev libbenchmark-dev)
 
