@@ -60,8 +60,14 @@ typedef struct KovaRipperOptions {
 /* A field after the table's last column: dropped (column: its 0-based field number). */
 #define kRejectBeyondLastColumn 4u
 /* No value: the block ended inside a qualified field, which began at fieldOffset
- * (column: its field number); said after every such block. */
+ * (column: its field number; lineEnds: the line ends it has taken in so far);
+ * said after every such block. */
 #define kRejectOpenQualified 5u
+/* No value: a qualified field that took in line ends has closed (fieldOffset:
+ * its opening qualifier; column: its field number; lineEnds: how many; field:
+ * null). Said once for each such field, also when the end of the input closes
+ * it. */
+#define kRejectQualifiedLineEnds 6u
 
 /* One value a ripper could not store as read. Handed to the host during the
  * ripBlock or flushPending call that converts the field; every pointer is
@@ -78,6 +84,10 @@ typedef struct KovaReject {
   const uint8_t* field; /* the field's bytes as the parser delivered them (UTF-8 for a table
                            the ripper transcodes first), unqualified */
   int64_t fieldLength;
+  int64_t recordOffset; /* byte offset of the first byte of the field's record, counted like
+                           fieldOffset (a header line's bytes included); -1 when unknown */
+  uint64_t lineEnds;    /* kRejectOpenQualified, kRejectQualifiedLineEnds: line feeds taken
+                           into the qualified field; 0 otherwise */
 } KovaReject;
 
 /* With kRipperReportRejects in the options, createRipper takes its
@@ -86,9 +96,12 @@ typedef struct KovaReject {
  * then calls reject once for each value of a DELIMITED, NATIVE or CLF table
  * that it stores null or cut (typed rows: every reason; row images: cuts
  * only), and once for each non-empty field after the table's last column
- * and after each block that ends inside a qualified field (DELIMITED,
- * NATIVE); truncationCount and the rows are the same as without
- * the flag.
+ * and after each block that ends inside a qualified field, and once for
+ * each qualified field that took in line ends when it closes (DELIMITED,
+ * NATIVE); truncationCount and the rows are the same as without the flag.
+ * The layouts of KovaReject and of this record are part of the binary
+ * interface (docs/abi.md); members are only ever added at the end of
+ * KovaReject, which the module fills and the host only reads.
  * FIXED, VARBIN, JSON and XML rippers call nothing. Without the flag the
  * module never reads past the KovaDiagnostics. */
 typedef struct KovaRejectDiagnostics KovaRejectDiagnostics;

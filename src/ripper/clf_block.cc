@@ -13,6 +13,7 @@
 #include "src/ripper/fragment.h"
 #include "src/ripper/end_of_input.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 
 namespace kova {
@@ -72,6 +73,7 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
     }
     uint8_t* row = ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;
     ripper->fragmentLength = 0;
+    noteRecordStart(ripper, line);
     status = ripper->ops.convertRecord(ripper, line, int64_t(lineLength), row);
     if (status != kStatusOk) break;
     ++ripper->rowsInBlock;
@@ -89,6 +91,7 @@ KovaStatus flushClfLine(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
   if (length == 0) return kStatusOk;
   uint8_t* row = initBlock(ripper, 1);
   if (!row) return kStatusNoMemory;
+  noteRecordStart(ripper, ripper->fragment);
   KovaStatus status = ripper->ops.convertRecord(ripper, ripper->fragment, int64_t(length), row);
   if (status != kStatusOk) return status;
   ripper->rowsInBlock = 1;

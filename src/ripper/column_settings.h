@@ -53,9 +53,12 @@ struct ModuleRipper {
                               uint8_t** rows, int32_t* rowCount);
   const uint8_t* blockBegin;  // the block being parsed; null outside ripBlock
   const uint8_t* blockEnd;
-  uint64_t blockOffset;    // bytes fed before this block
-  int64_t fragmentOffset;  // where the fragment's first byte was in the input; -1 unknown
-  uint32_t rejectReason;   // set by a converter that refused or cut the value
+  uint64_t blockOffset;     // bytes fed before this block
+  int64_t fragmentOffset;   // where the fragment's first byte was in the input; -1 unknown
+  int64_t recordOffset;     // where the record being parsed began; -1 unknown
+  int64_t qualifiedOffset;  // where the qualified field being read began; -1 unknown
+  uint64_t qualifiedLines;  // line feeds that field has taken in so far
+  uint32_t rejectReason;    // set by a converter that refused or cut the value
 };
 
 inline ModuleRipper* moduleSide(KovaRipper* ripper) {

@@ -10,6 +10,7 @@
 #include "src/ripper/next_record.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/qualified_field.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/terminator_scan.h"
 
 namespace kova {
@@ -37,13 +38,15 @@ inline bool lfAfterCr(const KovaRipper* ripper, const uint8_t* p, const uint8_t*
 
 // Ends a field with terminator t. The field is the fragment when fromFragment
 // is set, else n bytes at bytes; start is where the field began in the block
-// (for the row block's growth). An LF right after the CR that ended the
-// previous record (nothing between them) ends nothing.
+// (for the row block's growth); after is the byte after the terminator. An
+// LF right after the CR that ended the previous record (nothing between
+// them) ends nothing.
 inline KovaStatus endField(TextBlock& block, const uint8_t* bytes, uint64_t n, bool fromFragment,
-                           uint8_t t, const uint8_t* start, bool bare) {
+                           uint8_t t, const uint8_t* start, bool bare, const uint8_t* after) {
   KovaRipper* ripper = block.ripper;
   if (bare && t == kLf && n == 0 && ripper->lastTerminator == kCr && !fromFragment) {
     ripper->lastTerminator = t;
+    noteRecordStart(ripper, after);
     return kStatusOk;
   }
   // The fields of a header line are not converted: they would only count
@@ -67,6 +70,7 @@ inline KovaStatus endField(TextBlock& block, const uint8_t* bytes, uint64_t n, b
       nextRecord(ripper, block.row, block.end - block.begin, block.end - start, &block.clearer);
   if (!next) return kStatusNoMemory;
   block.row = next;
+  noteRecordStart(ripper, after);
   return kStatusOk;
 }
 
@@ -85,7 +89,7 @@ KovaStatus continuePending(TextBlock& block, const TerminatorSet& terminators, c
       return kStatusOk;
     }
     *p = block.begin + consumed + 1;
-    return endField(block, nullptr, 0, true, terminator, block.begin, false);
+    return endField(block, nullptr, 0, true, terminator, block.begin, false, *p);
   }
   const uint8_t* stop = terminators.find(block.begin, block.end);
   const uint8_t* textEnd = stop ? stop : block.end;
@@ -96,7 +100,7 @@ KovaStatus continuePending(TextBlock& block, const TerminatorSet& terminators, c
     return kStatusOk;
   }
   *p = stop + 1;
-  return endField(block, nullptr, 0, true, *stop, block.begin, false);
+  return endField(block, nullptr, 0, true, *stop, block.begin, false, *p);
 }
 
 // A block that failed still reports the rows it completed.
@@ -137,7 +141,8 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
       if (status != kStatusOk) return failed(ripper, status, rows, rowCount);
       if (terminator == 0) break;
       const bool copied = ripper->fragmentLength > 0;
-      status = endField(block, p + 1, uint64_t(consumed - 2), copied, terminator, p, false);
+      status = endField(block, p + 1, uint64_t(consumed - 2), copied, terminator, p, false,
+                        p + consumed + 1);
       if (status != kStatusOk) return failed(ripper, status, rows, rowCount);
       p += consumed + 1;
       continue;
@@ -160,7 +165,7 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
       ripper->qualifierState = 0;
       break;
     }
-    status = endField(block, p, uint64_t(stop - p), false, *stop, p, true);
+    status = endField(block, p, uint64_t(stop - p), false, *stop, p, true, stop + 1);
     if (status != kStatusOk) return failed(ripper, status, rows, rowCount);
     p = stop + 1;
   }

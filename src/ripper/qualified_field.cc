@@ -85,6 +85,16 @@ KovaStatus scanInside(KovaRipper* ripper, const uint8_t* bytes, const uint8_t* p
   }
 }
 
+// With a reject sink: the line feeds of what one call took into the field
+// (text after the closing qualifier holds none: a line end ends it), and
+// the field's end when it closed.
+inline void noteQualifiedRun(KovaRipper* ripper, const uint8_t* bytes, KovaStatus status,
+                             const Outcome& out) {
+  if (!moduleSide(ripper)->rejects || status != kStatusOk) return;
+  noteQualifiedBytes(ripper, bytes, out.consumed);
+  if (ripper->qualifierState == 0) noteQualifiedEnd(ripper, ripper->rowsInBlock);
+}
+
 }  // namespace
 
 void dequalify(KovaRipper* ripper, bool closed) {
@@ -108,9 +118,11 @@ KovaStatus startQualified(KovaRipper* ripper, const uint8_t* bytes, int64_t leng
                           int64_t* consumed, uint8_t* terminator) {
   Outcome out;
   const uint8_t* end = bytes + length;
+  noteQualifiedStart(ripper, bytes);
   KovaStatus status = scanInside(ripper, bytes, bytes, bytes + 1, end, true, &out);
   *consumed = out.consumed;
   *terminator = out.terminator;
+  noteQualifiedRun(ripper, bytes, status, out);
   return status;
 }
 
@@ -142,6 +154,7 @@ KovaStatus continueQualified(KovaRipper* ripper, const uint8_t* bytes, int64_t l
   }
   *consumed = out.consumed;
   *terminator = out.terminator;
+  noteQualifiedRun(ripper, bytes, status, out);
   return status;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "src/ripper/operations.h"
+#include "src/ripper/row_block.h"
 
 namespace kova {
 namespace {
@@ -25,12 +26,20 @@ KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
     open.column = ripper->fieldIndex;
     open.reason = kRejectOpenQualified;
     open.row = ripper->rowsInBlock;
-    open.fieldOffset = m->fragmentOffset;
+    open.fieldOffset = m->qualifiedOffset;
     open.field = ripper->fragment;
     open.fieldLength = int64_t(ripper->fragmentLength);
+    open.recordOffset = m->recordOffset;
+    open.lineEnds = m->qualifiedLines;
     m->rejects->reject(m->rejects, ripper, &open);
   }
   return status;
+}
+
+// A qualifier as the last byte of the input (state 2) closed its field.
+KovaStatus trackedFlushPending(KovaRipper* ripper, uint8_t** rows, int32_t* rowCount) {
+  if (ripper->qualifierState == 2) noteQualifiedEnd(ripper, 0);  // the row this call hands back
+  return flushPending(ripper, rows, rowCount);
 }
 
 bool blank(const uint8_t* bytes, uint32_t n) {
@@ -57,6 +66,8 @@ void takeRejectSink(KovaRipper* ripper, uint32_t flags, KovaDiagnostics* diagnos
   if ((flags & kRipperReportRejects) && diagnostics && !(flags & kRipperOutput)) {
     moduleSide(ripper)->rejects = reinterpret_cast<KovaRejectDiagnostics*>(diagnostics);
     moduleSide(ripper)->fragmentOffset = -1;
+    moduleSide(ripper)->recordOffset = 0;  // the first record begins with the input
+    moduleSide(ripper)->qualifiedOffset = -1;
   }
 }
 
@@ -67,6 +78,40 @@ void trackRejects(KovaRipper* ripper) {
   if (recfm != kRecfmDelimited && recfm != kRecfmNative && recfm != kRecfmClf) return;
   m->innerRipBlock = ripper->ops.ripBlock;
   ripper->ops.ripBlock = trackedRipBlock;
+  if (ripper->ops.flushPending == flushPending) ripper->ops.flushPending = trackedFlushPending;
+}
+
+void noteQualifiedStart(KovaRipper* ripper, const uint8_t* bytes) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects) return;
+  m->qualifiedOffset = offsetOf(m, ripper, bytes);
+  m->qualifiedLines = 0;
+}
+
+void noteQualifiedBytes(KovaRipper* ripper, const uint8_t* bytes, int64_t n) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects || !bytes || n <= 0) return;
+  const uint8_t* end = bytes + n;
+  for (const uint8_t* at = bytes; at < end;) {
+    const void* lf = std::memchr(at, '\n', size_t(end - at));
+    if (!lf) break;
+    ++m->qualifiedLines;
+    at = static_cast<const uint8_t*>(lf) + 1;
+  }
+}
+
+void noteQualifiedEnd(KovaRipper* ripper, uint32_t row) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects || m->qualifiedLines == 0) return;
+  KovaReject closed{};
+  closed.column = ripper->fieldIndex;
+  closed.reason = kRejectQualifiedLineEnds;
+  closed.row = row;
+  closed.fieldOffset = m->qualifiedOffset;
+  closed.recordOffset = m->recordOffset;
+  closed.lineEnds = m->qualifiedLines;
+  m->qualifiedLines = 0;
+  m->rejects->reject(m->rejects, ripper, &closed);
 }
 
 void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint8_t* bytes,
@@ -80,6 +125,7 @@ void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint
   reject.fieldOffset = offsetOf(m, ripper, bytes);
   reject.field = bytes;
   reject.fieldLength = int64_t(n);
+  reject.recordOffset = m->recordOffset;
   m->rejects->reject(m->rejects, ripper, &reject);
 }
 
@@ -98,6 +144,7 @@ void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* 
   reject.fieldOffset = bytes ? offsetOf(m, ripper, bytes) : -1;
   reject.field = bytes;
   reject.fieldLength = int64_t(n);
+  reject.recordOffset = m->recordOffset;
   m->rejects->reject(m->rejects, ripper, &reject);
 }
 

@@ -33,6 +33,32 @@ inline void noteFragmentStart(KovaRipper* ripper, const uint8_t* bytes) {
                           : -1;
 }
 
+// A parser's record loop: the next record begins at bytes, which may be the
+// end of the block (when tracking). Bytes of a transcoded copy are no place
+// in the input: the offset is then unknown.
+inline void noteRecordStart(KovaRipper* ripper, const uint8_t* bytes) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects) return;
+  if (m->blockBegin && bytes >= m->blockBegin && bytes <= m->blockEnd &&
+      !(ripper->transcodeBuffer && bytes >= ripper->transcodeBuffer &&
+        bytes <= ripper->transcodeBuffer + ripper->transcodeCapacity)) {
+    m->recordOffset = int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin));
+  } else if (ripper->fragment && bytes >= ripper->fragment &&
+             bytes < ripper->fragment + ripper->fragmentCapacity && m->fragmentOffset >= 0) {
+    m->recordOffset = m->fragmentOffset + (bytes - ripper->fragment);
+  } else {
+    m->recordOffset = -1;
+  }
+}
+
+// startQualified and continueQualified (when tracking): a qualified field
+// opening at bytes, and the bytes it took in from one call.
+void noteQualifiedStart(KovaRipper* ripper, const uint8_t* bytes);
+void noteQualifiedBytes(KovaRipper* ripper, const uint8_t* bytes, int64_t n);
+// The field has closed: said to the host when it took in line ends (row:
+// the index of its row among the rows of the call).
+void noteQualifiedEnd(KovaRipper* ripper, uint32_t row);
+
 // The fragment's first count bytes were dropped (the opening qualifier).
 inline void noteFragmentShift(KovaRipper* ripper, int64_t count) {
   ModuleRipper* m = moduleSide(ripper);

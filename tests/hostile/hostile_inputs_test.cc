@@ -1,8 +1,10 @@
 // kova over hostile and faulty inputs: for each, the exit code without and
 // with --strict and the words its messages must contain. Nothing here may be
-// lost with exit 0 and no word.
+// lost with exit 0 and no word, by kova rip or by kova convert.
 #include <gtest/gtest.h>
 #include <yajl/yajl_tree.h>
+
+#include <sys/stat.h>
 
 #include <fstream>
 #include <string>
@@ -12,6 +14,7 @@
 
 namespace {
 
+using kova::testing::examplePath;
 using kova::testing::runKova;
 using kova::testing::ToolRun;
 
@@ -66,18 +69,34 @@ std::vector<Case> cases() {
   std::vector<Case> all;
   const std::string numbers =
       file("numbers.xml", delimited(column("i", "INT") + column("d", "DOUBLE") + varchar("t", 3)));
-  all.push_back({"ValuesThatAreNoNumbersAreCounted",
-                 "rip " + numbers + " " + file("numbers.csv", "abc,1e999,x\n1e3,nan,y\n5,2.5,z\n") +
-                     " --format none",
+  all.push_back(
+      {"ValuesThatAreNoNumbersAreCounted",
+       "rip " + numbers + " " + file("numbers.csv", "abc,1e999,x\n1e3,nan,y\n5,2.5,z\n") +
+           " --format none",
+       0,
+       1,
+       {"3 rows, 0 truncations, 4 values not read", "record at byte 0, column 1", "\"abc\""}});
+  all.push_back({"ConvertCountsValuesNotReadAsRipDoes",
+                 "convert " + numbers + " " +
+                     file("numbers.csv", "abc,1e999,x\n1e3,nan,y\n5,2.5,z\n") + " " + numbers +
+                     " -o " + file("numbers.out", ""),
                  0,
                  1,
-                 {"3 rows, 0 truncations, 4 values not read", "byte 0, column 1", "\"abc\""}});
+                 {"kova convert: 3 rows", "4 values not read",
+                  "kova convert: ", "record at byte 0, column 1", "\"abc\""}});
   all.push_back(
       {"FieldsBeyondTheLastColumnAreCounted",
        "rip " + numbers + " " + file("extra.csv", "7,8,EXTRA,FIELDS\n1,2,3,,\n") + " --format none",
        0,
        1,
-       {"1 truncation, 1 field beyond the last column", "byte 10, column 4"}});
+       {"1 truncation, 1 field beyond the last column", "record at byte 0, column 4",
+        "\"FIELDS\""}});
+  all.push_back({"ConvertCountsFieldsBeyondTheLastColumn",
+                 "convert " + numbers + " " + file("extra.csv", "7,8,EXTRA,FIELDS\n1,2,3,,\n") +
+                     " " + numbers + " -o " + file("extra.out", ""),
+                 0,
+                 1,
+                 {"1 field beyond the last column", "record at byte 0, column 4"}});
   all.push_back({"InvalidBytesArePrintedAsReplacementCharacters",
                  "rip " + numbers + " " + file("bytes.csv", "1,2,a\xff\xfe\n2,3,\xe2\x82\n") +
                      " --format jsonl",
@@ -85,6 +104,26 @@ std::vector<Case> cases() {
                  1,
                  {"\"t\":\"a\xEF\xBF\xBD\xEF\xBF\xBD\"", "3 invalid byte sequences replaced",
                   "column 3: row 1"}});
+  for (const char* format : {"none", "csv", "table"}) {
+    all.push_back({"InvalidBytesAreCountedWhateverIsPrinted",
+                   "rip " + numbers + " " + file("bytes.csv", "1,2,a\xff\xfe\n2,3,\xe2\x82\n") +
+                       " --format " + format,
+                   0,
+                   1,
+                   {"3 invalid byte sequences replaced", "column 3: row 1"}});
+  }
+  all.push_back({"InvalidBytesStopAtTheLimit",
+                 "rip " + numbers + " " + file("bytes.csv", "1,2,a\xff\xfe\n2,3,\xe2\x82\n") +
+                     " --format none --limit 1",
+                 0,
+                 1,
+                 {"(stopped at --limit 1)", "2 invalid byte sequences replaced"}});
+  all.push_back({"ConvertCountsInvalidBytes",
+                 "convert " + numbers + " " + file("bytes.csv", "1,2,a\xff\xfe\n2,3,\xe2\x82\n") +
+                     " " + numbers + " -o " + file("bytes.out", ""),
+                 0,
+                 1,
+                 {"3 invalid byte sequences", "column 3: row 1"}});
   all.push_back({"StrayQualifierIsReportedWhereItBegan",
                  "rip " + doc + " " + file("stray.csv", strayQualifier()) + " --format none",
                  0,
@@ -97,6 +136,18 @@ std::vector<Case> cases() {
                  0,
                  1,
                  {"run on across more than 3 line ends", "byte 2", "column 2"}});
+  all.push_back({"ConvertReportsAStrayQualifier",
+                 "convert " + doc + " " + file("stray.csv", strayQualifier()) + " " + doc + " -o " +
+                     file("stray.out", ""),
+                 0,
+                 1,
+                 {"1 record cut at the end", "byte 10", "column 2"}});
+  all.push_back({"ConvertTakesTheLineLimit",
+                 "convert " + doc + " " + file("long.csv", longQualified()) + " " + doc + " -o " +
+                     file("long.out", "") + " --max-quoted-lines 3",
+                 0,
+                 1,
+                 {"1 qualified field over --max-quoted-lines", "byte 2", "column 2"}});
   all.push_back({"QualifiedFieldWithinTheLineLimit",
                  "rip " + doc + " " + file("long.csv", longQualified()) +
                      " --format none --block-size 4 --max-quoted-lines 4",
@@ -120,6 +171,12 @@ std::vector<Case> cases() {
        0,
        1,
        {"column 2 (v)", "charlength -5 is outside 0 to 2147483647", "null in every row"}});
+  all.push_back({"NegativeCharlengthIsLoudInConvert",
+                 "convert " + negative + " " + file("one.csv", "1,a\n") + " " + negative + " -o " +
+                     file("one.out", ""),
+                 0,
+                 1,
+                 {"kova convert: ", "column 2 (v)", "charlength -5"}});
   all.push_back({"NegativeCharlengthIsLoudInDescribe",
                  "describe " + negative,
                  0,
@@ -161,10 +218,69 @@ std::vector<Case> cases() {
                  0,
                  -1,
                  {"1\r\n"}});
-  all.push_back(
-      {"DirectoryAsDocument", "meta show " + ::testing::TempDir(), 1, -1, {"is a directory"}});
-  all.push_back(
-      {"DirectoryAsData", "rip " + doc + " " + ::testing::TempDir(), 1, -1, {"is a directory"}});
+  // Files that are missing, a directory, empty or no document at all.
+  const std::string orders = examplePath("orders.delimited.xml");
+  const std::string ordersData = examplePath("orders.csv");
+  const std::string dir = ::testing::TempDir() + "kova_dir";
+  ::mkdir(dir.c_str(), 0700);
+  all.push_back({"MissingData",
+                 "rip " + orders + " /nonexistent.csv --format none",
+                 1,
+                 -1,
+                 {"cannot open /nonexistent.csv"}});
+  all.push_back({"MissingDocument",
+                 "rip /nonexistent.xml " + ordersData + " --format none",
+                 1,
+                 -1,
+                 {"cannot open /nonexistent.xml"}});
+  all.push_back({"DirectoryAsDocument", "meta show " + dir, 1, -1, {dir + " is a directory"}});
+  all.push_back({"DirectoryAsRipDocument",
+                 "rip " + dir + " " + ordersData + " --format none",
+                 1,
+                 -1,
+                 {dir + " is a directory"}});
+  all.push_back({"DirectoryAsDescribeDocument", "describe " + dir, 1, -1, {"is a directory"}});
+  all.push_back({"DirectoryAsData",
+                 "rip " + doc + " " + dir + " --format none",
+                 1,
+                 -1,
+                 {dir + " is a directory"}});
+  all.push_back({"EmptyDocument",
+                 "rip " + file("empty_doc.xml", "  \n") + " " + ordersData + " --format none",
+                 1,
+                 -1,
+                 {"empty_doc.xml: the document is empty"}});
+  all.push_back({"BinaryDocument",
+                 "rip " + file("binary_doc.xml", std::string("\x01\xff\xfe<\x00kova", 9)) + " " +
+                     ordersData + " --format none",
+                 1,
+                 -1,
+                 {"binary_doc.xml: line 1"}});
+  all.push_back({"BrokenDocument",
+                 "rip " + file("broken_doc.xml", "<kova><recfm>DELIMITED</recfm>") + " " +
+                     ordersData + " --format none",
+                 1,
+                 -1,
+                 {"broken_doc.xml: line 1"}});
+  all.push_back({"OpenQuoteAfterAHeaderLine",
+                 "rip " + orders + " " +
+                     file("open_quote.csv",
+                          "order_id,customer,order_date,quantity,unit_price,total,note\n"
+                          "1,\"never closed,2024-01-01\n2,x\n") +
+                     " --format none",
+                 0,
+                 1,
+                 {"ends inside a quoted field", "byte 62"}});
+  all.push_back({"BlockSizeZero",
+                 "rip " + orders + " " + ordersData + " --block-size 0",
+                 2,
+                 -1,
+                 {"--block-size"}});
+  all.push_back({"MaxRejectsNeedsANumber",
+                 "rip " + orders + " " + ordersData + " --max-rejects x",
+                 2,
+                 -1,
+                 {"--max-rejects"}});
   all.push_back({"BlockSizeTakesTheGSuffix",
                  "rip " + doc + " " + file("one.csv", "1,a\n") + " --format none --block-size 2G",
                  0,
@@ -175,6 +291,12 @@ std::vector<Case> cases() {
                  2,
                  -1,
                  {"from 1 byte to 2G, not 3G"}});
+  all.push_back(
+      {"ConvertLineLimitNeedsANumber",
+       "convert " + doc + " " + file("one.csv", "1,a\n") + " " + doc + " --max-quoted-lines x",
+       2,
+       -1,
+       {"kova convert: --max-quoted-lines: a number of line ends, not x"}});
   all.push_back({"UnbindableTableSaysWhichRule",
                  "rip " +
                      file("reclen0.xml", fixed(0, column("a", "CHAR",
@@ -192,6 +314,8 @@ TEST(HostileInputs, EachIsReportedWithItsExitCodeAndWords) {
     SCOPED_TRACE(c.name);
     ToolRun run = runKova(c.command, true);
     EXPECT_EQ(run.exit, c.plain) << run.out;
+    // The module's own name for the metadata document never reaches a user.
+    EXPECT_EQ(run.out.find("_metadata.xml"), std::string::npos) << run.out;
     for (const std::string& word : c.words) {
       EXPECT_NE(run.out.find(word), std::string::npos) << "missing \"" << word << "\" in\n"
                                                        << run.out;
@@ -202,6 +326,42 @@ TEST(HostileInputs, EachIsReportedWithItsExitCodeAndWords) {
     if (c.strict == 1) {
       EXPECT_NE(strict.out.find("--strict: "), std::string::npos) << strict.out;
     }
+  }
+}
+
+// Qualified fields over --max-quoted-lines are each reported where they
+// began, whether they lie inside one block or cross several, at any block
+// size, and the rows stay those of a run without the limit.
+TEST(HostileInputs, LongQualifiedFieldsAreFoundAtEveryBlockSize) {
+  const std::string doc = file("lines.xml", delimited(column("id", "INT") + varchar("text", 40)));
+  // Line ends taken in: 1, 4, 3 and 5.
+  const std::string data =
+      "1,a\n2,\"x\ny\"\n3,\"one\ntwo\nthree\nfour\nfive\"\n4,\"a\nb\nc\nd\"\n"
+      "5,\"p\nq\nr\ns\nt\n\"\n6,z\n";
+  const std::string path = file("lines.csv", data);
+  const std::string first = "byte " + std::to_string(data.find("\"one")) + ", column 2";
+  const ToolRun plain = runKova("rip " + doc + " " + path + " --format csv");
+  ASSERT_EQ(plain.exit, 0);
+  std::vector<std::string> sizes = {"1M"};
+  for (size_t size = 1; size <= data.size() + 1; ++size) sizes.push_back(std::to_string(size));
+  for (const std::string& size : sizes) {
+    SCOPED_TRACE(size);
+    const std::string rip = "rip " + doc + " " + path + " --block-size " + size;
+    ToolRun run = runKova(rip + " --format csv --max-quoted-lines 3");
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_EQ(run.out, plain.out);
+    run = runKova(rip + " --format none --max-quoted-lines 3", true);
+    EXPECT_NE(run.out.find("6 rows, 0 truncations, 2 qualified fields over --max-quoted-lines"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("(the first: " + first), std::string::npos) << run.out;
+    run = runKova(rip + " --format none --max-quoted-lines 4 --strict", true);
+    EXPECT_EQ(run.exit, 1);
+    EXPECT_NE(run.out.find("--strict: " + path + ": byte " + std::to_string(data.find("\"p"))),
+              std::string::npos)
+        << run.out;
+    run = runKova(rip + " --format none --max-quoted-lines 5 --strict", true);
+    EXPECT_EQ(run.exit, 0) << run.out;
   }
 }
 

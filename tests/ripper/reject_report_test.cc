@@ -1,7 +1,9 @@
 // kRipperReportRejects: the module hands the host every value it stores
-// null or cut, with its column, its row among the rows of the call, its
-// offset in the input and the field's text; the rows and the truncation
-// count stay those of a ripper without the option, however the input is cut.
+// null or cut, with its column, its row among the rows of the call, the
+// offsets of the field and of its record in the input and the field's text,
+// and each qualified field that took in line ends; the rows and the
+// truncation count stay those of a ripper without the option, however the
+// input is cut.
 #include <cstdarg>
 #include <string>
 #include <vector>
@@ -13,7 +15,8 @@ namespace kova::testing {
 namespace {
 
 // A KovaRejectDiagnostics that records each reject as
-// "row:column:reason:offset:text", rows counted from the start of the input.
+// "row:column:reason:fieldOffset@recordOffset:text" (a qualified field's
+// line ends in place of the text), rows counted from the start of the input.
 struct Recorder {
   KovaRejectDiagnostics abi;
   KovaDiagnostics* forward;
@@ -34,10 +37,14 @@ struct Recorder {
     // Where a block left a qualified field open is a position, not a value:
     // it depends on the cut, so these tests keep to the values.
     if (r->reason == kRejectOpenQualified) return;
-    recorder->seen.push_back(
-        std::to_string(recorder->rowsBefore + r->row) + ":" + std::to_string(r->column) + ":" +
-        std::to_string(r->reason) + ":" + std::to_string(r->fieldOffset) + ":" +
-        std::string(reinterpret_cast<const char*>(r->field), size_t(r->fieldLength)));
+    const std::string text =
+        r->reason == kRejectQualifiedLineEnds
+            ? std::to_string(r->lineEnds)
+            : std::string(reinterpret_cast<const char*>(r->field), size_t(r->fieldLength));
+    recorder->seen.push_back(std::to_string(recorder->rowsBefore + r->row) + ":" +
+                             std::to_string(r->column) + ":" + std::to_string(r->reason) + ":" +
+                             std::to_string(r->fieldOffset) + "@" +
+                             std::to_string(r->recordOffset) + ":" + text);
   }
   explicit Recorder(KovaDiagnostics* to) : forward(to) {
     static const KovaDiagnosticsOps kOps = {&Recorder::log, &Recorder::status};
@@ -99,8 +106,8 @@ TEST_F(RejectReportTest, EveryRejectNamesItsRowColumnReasonAndOffsetAtEveryCut) 
   // Row 1: not a number, cut text, a decimal out of range; row 2 clean; the
   // last record has no line end and a cut qualified text.
   const std::string input = "x,abcd,123456\n7,ab,1.5\n8,\"q\"\"rs\"";
-  const std::vector<std::string> expected = {"0:0:1:0:x", "0:1:3:2:abcd", "0:2:2:7:123456",
-                                             "2:1:3:26:q\"rs"};
+  const std::vector<std::string> expected = {"0:0:1:0@0:x", "0:1:3:2@0:abcd", "0:2:2:7@0:123456",
+                                             "2:1:3:26@23:q\"rs"};
   KovaObject* table = ordersTable('"');
   KovaRipper* plain = bound(table);
   ASSERT_NE(plain, nullptr);
@@ -118,13 +125,39 @@ TEST_F(RejectReportTest, EveryRejectNamesItsRowColumnReasonAndOffsetAtEveryCut) 
   }
 }
 
+// Records end in CR LF (also with the pair split between blocks) and hold
+// qualified fields across line ends: each reject names where its record
+// began, and each such field is said once, when it closes, with its line
+// ends and its opening qualifier's offset, wherever the blocks are cut.
+TEST_F(RejectReportTest, RecordOffsetsAndQualifiedLineEndsAtEveryPairOfCuts) {
+  const std::string input = "1,ab,1\r\n\"2\",\"x\ny\nz\",9\r\n3,\"p\nq\",bad\r\nzz,a,\"\n\"";
+  const std::vector<std::string> expected = {
+      "1:1:6:12@8:2",   "1:1:3:13@8:x\ny\nz", "2:1:6:25@23:1", "2:2:1:31@23:bad",
+      "3:0:1:36@36:zz", "3:2:6:41@36:1",      "3:2:1:42@36:\n"};
+  KovaObject* table = ordersTable('"');
+  KovaRipper* plain = bound(table);
+  ASSERT_NE(plain, nullptr);
+  const std::vector<std::string> plainRows = ripBlocks(plain, {input});
+  for (size_t first = 0; first <= input.size(); ++first) {
+    for (size_t second = first; second <= input.size(); second += 3) {
+      SCOPED_TRACE(std::to_string(first) + "," + std::to_string(second));
+      Recorder recorder(diagnostics().get());
+      KovaRipper* ripper = reporting(table, &recorder);
+      ASSERT_NE(ripper, nullptr);
+      EXPECT_EQ(ripCut(ripper, &recorder, input, {first, second}), plainRows);
+      EXPECT_EQ(recorder.seen, expected);
+      ripper->ops.destroy(ripper);
+    }
+  }
+}
+
 TEST_F(RejectReportTest, RowImagesReportCutsOnlyAndFixedRippersNothing) {
   Recorder recorder(diagnostics().get());
   KovaObject* table = ordersTable(0);
   KovaRipper* image = reporting(table, &recorder, kRipperRowImage);
   ASSERT_NE(image, nullptr);
   ripCut(image, &recorder, "x,abcd,1\n", {});
-  EXPECT_EQ(recorder.seen, (std::vector<std::string>{"0:1:3:2:abcd"}));
+  EXPECT_EQ(recorder.seen, (std::vector<std::string>{"0:1:3:2@0:abcd"}));
   image->ops.destroy(image);
 
   Recorder fixedRecorder(diagnostics().get());

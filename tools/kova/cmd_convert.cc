@@ -1,10 +1,11 @@
 // kova convert IN_DOC IN_DATA OUT_DOC [-o OUT_DATA] [--verify] [--block-size N]
 //                                     [--limit N] [--image]
+//                                     [--strict] [--memory SIZE] [--max-quoted-lines N]
 // Rips IN_DATA with IN_DOC's table, moves each row's values by column name
 // into the layout of a burner for OUT_DOC's table, burns them block by block
 // and writes the bytes to OUT_DATA (stdout without -o). --verify rips what
 // was written back with OUT_DOC and compares every value with what was
-// burned.
+// burned. What the rip of IN_DATA lost is counted and reported as by kova rip.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,8 @@
 #include "tools/kova/cli_support.h"
 #include "tools/kova/command.h"
 #include "tools/kova/json.h"
+#include "tools/kova/loss_check.h"
+#include "tools/kova/rip_losses.h"
 #include "tools/kova/rip_output.h"
 #include "tools/kova/session.h"
 #include "tools/kova/table_file.h"
@@ -33,6 +36,8 @@ constexpr const char* kName = "convert";
 struct ConvertArgs {
   std::string inDoc, inData, outDoc, outData;
   uint64_t blockSize = 1 << 20;
+  bool blockSizeGiven = false;
+  LossOptions loss;
   uint64_t limit = UINT64_MAX;
   uint64_t batch = UINT64_MAX;  // rows per writeRows call
   bool image = false;
@@ -54,6 +59,7 @@ bool parseArgs(std::span<char*> args, ConvertArgs* parsed, int* exitCode) {
     } else if (arg == "--block-size") {
       const char* text = args[++i];
       parsed->blockSize = parseSize(text);
+      parsed->blockSizeGiven = true;
       if (parsed->blockSize == 0 || parsed->blockSize > (uint64_t(1) << 31)) {
         *exitCode =
             usageError(kName, std::string("--block-size: a size from 1 byte to 2G, not ") + text);
@@ -73,6 +79,8 @@ bool parseArgs(std::span<char*> args, ConvertArgs* parsed, int* exitCode) {
       parsed->image = true;
     } else if (arg == "--verify") {
       parsed->verify = true;
+    } else if (int taken = parseLossOption(args, &i, &parsed->loss, exitCode, kName); taken != 0) {
+      if (taken < 0) return false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *exitCode = usageError(kName, "unknown option " + std::string(arg));
       return false;
@@ -262,7 +270,7 @@ uint64_t failingRow(KovaRipper* burner, const uint8_t* rows, uint64_t count) {
   return 1;
 }
 
-int convert(const ConvertArgs& args, Session& session, Objects& o) {
+int convert(const ConvertArgs& args, Session& session, Objects& o, LossCheck& check) {
   KovaNls* nls = session.host().kernel()->nls;
   FILE* in = args.inData == "-" ? stdin : std::fopen(args.inData.c_str(), "rb");
   if (!in) {
@@ -286,7 +294,10 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
   std::unique_ptr<Verifier> verifier;
   if (o.verifier) verifier = std::make_unique<Verifier>(o.verifier, o.burner, nls);
 
-  std::vector<uint8_t> block(args.blockSize);
+  // The rows one block can produce must fit the memory budget.
+  std::vector<uint8_t> block(budgetBlockSize(kName, args.inData, o.ripper, args.blockSize,
+                                             args.blockSizeGiven, args.loss.memory));
+  check.start(o.ripper, nls, 0);
   std::vector<uint8_t> outRows;
   Progress progress;
   const Clock::time_point start = Clock::now();
@@ -328,6 +339,7 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
   };
   auto burn = [&](const uint8_t* rows, int32_t count) {
     uint64_t left = std::min<uint64_t>(uint64_t(std::max(count, 0)), args.limit - rowsDone);
+    check.taken(rows, left, rowsDone);
     for (uint64_t at = 0; left > 0;) {
       const uint64_t take = std::min(left, args.batch);
       if (!burnBatch(rows + at * o.ripper->rowLength, take)) return false;
@@ -351,6 +363,7 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
     }
     uint8_t* rows = nullptr;
     int32_t count = 0;
+    check.beforeBlock(inBytes);
     KovaStatus status = o.ripper->ops.ripBlock(o.ripper, block.data(), int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
@@ -367,6 +380,7 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
   if (result == kExitOk && rowsDone < args.limit) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
+    check.beforeEnd(inBytes);
     KovaStatus status = o.ripper->ops.flushPending(o.ripper, &rows, &count);
     if (status != kStatusOk) {
       std::fprintf(stderr, "kova convert: %s: the end of the input failed: %s\n",
@@ -393,13 +407,14 @@ int convert(const ConvertArgs& args, Session& session, Objects& o) {
     verified = ", verified " + std::to_string(verifier->checked()) + " rows";
   }
   std::fprintf(stderr,
-               "kova convert: %llu rows, %llu truncations, %llu unconverted, %.1f MB in, "
+               "kova convert: %llu rows, %llu truncations, %llu unconverted%s, %.1f MB in, "
                "%.1f MB out in %.3f s (%.1f MB/s)%s\n",
                static_cast<unsigned long long>(rowsDone),
                static_cast<unsigned long long>(truncations),
-               static_cast<unsigned long long>(mover.unconverted()), double(inBytes) / 1e6,
-               double(outBytes) / 1e6, seconds, seconds > 0 ? double(inBytes) / 1e6 / seconds : 0,
-               verified.c_str());
+               static_cast<unsigned long long>(mover.unconverted()),
+               check.ledger().summary().c_str(), double(inBytes) / 1e6, double(outBytes) / 1e6,
+               seconds, seconds > 0 ? double(inBytes) / 1e6 / seconds : 0, verified.c_str());
+  check.finish(args.inData == "-" ? "stdin" : args.inData, &result);
   return result;
 }
 
@@ -420,8 +435,14 @@ int runConvert(std::span<char*> args) {
     std::fprintf(stderr, "kova convert: %s\n", error.c_str());
     return kExitFailed;
   }
-  o.ripper = openRipper(session, o.inTable, KovaRipperOptions{}, kName, parsed.inDoc);
+  // Every value the rip loses is counted, as by kova rip.
+  LossCheck check(kName, parsed.loss, session.diagnostics(), nullptr);
+  KovaRipperOptions ripOptions{};
+  ripOptions.flags = kRipperReportRejects;
+  o.ripper =
+      openRipper(session, o.inTable, ripOptions, kName, parsed.inDoc, nullptr, check.diagnostics());
   if (!o.ripper) return kExitFailed;
+  if (!check.checkColumns(o.ripper, parsed.inDoc)) return kExitFailed;
   skipHeaders(o.ripper);
   o.burner = openRipper(session, o.outTable, burnerOptions(o.outTable, parsed.image), kName,
                         parsed.outDoc);
@@ -433,7 +454,7 @@ int runConvert(std::span<char*> args) {
     if (!o.verifier) return kExitFailed;
     skipHeaders(o.verifier);
   }
-  return convert(parsed, session, o);
+  return convert(parsed, session, o, check);
 }
 
 }  // namespace kova::tool

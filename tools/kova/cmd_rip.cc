@@ -23,9 +23,9 @@
 #include "tools/kova/byte_order_mark.h"
 #include "tools/kova/byte_size.h"
 #include "tools/kova/cli_support.h"
-#include "tools/kova/column_problems.h"
 #include "tools/kova/command.h"
 #include "tools/kova/json.h"
+#include "tools/kova/loss_check.h"
 #include "tools/kova/parse_failure.h"
 #include "tools/kova/rejects.h"
 #include "tools/kova/rip_losses.h"
@@ -148,7 +148,7 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
       parsed->flags |= kRipperNullAsMissing;
     } else if (arg == "--raw") {
       parsed->raw = true;
-    } else if (int taken = parseLossOption(args, &i, &parsed->loss, exitCode); taken != 0) {
+    } else if (int taken = parseLossOption(args, &i, &parsed->loss, exitCode, kName); taken != 0) {
       if (taken < 0) return false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *exitCode = usageError(kName, "unknown option " + std::string(arg));
@@ -170,10 +170,10 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
 // One rip: the open data file, the ripper and the printer.
 class Rip {
  public:
-  Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, LossLedger* ledger)
+  Rip(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, LossCheck* check)
       : args_(args),
         ripper_(ripper),
-        ledger_(ledger),
+        check_(check),
         reader_(ripper, nls, args.raw),
         printer_(makePrinter(args.format, reader_.names(), reader_.numeric(), stdout)) {}
 
@@ -185,9 +185,12 @@ class Rip {
       count = last < rows_ ? 0 : int32_t(std::min<uint64_t>(uint64_t(count), last - rows_ + 1));
     }
     rows_ += uint64_t(count > 0 ? count : 0);
+    // The rows within --limit: their invalid text is counted whether or not
+    // they are printed.
+    const uint64_t shown = std::min(uint64_t(count > 0 ? count : 0), args_.limit - printed_);
+    check_->taken(rows, shown, printed_);
     if (args_.format == OutputFormat::kNone) {
-      const uint64_t left = args_.limit - printed_;
-      printed_ += count > 0 ? std::min(uint64_t(count), left) : 0;
+      printed_ += shown;
       return;
     }
     for (int32_t r = 0; r < count && printed_ < args_.limit; ++r, ++printed_) {
@@ -205,21 +208,18 @@ class Rip {
   void setRejects(const RejectLog* rejects) { rejects_ = rejects; }
 
  private:
-  // Text values are printed as valid UTF-8; what had to be replaced is counted.
+  // Text values are printed as valid UTF-8 (the check has counted what is
+  // replaced).
   void repair() {
-    for (size_t c = 0; c < cells_.size(); ++c) {
-      if (cells_[c].kind != Cell::kText) continue;
-      if (uint64_t n = repairUtf8(&cells_[c].text)) {
-        ledger_->note(Loss::kInvalidBytes, n, -1, int32_t(c + 1),
-                      "row " + std::to_string(printed_ + 1) + ": invalid UTF-8 printed as U+FFFD");
-      }
+    for (Cell& cell : cells_) {
+      if (cell.kind == Cell::kText) repairUtf8(&cell.text);
     }
   }
 
   const RejectLog* rejects_ = nullptr;
   const RipArgs& args_;
   KovaRipper* ripper_;
-  LossLedger* ledger_;
+  LossCheck* check_;
   RowReader reader_;
   std::unique_ptr<RowPrinter> printer_;
   std::vector<Cell> cells_;
@@ -234,7 +234,7 @@ bool rejectsDone(const RejectLog* rejects, uint64_t rowsHandedBack) {
 }
 
 int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* rejects,
-            LossLedger& ledger) {
+            LossCheck& check) {
   if (isDirectory(args.data)) {
     std::fprintf(stderr, "kova rip: %s is a directory, not a data file\n", args.data.c_str());
     return kExitFailed;
@@ -246,19 +246,10 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
   }
   const std::string& name = args.data == "-" ? std::string("stdin") : args.data;
   // The rows one block can produce must fit the memory budget.
-  const uint64_t blockSize = budgetBlockSize(ripper, args.blockSize, args.loss.memory);
-  if (blockSize < args.blockSize && (args.blockSizeGiven || blockSize < 65536)) {
-    std::fprintf(stderr,
-                 "kova rip: %s: note: blocks of %llu bytes instead of %llu keep a block's rows "
-                 "(%llu bytes each) within --memory %lluM\n",
-                 name.c_str(), static_cast<unsigned long long>(blockSize),
-                 static_cast<unsigned long long>(args.blockSize),
-                 static_cast<unsigned long long>(ripper->rowLength),
-                 static_cast<unsigned long long>(args.loss.memory >> 20));
-  }
+  const uint64_t blockSize =
+      budgetBlockSize(kName, name, ripper, args.blockSize, args.blockSizeGiven, args.loss.memory);
   BlockReader blocks(in, blockSize, ripper->table->recfm == kRecfmVarbin);
-  QualifiedWatch watch(ripper, args.loss.maxQuotedLines);
-  Rip rip(args, ripper, nls, &ledger);
+  Rip rip(args, ripper, nls, &check);
   rip.setRejects(rejects);
   Progress progress;
   const Clock::time_point start = Clock::now();
@@ -269,6 +260,7 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
   const uint32_t recfm = ripper->table->recfm;
   const bool text = recfm == kRecfmDelimited || recfm == kRecfmClf || recfm == kRecfmJson;
   if (text) offset = blocks.skipByteOrderMark(ripper->table->encoding);
+  check.start(ripper, nls, offset);
   for (;;) {
     const uint8_t* block = nullptr;
     size_t n = 0;
@@ -292,6 +284,7 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     uint8_t* rows = nullptr;
     int32_t count = 0;
     if (rejects) rejects->setRowsBefore(rip.rows());
+    check.beforeBlock(offset);
     KovaStatus status = ripper->ops.ripBlock(ripper, block, int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
@@ -306,15 +299,13 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     }
     rip.take(rows, count);
     offset += n;
-    watch.afterBlock(block, n, offset, &ledger);
     progress.update(offset, rip.rows());
     if (rip.limitReached() || rejectsDone(rejects, rip.rows())) break;
   }
   if (result == kExitOk && !rip.limitReached() && !rejectsDone(rejects, rip.rows())) {
     uint8_t* rows = nullptr;
     int32_t count = 0;
-    watch.atEnd(&ledger);
-    noteCutRecord(ripper, offset, &ledger);
+    check.beforeEnd(offset);
     if (rejects) rejects->setRowsBefore(rip.rows());
     KovaStatus status = ripper->ops.flushPending(ripper, &rows, &count);
     if (std::string fault = xmlParseFailure(ripper); !fault.empty()) {
@@ -351,16 +342,10 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
   std::fprintf(stderr, "kova rip: %llu row%s, %u truncation%s%s, %.1f MB in %.3f s (%.1f MB/s)%s\n",
                static_cast<unsigned long long>(rip.rows()), rip.rows() == 1 ? "" : "s",
                ripper->ops.truncationCount(ripper),
-               ripper->ops.truncationCount(ripper) == 1 ? "" : "s", ledger.summary().c_str(),
-               megabytes, seconds, seconds > 0 ? megabytes / seconds : 0.0, limit.c_str());
-  if (ledger.any()) {
-    if (args.loss.strict) {
-      std::fprintf(stderr, "kova rip: --strict: %s\n", ledger.first(name).c_str());
-      if (result == kExitOk) result = kExitFailed;
-    } else {
-      ledger.warn(name);
-    }
-  }
+               ripper->ops.truncationCount(ripper) == 1 ? "" : "s",
+               check.ledger().summary().c_str(), megabytes, seconds,
+               seconds > 0 ? megabytes / seconds : 0.0, limit.c_str());
+  check.finish(name, &result);
   return result;
 }
 
@@ -398,19 +383,16 @@ int runRip(std::span<char*> args) {
   }
   std::unique_ptr<RejectLog> rejects;
   if (rejectFile || parsed.maxRejects != UINT64_MAX) {
-    rejects = std::make_unique<RejectLog>(
-        session.diagnostics(), rejectFile, parsed.data == "-" ? "stdin" : parsed.data,
-        parsed.maxRejects, headerLinesOf(table), columnNames(table));
+    rejects =
+        std::make_unique<RejectLog>(rejectFile, parsed.data == "-" ? "stdin" : parsed.data,
+                                    parsed.maxRejects, headerLinesOf(table), columnNames(table));
   }
-  // The ledger hears of every rejected value first (for the summary's
-  // counts), then the --rejects log.
-  LossLedger ledger;
-  LossSink sink(
-      &ledger, session.diagnostics(),
-      rejects ? reinterpret_cast<KovaRejectDiagnostics*>(rejects->diagnostics()) : nullptr);
+  // The check hears of every rejected value first (for the summary's
+  // counts), then hands it to the --rejects log.
+  LossCheck check(kName, parsed.loss, session.diagnostics(), rejects.get());
   options.flags |= kRipperReportRejects;
   KovaRipper* ripper =
-      openRipper(session, table, options, "rip", parsed.document, nullptr, sink.diagnostics());
+      openRipper(session, table, options, "rip", parsed.document, nullptr, check.diagnostics());
   int result = kExitFailed;
   if (ripper) {
     // Typed rippers leave header lines to their host: skip them here too.
@@ -424,13 +406,8 @@ int runRip(std::span<char*> args) {
                    "as truncations, not listed\n",
                    parsed.document.c_str(), table->recfm == kRecfmFixed ? "FIXED" : "VARBIN");
     }
-    const std::vector<ColumnProblem> problems = columnProblems(table, ripper);
-    warnColumnProblems("rip", parsed.document, problems);
-    if (parsed.loss.strict && !problems.empty()) {
-      std::fprintf(stderr, "kova rip: --strict: %s: %s\n", parsed.document.c_str(),
-                   problemText(problems.front()).c_str());
-    } else {
-      result = ripData(parsed, ripper, session.host().kernel()->nls, rejects.get(), ledger);
+    if (check.checkColumns(ripper, parsed.document)) {
+      result = ripData(parsed, ripper, session.host().kernel()->nls, rejects.get(), check);
     }
   }
   if (ripper) ripper->ops.destroy(ripper);

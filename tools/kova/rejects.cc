@@ -5,21 +5,21 @@
 #include "tools/kova/json.h"
 
 namespace kova::tool {
+namespace {
 
-const KovaDiagnosticsOps RejectLog::kForwardOps = {&RejectLog::onLog, &RejectLog::onStatus};
+std::string offsetText(int64_t offset, int64_t base) {
+  return offset >= 0 ? std::to_string(offset + base) : "null";
+}
 
-RejectLog::RejectLog(KovaDiagnostics* forward, FILE* out, std::string file, uint64_t limit,
-                     uint64_t header, std::vector<std::string> columns)
-    : forward_(forward),
-      out_(out),
+}  // namespace
+
+RejectLog::RejectLog(FILE* out, std::string file, uint64_t limit, uint64_t header,
+                     std::vector<std::string> columns)
+    : out_(out),
       file_(std::move(file)),
       limit_(limit),
       header_(header),
-      columns_(std::move(columns)) {
-  sink_.abi.base.ops = &kForwardOps;
-  sink_.abi.reject = &RejectLog::onReject;
-  sink_.owner = this;
-}
+      columns_(std::move(columns)) {}
 
 const char* RejectLog::reasonText(uint32_t reason) {
   switch (reason) {
@@ -36,22 +36,7 @@ const char* RejectLog::reasonText(uint32_t reason) {
   }
 }
 
-void RejectLog::onReject(KovaRejectDiagnostics* self, KovaRipper*, const KovaReject* reject) {
-  reinterpret_cast<Sink*>(self)->owner->write(*reject);
-}
-
-void RejectLog::onLog(KovaDiagnostics* context, int32_t level, const char16_t* format,
-                      int64_t formatLength, va_list args) {
-  KovaDiagnostics* forward = reinterpret_cast<Sink*>(context)->owner->forward_;
-  if (forward) forward->ops->log(forward, level, format, formatLength, args);
-}
-
-void RejectLog::onStatus(KovaDiagnostics* context, int32_t level, KovaStatus status) {
-  KovaDiagnostics* forward = reinterpret_cast<Sink*>(context)->owner->forward_;
-  if (forward) forward->ops->reportStatus(forward, level, status);
-}
-
-void RejectLog::write(const KovaReject& reject) {
+void RejectLog::write(const KovaReject& reject, int64_t base) {
   // Values after the limit belong to rows that are not printed either.
   if (count_ >= limit_) return;
   ++count_;
@@ -62,8 +47,9 @@ void RejectLog::write(const KovaReject& reject) {
       reject.column < columns_.size() ? columns_[reject.column] : std::to_string(reject.column);
   const std::string_view text(reinterpret_cast<const char*>(reject.field),
                               reject.field ? size_t(reject.fieldLength) : 0);
-  std::string line = "{\"file\":" + jsonString(file_) + ",\"offset\":";
-  line += reject.fieldOffset >= 0 ? std::to_string(reject.fieldOffset) : "null";
+  std::string line = "{\"file\":" + jsonString(file_);
+  line += ",\"offset\":" + offsetText(reject.recordOffset, base);
+  line += ",\"fieldOffset\":" + offsetText(reject.fieldOffset, base);
   line += ",\"record\":" + std::to_string(header_ + row + 1);
   line += ",\"column\":" + jsonString(column);
   line += ",\"text\":" + jsonString(text);

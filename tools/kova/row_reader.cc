@@ -7,6 +7,7 @@
 
 #include "kova/decimal.h"
 #include "tools/kova/json.h"
+#include "tools/kova/utf8_repair.h"
 
 namespace kova::tool {
 
@@ -402,6 +403,39 @@ Cell RowReader::imageCell(const Column& column, const uint8_t* row) {
   cell.kind = Cell::kText;
   cell.text = text(column, value, length);
   return cell;
+}
+
+uint64_t RowReader::invalidSequences(const uint8_t* row, size_t* first) {
+  uint64_t total = 0;
+  for (size_t c = 0; c < columns_.size(); ++c) {
+    const Column& column = columns_[c];
+    const uint8_t* value = nullptr;
+    size_t length = 0;
+    if (column.entry) {
+      const KovaLayoutEntry& e = *column.entry;
+      if (e.storageType != kStorageChar) continue;
+      const int64_t indicator = readIndicator(row + e.indicatorOffset, e.indicatorWidth);
+      if (indicator < 0 && indicator != INT64_MIN) continue;
+      value = row + e.dataOffset;
+      length = indicator == INT64_MIN
+                   ? size_t(e.octetLength)
+                   : size_t(std::min<uint64_t>(uint64_t(indicator), e.octetLength));
+    } else {
+      if (column.image->length == kRowImageNumber || column.image->length <= 0) continue;
+      value = row + column.image->offset;
+      length = size_t(column.image->length);
+    }
+    uint64_t n = 0;
+    if (column.toUtf8) {
+      const std::string utf8 = text(column, value, length);
+      n = countInvalidUtf8(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
+    } else {
+      n = countInvalidUtf8(value, length);
+    }
+    if (n > 0 && total == 0) *first = c;
+    total += n;
+  }
+  return total;
 }
 
 }  // namespace kova::tool

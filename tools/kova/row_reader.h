@@ -35,6 +35,10 @@ class RowReader {
   // Numbers are right-aligned in a table.
   const std::vector<bool>& numeric() const { return numeric_; }
   void read(const uint8_t* row, std::vector<Cell>* cells);
+  // The invalid byte sequences the row's text values hold (what read and
+  // repairUtf8 would replace), without reading the other values; *first:
+  // the 0-based column of the first one.
+  uint64_t invalidSequences(const uint8_t* row, size_t* first);
 
  private:
   struct Column;

@@ -1,5 +1,7 @@
 #include "tools/kova/utf8_repair.h"
 
+#include <cstring>
+
 namespace kova::tool {
 namespace {
 
@@ -7,8 +9,8 @@ constexpr const char kReplacement[] = "\xEF\xBF\xBD";
 
 // The length of the valid sequence at text[i], or 0 when it is invalid;
 // *span: bytes of the maximal invalid subpart there (at least 1).
-size_t validSequence(const std::string& text, size_t i, size_t* span) {
-  const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
+size_t validSequence(const uint8_t* text, size_t size, size_t i, size_t* span) {
+  const auto byte = [&](size_t at) { return text[at]; };
   const uint8_t lead = byte(i);
   *span = 1;
   if (lead < 0x80) return 1;
@@ -30,7 +32,7 @@ size_t validSequence(const std::string& text, size_t i, size_t* span) {
   }
   size_t at = i + 1;
   for (size_t k = 0; k < need; ++k, ++at) {
-    if (at >= text.size() || byte(at) < low || byte(at) > high) {
+    if (at >= size || byte(at) < low || byte(at) > high) {
       *span = at - i;
       return 0;
     }
@@ -40,17 +42,48 @@ size_t validSequence(const std::string& text, size_t i, size_t* span) {
   return need + 1;
 }
 
-}  // namespace
+size_t validSequence(const std::string& text, size_t i, size_t* span) {
+  return validSequence(reinterpret_cast<const uint8_t*>(text.data()), text.size(), i, span);
+}
 
-uint64_t repairUtf8(std::string* text) {
+// The length of the valid prefix of text[0, size).
+size_t validPrefix(const uint8_t* text, size_t size) {
   size_t i = 0;
   size_t span = 0;
-  // Most values are valid: look before copying.
-  while (i < text->size()) {
-    const size_t n = validSequence(*text, i, &span);
+  while (i < size) {
+    // Eight ASCII bytes at a time.
+    if (i + 8 <= size) {
+      uint64_t word;
+      std::memcpy(&word, text + i, 8);
+      if ((word & 0x8080808080808080ull) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    const size_t n = validSequence(text, size, i, &span);
     if (n == 0) break;
     i += n;
   }
+  return i;
+}
+
+}  // namespace
+
+uint64_t countInvalidUtf8(const uint8_t* text, size_t size) {
+  uint64_t invalid = 0;
+  for (size_t i = validPrefix(text, size); i < size;) {
+    size_t span = 0;
+    const size_t n = validSequence(text, size, i, &span);
+    if (n == 0) ++invalid;
+    i += n > 0 ? n : span;
+  }
+  return invalid;
+}
+
+uint64_t repairUtf8(std::string* text) {
+  size_t span = 0;
+  // Most values are valid: look before copying.
+  size_t i = validPrefix(reinterpret_cast<const uint8_t*>(text->data()), text->size());
   if (i == text->size()) return 0;
   std::string repaired(*text, 0, i);
   uint64_t replaced = 0;
