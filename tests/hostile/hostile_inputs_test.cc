@@ -392,6 +392,20 @@ TEST(HostileInputs, EveryJsonLineParses) {
     ++lines;
   }
   EXPECT_GE(lines, 250u);
+  // What is counted without printing is what printing replaced: the data
+  // holds no U+FFFD of its own.
+  size_t replaced = 0;
+  for (size_t at = run.out.find("\xEF\xBF\xBD"); at != std::string::npos;
+       at = run.out.find("\xEF\xBF\xBD", at + 3)) {
+    ++replaced;
+  }
+  ASSERT_GT(replaced, 100u);
+  const std::string counted = std::to_string(replaced) + " invalid byte sequences replaced";
+  for (const char* format : {"none", "csv"}) {
+    const ToolRun other =
+        runKova("rip " + doc + " " + file("bytes.csv", data) + " --format " + format, true);
+    EXPECT_NE(other.out.find(counted), std::string::npos) << format;
+  }
 }
 
 }  // namespace

@@ -225,6 +225,7 @@ RowReader::RowReader(const KovaRipper* ripper, KovaNls* nls, bool raw)
         nls->ops->needsTranscoding(nls, int32_t(encoding), kEncodingUtf8, 0)) {
       column.toUtf8 = nls->ops->createTranscoder(nls, int32_t(encoding), kEncodingUtf8, 0, nullptr);
     }
+    if (characters) textColumns_.push_back(columns_.size());
     columns_.push_back(column);
     const KovaColumn* c = state.column;
     names_.push_back(c->name && c->nameLength > 0 ? toUtf8({c->name, size_t(c->nameLength)})
@@ -407,7 +408,7 @@ Cell RowReader::imageCell(const Column& column, const uint8_t* row) {
 
 uint64_t RowReader::invalidSequences(const uint8_t* row, size_t* first) {
   uint64_t total = 0;
-  for (size_t c = 0; c < columns_.size(); ++c) {
+  for (size_t c : textColumns_) {
     const Column& column = columns_[c];
     const uint8_t* value = nullptr;
     size_t length = 0;
@@ -429,7 +430,7 @@ uint64_t RowReader::invalidSequences(const uint8_t* row, size_t* first) {
     if (column.toUtf8) {
       const std::string utf8 = text(column, value, length);
       n = countInvalidUtf8(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
-    } else {
+    } else if (!isAscii(value, length)) {
       n = countInvalidUtf8(value, length);
     }
     if (n > 0 && total == 0) *first = c;

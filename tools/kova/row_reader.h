@@ -52,6 +52,7 @@ class RowReader {
   std::vector<Column> columns_;
   std::vector<std::string> names_;
   std::vector<bool> numeric_;
+  std::vector<size_t> textColumns_;  // entries of columns_ holding character values
 };
 
 // The texts of values.

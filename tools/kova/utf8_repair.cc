@@ -70,6 +70,7 @@ size_t validPrefix(const uint8_t* text, size_t size) {
 }  // namespace
 
 uint64_t countInvalidUtf8(const uint8_t* text, size_t size) {
+  if (isAscii(text, size)) return 0;
   uint64_t invalid = 0;
   for (size_t i = validPrefix(text, size); i < size;) {
     size_t span = 0;

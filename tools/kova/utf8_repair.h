@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace kova::tool {
@@ -17,5 +18,19 @@ uint64_t repairUtf8(std::string* text);
 
 // The sequences repairUtf8 would replace in text[0, size), without copying.
 uint64_t countInvalidUtf8(const uint8_t* text, size_t size);
+
+// True when text[0, size) is ASCII (so valid), looked at 8 bytes at a time.
+inline bool isAscii(const uint8_t* text, size_t size) {
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    if ((word & 0x8080808080808080ull) != 0) return false;
+  }
+  for (; i < size; ++i) {
+    if (text[i] >= 0x80) return false;
+  }
+  return true;
+}
 
 }  // namespace kova::tool
