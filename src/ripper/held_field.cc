@@ -16,9 +16,11 @@ uint64_t heldFieldLimit(const KovaRipper* ripper) {
   const KovaObject* table = ripper->table;
   if (table->recfm != kRecfmDelimited && table->recfm != kRecfmNative) return UINT64_MAX;
   if (ripper->rowImage || ripper->headerLinesLeft > 0 || !ripper->columns) return UINT64_MAX;
-  // A field beyond the last column keeps its first byte: a held byte is what
-  // tells the next block that a field is pending.
-  if (int64_t(ripper->fieldIndex) >= int64_t(table->columnCount)) return 1;
+  // A field beyond the last column keeps its first bytes: a held byte is what
+  // tells the next block that a field is pending, and a qualified one needs
+  // more than its qualifiers to tell whether it holds text (a field beyond
+  // the last column is a loss only when it does, whatever the block size).
+  if (int64_t(ripper->fieldIndex) >= int64_t(table->columnCount)) return 2 * kSlack;
   const KovaColumnState& state = ripper->columns[ripper->fieldIndex];
   const KovaLayoutEntry* entry = state.typedEntry;
   if (!entry || entry->storageType != kStorageChar) return UINT64_MAX;

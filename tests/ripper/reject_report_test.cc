@@ -5,6 +5,7 @@
 // truncation count stay those of a ripper without the option, however the
 // input is cut.
 #include <cstdarg>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,47 @@ TEST_F(RejectReportTest, RecordOffsetsAndQualifiedLineEndsAtEveryPairOfCuts) {
       ASSERT_NE(ripper, nullptr);
       EXPECT_EQ(ripCut(ripper, &recorder, input, {first, second}), plainRows);
       EXPECT_EQ(recorder.seen, expected);
+      ripper->ops.destroy(ripper);
+    }
+  }
+}
+
+// Generated records of numbers, text, qualifiers, CR and LF: the rejects
+// (record and field offsets, qualified line ends) are those of the whole
+// input at random cuts, each field lies at or after its record, and a record
+// begins with the input or right after a line end.
+TEST_F(RejectReportTest, GeneratedInputsGiveTheSameRejectsAtRandomCuts) {
+  std::mt19937 random(17);
+  const char kBytes[] = {'1', 'x', ',', ',', '"', '"', '\r', '\n', '\n', ' '};
+  KovaObject* table = ordersTable('"');
+  for (int round = 0; round < 300; ++round) {
+    std::string input;
+    const size_t length = random() % 40;
+    for (size_t i = 0; i < length; ++i) input += kBytes[random() % sizeof kBytes];
+    SCOPED_TRACE(input);
+    Recorder whole(diagnostics().get());
+    KovaRipper* reference = reporting(table, &whole);
+    ASSERT_NE(reference, nullptr);
+    const std::vector<std::string> rows = ripCut(reference, &whole, input, {});
+    reference->ops.destroy(reference);
+    for (const std::string& seen : whole.seen) {
+      const size_t colon = seen.find(':', seen.find(':', seen.find(':') + 1) + 1);
+      const int64_t field = std::stoll(seen.substr(colon + 1));
+      const int64_t record = std::stoll(seen.substr(seen.find('@') + 1));
+      ASSERT_GE(record, 0) << seen;
+      EXPECT_LE(record, field < 0 ? record : field) << seen;
+      if (record > 0) {
+        EXPECT_TRUE(input[record - 1] == '\n' || input[record - 1] == '\r') << seen;
+      }
+    }
+    for (int cuts = 0; cuts < 4; ++cuts) {
+      std::vector<size_t> at = {random() % (length + 1), random() % (length + 1)};
+      if (at[0] > at[1]) std::swap(at[0], at[1]);
+      Recorder recorder(diagnostics().get());
+      KovaRipper* ripper = reporting(table, &recorder);
+      ASSERT_NE(ripper, nullptr);
+      EXPECT_EQ(ripCut(ripper, &recorder, input, at), rows);
+      EXPECT_EQ(recorder.seen, whole.seen) << at[0] << "," << at[1];
       ripper->ops.destroy(ripper);
     }
   }
