@@ -136,6 +136,19 @@ std::vector<Case> cases() {
                  0,
                  1,
                  {"run on across more than 3 line ends", "byte 2", "column 2"}});
+  // A table read through a UTF-8 copy: line ends are counted in the copy;
+  // the field's place is known to the block it was first seen open in.
+  const std::string latin =
+      "order_id,customer,order_date,quantity,unit_price,total,note\n"
+      "1,A,2024-01-01,1,1,1,\"a\nb\nc\xe9\"\n2,B,2024-01-01,1,1,1,x\n";
+  all.push_back({"TranscodedQualifiedFieldOverTheLineLimit",
+                 "rip " + examplePath("orders-latin1.delimited.xml") + " " +
+                     file("latin.csv", latin) +
+                     " --format none --max-quoted-lines 1 --block-size 7",
+                 0,
+                 1,
+                 {"2 rows", "column 7: a quoted field begun in the block at byte 77",
+                  "more than 1 line ends (2)"}});
   all.push_back({"ConvertReportsAStrayQualifier",
                  "convert " + doc + " " + file("stray.csv", strayQualifier()) + " " + doc + " -o " +
                      file("stray.out", ""),

@@ -55,11 +55,16 @@ void LossCheck::beforeEnd(uint64_t end) {
   if (!ripper_) return;
   // A qualifier as the last byte closed its field (state 2).
   if (open_ && ripper_->qualifierState == 1) {
-    ledger_.note(Loss::kCutAtEnd, 1, openOffset_, openColumn_,
-                 "the input ends inside a quoted field begun there (" + std::to_string(openLines_) +
-                     " line ends taken into it)");
+    ledger_.note(Loss::kCutAtEnd, 1, openInBlock_ ? -1 : openOffset_, openColumn_,
+                 "the input ends inside a quoted field begun " + begun(openOffset_, openInBlock_) +
+                     " (" + std::to_string(openLines_) + " line ends taken into it)");
   }
   noteCutRecord(ripper_, end, &ledger_);
+}
+
+std::string LossCheck::begun(int64_t offset, bool inBlock) {
+  if (!inBlock || offset < 0) return "there";
+  return "in the block at byte " + std::to_string(offset);
 }
 
 void LossCheck::finish(const std::string& file, int* result) const {
@@ -74,22 +79,27 @@ void LossCheck::finish(const std::string& file, int* result) const {
 
 void LossCheck::qualifiedLines(const KovaReject& reject, bool open) {
   int64_t offset = inFile(reject.fieldOffset);
-  // A transcoded table's ripper cannot say where: the block the field was
-  // first seen open in.
-  if (offset < 0) offset = open_ ? openOffset_ : (open ? int64_t(blockOffset_) : -1);
+  bool inBlock = false;
+  if (offset < 0) {
+    // A transcoded table's ripper cannot say where: the block the field was
+    // first seen open in, when it was.
+    inBlock = open_ ? openInBlock_ : open;
+    offset = open_ ? openOffset_ : (open ? int64_t(blockOffset_) : -1);
+  }
   const int32_t column = int32_t(reject.column + 1);
   if (open) {
     open_ = true;
     openOffset_ = offset;
+    openInBlock_ = inBlock;
     openColumn_ = column;
     openLines_ = reject.lineEnds;
   }
   if (reject.lineEnds > options_.maxQuotedLines && !openReported_) {
     openReported_ = true;
-    ledger_.note(Loss::kLongQualified, 1, offset, column,
-                 "a quoted field begun there has run on across more than " +
-                     std::to_string(options_.maxQuotedLines) + " line ends (" +
-                     std::to_string(reject.lineEnds) + (open ? " so far)" : ")"));
+    ledger_.note(Loss::kLongQualified, 1, inBlock ? -1 : offset, column,
+                 "a quoted field begun " + begun(offset, inBlock) +
+                     " has run on across more than " + std::to_string(options_.maxQuotedLines) +
+                     " line ends (" + std::to_string(reject.lineEnds) + (open ? " so far)" : ")"));
   }
   if (!open) {
     open_ = false;

@@ -71,6 +71,8 @@ class LossCheck {
   void qualifiedLines(const KovaReject& reject, bool open);
   // A module offset as a file offset (-1 unknown).
   int64_t inFile(int64_t offset) const { return offset >= 0 ? offset + int64_t(base_) : -1; }
+  // "there", or where a field of a transcoded table was first seen open.
+  static std::string begun(int64_t offset, bool inBlock);
 
   Sink sink_;
   std::string command_;
@@ -86,6 +88,7 @@ class LossCheck {
   bool open_ = false;
   bool openReported_ = false;  // already counted over --max-quoted-lines
   int64_t openOffset_ = -1;
+  bool openInBlock_ = false;  // openOffset_ is the block's, not the field's
   int32_t openColumn_ = 0;
   uint64_t openLines_ = 0;
 };
