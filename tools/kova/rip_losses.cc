@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/kova/cli_support.h"
 #include "tools/kova/command.h"
 
 namespace kova::tool {
@@ -36,31 +37,6 @@ bool parseCount(std::string_view digits, uint64_t* value) {
 }
 
 }  // namespace
-
-uint64_t parseSize(std::string_view text) {
-  if (text.empty()) return 0;
-  uint64_t multiple = 1;
-  switch (text.back()) {
-    case 'k':
-    case 'K':
-      multiple = uint64_t(1) << 10;
-      break;
-    case 'm':
-    case 'M':
-      multiple = uint64_t(1) << 20;
-      break;
-    case 'g':
-    case 'G':
-      multiple = uint64_t(1) << 30;
-      break;
-    default:
-      break;
-  }
-  if (multiple != 1) text.remove_suffix(1);
-  uint64_t value = 0;
-  if (text.size() > 12 || !parseCount(text, &value)) return 0;
-  return value * multiple;
-}
 
 int parseLossOption(std::span<char*> args, size_t* i, LossOptions* options, int* exitCode,
                     const char* command) {

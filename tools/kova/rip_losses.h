@@ -23,9 +23,6 @@ struct LossOptions {
   uint64_t maxQuotedLines = UINT64_MAX;  // line ends a qualified field may run on across
 };
 
-// "65536", "64k", "1M", "2G" (binary multiples); 0 when the text is none of these.
-uint64_t parseSize(std::string_view text);
-
 // Takes --strict, --memory SIZE or --max-quoted-lines N at args[*i] (moving
 // *i past a value). 1: taken; 0: not one of these; -1: a usage error, already
 // printed, with *exitCode set.
