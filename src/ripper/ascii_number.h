@@ -6,6 +6,7 @@
 // allocation-free, no state; any caller on any thread.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -78,6 +79,39 @@ inline bool asciiInteger(const uint8_t* text, uint32_t n, int64_t* value) {
   return true;
 }
 
+namespace ascii_detail {
+
+// The digits of [p, end) with at most one point among them: their value
+// (point ignored) and how many stand before and after the point. False for
+// any other byte, a second point, or more than maxDigits digits.
+inline bool digitsAndPoint(const uint8_t* p, const uint8_t* end, uint32_t maxDigits,
+                           uint64_t* value, uint32_t* integerDigits, uint32_t* fractionDigits,
+                           bool* point) {
+  uint64_t v = 0;
+  uint32_t total = 0;
+  uint32_t beforePoint = 0;
+  bool seen = false;
+  for (; p < end; ++p) {
+    const unsigned digit = digitOf(*p);
+    if (digit <= 9) {
+      if (++total > maxDigits) return false;
+      v = v * 10 + digit;
+    } else if (*p == '.' && !seen) {
+      seen = true;
+      beforePoint = total;
+    } else {
+      return false;
+    }
+  }
+  *value = v;
+  *integerDigits = seen ? beforePoint : total;
+  *fractionDigits = total - *integerDigits;
+  *point = seen;
+  return true;
+}
+
+}  // namespace ascii_detail
+
 // [-]digits[.digits] with at most 15 digits in all: the nearest double. The
 // digits and the power of ten are exact, so their one correctly rounded
 // division is the correctly rounded value of the text. False for any other
@@ -87,17 +121,15 @@ inline bool asciiDouble(const uint8_t* text, uint32_t n, double* value) {
   const uint8_t* end = text + n;
   const bool negative = p < end && *p == '-';
   if (negative) ++p;
-  const uint8_t* point = static_cast<const uint8_t*>(std::memchr(p, '.', size_t(end - p)));
-  const uint8_t* integerEnd = point ? point : end;
-  const auto integerDigits = uint64_t(integerEnd - p);
-  const auto fractionDigits = point ? uint64_t(end - point - 1) : 0;
-  if (integerDigits == 0 || (point && fractionDigits == 0) ||
-      integerDigits + fractionDigits > kAsciiDoubleDigits) {
+  uint64_t mantissa = 0;
+  uint32_t integerDigits = 0;
+  uint32_t fractionDigits = 0;
+  bool point = false;
+  if (!ascii_detail::digitsAndPoint(p, end, kAsciiDoubleDigits, &mantissa, &integerDigits,
+                                    &fractionDigits, &point) ||
+      integerDigits == 0 || (point && fractionDigits == 0)) {
     return false;
   }
-  uint64_t mantissa = 0;
-  if (!ascii_detail::accumulate(p, integerEnd, &mantissa)) return false;
-  if (point && !ascii_detail::accumulate(point + 1, end, &mantissa)) return false;
   double v = double(mantissa);
   if (fractionDigits > 0) v /= ascii_detail::kPowersOfTen[fractionDigits];
   *value = negative ? -v : v;
@@ -112,6 +144,7 @@ inline bool asciiDouble(const uint8_t* text, uint32_t n, double* value) {
 // precision, or whose fraction has more digits than the scale.
 inline bool asciiDecimal(const uint8_t* text, uint32_t n, int32_t precision, int32_t scale,
                          DecimalValue* result) {
+  static_assert(sizeof(DecimalValue) == 19 && alignof(DecimalValue) == 1);
   if (precision < 1 || precision > kAsciiDecimalPrecision || scale < 0 || scale > precision) {
     return false;
   }
@@ -122,21 +155,29 @@ inline bool asciiDecimal(const uint8_t* text, uint32_t n, int32_t precision, int
   const uint8_t* digits = p;
   while (p < end && *p == '0') ++p;
   const bool leadingZero = p != digits;
-  const uint8_t* point = static_cast<const uint8_t*>(std::memchr(p, '.', size_t(end - p)));
-  const uint8_t* integerEnd = point ? point : end;
-  const auto integerDigits = int64_t(integerEnd - p);
-  const int64_t fractionDigits = point ? int64_t(end - point - 1) : 0;
-  if (integerDigits == 0 && fractionDigits == 0 && !leadingZero) return false;  // no digit
-  if (fractionDigits > scale || integerDigits + scale > precision) return false;
   uint64_t magnitude = 0;
-  if (!ascii_detail::accumulate(p, integerEnd, &magnitude)) return false;
-  if (point && !ascii_detail::accumulate(point + 1, end, &magnitude)) return false;
-  magnitude *= ascii_detail::kIntegerPowers[scale - fractionDigits];
-  result->precision = static_cast<uint8_t>(precision);
-  result->scale = static_cast<int8_t>(scale);
-  result->sign = negative && magnitude != 0 ? 0 : 1;
-  for (int i = 0; i < 8; ++i) result->val[i] = static_cast<uint8_t>(magnitude >> (8 * i));
-  std::memset(result->val + 8, 0, 8);
+  uint32_t integerDigits = 0;
+  uint32_t fractionDigits = 0;
+  bool point = false;
+  if (!ascii_detail::digitsAndPoint(p, end, kAsciiIntegerDigits, &magnitude, &integerDigits,
+                                    &fractionDigits, &point)) {
+    return false;
+  }
+  if (integerDigits == 0 && fractionDigits == 0 && !leadingZero) return false;  // no digit
+  if (int32_t(fractionDigits) > scale || int32_t(integerDigits) + scale > precision) return false;
+  magnitude *= ascii_detail::kIntegerPowers[scale - int32_t(fractionDigits)];
+  // The 19 bytes as they lie in a row: precision, scale, sign, then the
+  // magnitude's 16 bytes, least significant first.
+  uint8_t* out = reinterpret_cast<uint8_t*>(result);
+  out[0] = static_cast<uint8_t>(precision);
+  out[1] = static_cast<uint8_t>(scale);
+  out[2] = negative && magnitude != 0 ? 0 : 1;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out + 3, &magnitude, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) out[3 + i] = static_cast<uint8_t>(magnitude >> (8 * i));
+  }
+  std::memset(out + 11, 0, 8);
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include "src/ripper/column_settings.h"
 #include "src/ripper/convert_dates.h"
 #include "src/ripper/convert_value.h"
+#include "src/ripper/iso_fixed.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
 
@@ -89,7 +90,8 @@ inline bool storeInSlot(uint8_t* row, const FieldPlan& plan, int64_t value) {
 
 // The plan's conversion of a field of n >= 1 bytes; false when the field
 // must go to the general path (nothing was written then).
-inline bool convertByPlan(const FieldPlan& plan, uint8_t* row, const uint8_t* bytes, uint32_t n) {
+[[gnu::always_inline]] inline bool convertByPlan(const FieldPlan& plan, uint8_t* row,
+                                                 const uint8_t* bytes, uint32_t n) {
   switch (plan.kind) {
     case FieldKind::kText:
       if (n > plan.textLimit || (plan.asciiOnly && !allAscii(bytes, n))) return false;
@@ -113,15 +115,18 @@ inline bool convertByPlan(const FieldPlan& plan, uint8_t* row, const uint8_t* by
     }
     case FieldKind::kDate: {
       double value;
-      if (!readDateText(plan.dateReader, bytes, n, &value)) return false;
+      if (!readIsoFixed(plan.dateReader, bytes, n, &value) &&
+          !readDateText(plan.dateReader, bytes, n, &value)) {
+        return false;
+      }
       std::memcpy(row + plan.dataOffset, &value, 8);
       writeIndicatorOf(row, plan, 8);
       return true;
     }
     case FieldKind::kDecimal: {
-      DecimalValue value;
-      if (!asciiDecimal(bytes, n, plan.precision, plan.scale, &value)) return false;
-      std::memcpy(row + plan.dataOffset, &value, kDecimalSize);
+      // Written in place: a text the 64-bit path refuses leaves the row as it was.
+      auto* value = reinterpret_cast<DecimalValue*>(row + plan.dataOffset);
+      if (!asciiDecimal(bytes, n, plan.precision, plan.scale, value)) return false;
       writeIndicatorOf(row, plan, kDecimalSize);
       return true;
     }
