@@ -49,16 +49,81 @@ inline constexpr uint64_t kIntegerPowers[kAsciiDecimalPrecision + 1] = {1ull,
 
 inline unsigned digitOf(uint8_t c) { return unsigned(c) - unsigned('0'); }
 
-// Accumulates the digits of [p, end) into *value; false at the first byte
-// that is not a digit. REQUIRES: at most 19 digits.
-inline bool accumulate(const uint8_t* p, const uint8_t* end, uint64_t* value) {
+inline constexpr uint64_t kZeros = 0x3030303030303030ull;
+inline constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ull;
+
+// The 8 bytes at p as one little-endian word: byte i is p[i].
+inline uint64_t load8(const uint8_t* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+// True when every byte of w is an ASCII digit.
+inline bool allDigits(uint64_t w) {
+  return (w & kHighNibbles) == kZeros && ((w + 0x0606060606060606ull) & kHighNibbles) == kZeros;
+}
+
+// The value of the eight ASCII digits of w, the first in its lowest byte:
+// pairs, then quadruples, then the whole, each step one multiply.
+inline uint64_t eightDigits(uint64_t w) {
+  uint64_t d = w - kZeros;
+  d = d * 10 + (d >> 8);  // byte 2k: digits 2k and 2k+1 as a number
+  d = ((d & 0x000000FF000000FFull) * (100 + (1000000ull << 32)) +
+       ((d >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32))) >>
+      32;
+  return d;
+}
+
+// Accumulates the run of digits at p (up to end or the first other byte)
+// into *value, eight at a time while eight are there, and adds their number
+// to *count. Returns where the run stopped, or null when *count would pass
+// maxDigits (at most 18, so *value never overflows).
+inline const uint8_t* digitRun(const uint8_t* p, const uint8_t* end, uint32_t maxDigits,
+                               uint64_t* value, uint32_t* count) {
   uint64_t v = *value;
+  uint32_t c = *count;
+  while (end - p >= 8) {
+    const uint64_t w = load8(p);
+    if (!allDigits(w)) break;
+    if (c + 8 > maxDigits) return nullptr;
+    v = v * 100000000 + eightDigits(w);
+    c += 8;
+    p += 8;
+  }
   for (; p < end; ++p) {
     const unsigned digit = digitOf(*p);
-    if (digit > 9) return false;
+    if (digit > 9) break;
+    if (++c > maxDigits) return nullptr;
     v = v * 10 + digit;
   }
   *value = v;
+  *count = c;
+  return p;
+}
+
+// The digits of [p, end) with at most one point among them: their value
+// (point ignored) and how many stand before and after the point. False for
+// any other byte, or more than maxDigits digits.
+inline bool digitsAndPoint(const uint8_t* p, const uint8_t* end, uint32_t maxDigits,
+                           uint64_t* value, uint32_t* integerDigits, uint32_t* fractionDigits,
+                           bool* point) {
+  uint64_t v = 0;
+  uint32_t total = 0;
+  p = digitRun(p, end, maxDigits, &v, &total);
+  if (!p) return false;
+  const uint32_t beforePoint = total;
+  const bool seen = p < end && *p == '.';
+  if (seen) {
+    p = digitRun(p + 1, end, maxDigits, &v, &total);
+    if (!p) return false;
+  }
+  if (p != end) return false;
+  *value = v;
+  *integerDigits = beforePoint;
+  *fractionDigits = total - beforePoint;
+  *point = seen;
   return true;
 }
 
@@ -73,44 +138,12 @@ inline bool asciiInteger(const uint8_t* text, uint32_t n, int64_t* value) {
   const auto digits = uint64_t(end - p);
   if (digits == 0 || digits > kAsciiIntegerDigits) return false;
   uint64_t magnitude = 0;
-  if (!ascii_detail::accumulate(p, end, &magnitude)) return false;
+  uint32_t count = 0;
+  if (ascii_detail::digitRun(p, end, kAsciiIntegerDigits, &magnitude, &count) != end) return false;
   const auto signedMagnitude = static_cast<int64_t>(magnitude);
   *value = negative ? -signedMagnitude : signedMagnitude;
   return true;
 }
-
-namespace ascii_detail {
-
-// The digits of [p, end) with at most one point among them: their value
-// (point ignored) and how many stand before and after the point. False for
-// any other byte, a second point, or more than maxDigits digits.
-inline bool digitsAndPoint(const uint8_t* p, const uint8_t* end, uint32_t maxDigits,
-                           uint64_t* value, uint32_t* integerDigits, uint32_t* fractionDigits,
-                           bool* point) {
-  uint64_t v = 0;
-  uint32_t total = 0;
-  uint32_t beforePoint = 0;
-  bool seen = false;
-  for (; p < end; ++p) {
-    const unsigned digit = digitOf(*p);
-    if (digit <= 9) {
-      if (++total > maxDigits) return false;
-      v = v * 10 + digit;
-    } else if (*p == '.' && !seen) {
-      seen = true;
-      beforePoint = total;
-    } else {
-      return false;
-    }
-  }
-  *value = v;
-  *integerDigits = seen ? beforePoint : total;
-  *fractionDigits = total - *integerDigits;
-  *point = seen;
-  return true;
-}
-
-}  // namespace ascii_detail
 
 // [-]digits[.digits] with at most 15 digits in all: the nearest double. The
 // digits and the power of ten are exact, so their one correctly rounded

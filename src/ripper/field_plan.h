@@ -140,8 +140,9 @@ inline bool storeInSlot(uint8_t* row, const FieldPlan& plan, int64_t value) {
 // Converts field number field (n bytes at bytes) into row: by the column's
 // plan when planned (prepareFieldPlans' result) covers it and the plan can
 // read the text, else by convertField.
-inline void convertPlannedField(KovaRipper* ripper, uint32_t planned, uint8_t* row, uint32_t field,
-                                const uint8_t* bytes, uint32_t n) {
+[[gnu::always_inline]] inline void convertPlannedField(KovaRipper* ripper, uint32_t planned,
+                                                       uint8_t* row, uint32_t field,
+                                                       const uint8_t* bytes, uint32_t n) {
   if (field < planned) {
     const FieldPlan& plan = moduleSide(ripper)->settings[field].plan;
     if (plan.kind != FieldKind::kGeneral) {

@@ -4,11 +4,10 @@
 // step for the delimited column plan. Header-only, no state; any thread.
 #pragma once
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "src/convert/calendar.h"
+#include "src/ripper/ascii_number.h"
 #include "src/ripper/convert_dates.h"
 
 namespace kova {
@@ -53,30 +52,10 @@ inline bool dateOf(int year, int month, int day, int64_t* date) {
   return true;
 }
 
-namespace iso_detail {
-
-inline constexpr uint64_t kZeros = 0x3030303030303030ull;
-inline constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ull;
-
-// The 8 bytes at p as one little-endian word.
-inline uint64_t load8(const uint8_t* p) {
-  uint64_t w;
-  std::memcpy(&w, p, 8);
-  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-  return w;
-}
-
-// True when every byte of w is an ASCII digit.
-inline bool allDigits(uint64_t w) {
-  return (w & kHighNibbles) == kZeros && ((w + 0x0606060606060606ull) & kHighNibbles) == kZeros;
-}
-
-}  // namespace iso_detail
-
 // yyyy-mm-dd at p (10 bytes): the digits of "yyyy-mm-" checked and paired
 // in one word, the day's two on their own.
 inline bool isoDate(const uint8_t* p, int64_t* date) {
-  using namespace iso_detail;
+  using namespace ascii_detail;
   uint64_t w = load8(p);
   // The separators at bytes 4 and 7 must be '-'; they become '0' so that
   // the word is checked as eight digits.
