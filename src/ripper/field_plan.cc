@@ -149,7 +149,7 @@ uint32_t prepareFieldPlans(KovaRipper* ripper) {
   ModuleRipper* m = moduleSide(ripper);
   const KovaObject* table = ripper->table;
   if (ripper->rowImage || m->rejects || !m->settings || !ripper->columns) return 0;
-  const auto count = uint32_t(std::min<uint64_t>(table->columnCount, UINT32_MAX));
+  const uint32_t count = table->columnCount > 0 ? uint32_t(table->columnCount) : 0;
   for (uint32_t i = 0; i < count; ++i) {
     m->settings[i].plan = planOf(ripper, &ripper->columns[i]);
   }
