@@ -6,7 +6,7 @@
 #include "src/ripper/field_plan.h"
 
 #include <algorithm>
-#include <bit>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -43,30 +43,19 @@ const uint8_t* bytesOf(std::string_view text) {
   return reinterpret_cast<const uint8_t*>(text.data());
 }
 
-bool integersAgree(KovaRipper* ripper, KovaEncodingHandle* handle) {
-  for (std::string_view probe : kIntegerProbes) {
-    int64_t mine = 0;
-    int64_t host = 0;
+// True when the host's reader (readInteger or readDouble) gives every probe
+// the value, bit for bit, that the module's reader gives it.
+template <typename T, size_t kCount, typename Mine, typename Host>
+bool readersAgree(KovaRipper* ripper, KovaEncodingHandle* handle,
+                  const std::string_view (&probes)[kCount], Mine mine, Host host) {
+  for (std::string_view probe : probes) {
+    T ours{};
+    T theirs{};
     uint64_t scratch = 0;
-    if (!asciiInteger(bytesOf(probe), uint32_t(probe.size()), &mine)) return false;
-    const KovaStatus status = handle->ops->readInteger(handle, ripper->locale, probe.data(),
-                                                       probe.size(), 0, &host, &scratch);
-    if (status != kStatusOk || host != mine) return false;
-  }
-  return true;
-}
-
-bool doublesAgree(KovaRipper* ripper, KovaEncodingHandle* handle) {
-  for (std::string_view probe : kDoubleProbes) {
-    double mine = 0;
-    double host = 0;
-    uint64_t scratch = 0;
-    if (!asciiDouble(bytesOf(probe), uint32_t(probe.size()), &mine)) return false;
-    const KovaStatus status = handle->ops->readDouble(handle, ripper->locale, probe.data(),
-                                                      probe.size(), 0, &host, &scratch);
-    if (status != kStatusOk || std::bit_cast<uint64_t>(host) != std::bit_cast<uint64_t>(mine)) {
-      return false;
-    }
+    if (!mine(bytesOf(probe), uint32_t(probe.size()), &ours)) return false;
+    const KovaStatus status =
+        host(handle, ripper->locale, probe.data(), probe.size(), 0, &theirs, &scratch);
+    if (status != kStatusOk || std::memcmp(&ours, &theirs, sizeof(T)) != 0) return false;
   }
   return true;
 }
@@ -141,8 +130,12 @@ void probeNumberReaders(KovaRipper* ripper, const KovaColumnState* state) {
   if (settings.probedHandle == handle && handle && settings.probedOps == handle->ops) return;
   settings.probedHandle = handle;
   settings.probedOps = handle ? handle->ops : nullptr;
-  settings.integersInModule = handle && handle->ops->readInteger && integersAgree(ripper, handle);
-  settings.doublesInModule = handle && handle->ops->readDouble && doublesAgree(ripper, handle);
+  settings.integersInModule =
+      handle && handle->ops->readInteger &&
+      readersAgree<int64_t>(ripper, handle, kIntegerProbes, asciiInteger, handle->ops->readInteger);
+  settings.doublesInModule =
+      handle && handle->ops->readDouble &&
+      readersAgree<double>(ripper, handle, kDoubleProbes, asciiDouble, handle->ops->readDouble);
 }
 
 uint32_t prepareFieldPlans(KovaRipper* ripper) {

@@ -35,29 +35,7 @@ void probeNumberReaders(KovaRipper* ripper, const KovaColumnState* state);
 namespace field_plan_detail {
 
 inline void writeIndicatorOf(uint8_t* row, const FieldPlan& plan, int64_t value) {
-  uint8_t* at = row + plan.indicatorOffset;
-  switch (plan.indicatorWidth) {
-    case kIndicatorWidth8:
-      std::memcpy(at, &value, 8);
-      break;
-    case kIndicatorWidth1: {
-      auto narrow = static_cast<int8_t>(value);
-      std::memcpy(at, &narrow, 1);
-      break;
-    }
-    case kIndicatorWidth2: {
-      auto narrow = static_cast<int16_t>(value);
-      std::memcpy(at, &narrow, 2);
-      break;
-    }
-    case kIndicatorWidth4: {
-      auto narrow = static_cast<int32_t>(value);
-      std::memcpy(at, &narrow, 4);
-      break;
-    }
-    default:
-      break;
-  }
+  writeIndicatorAt(row + plan.indicatorOffset, plan.indicatorWidth, value);
 }
 
 // Stores value in the plan's integer slot; false when it does not fit.
