@@ -368,5 +368,28 @@ TEST_F(FieldPlanTest, PlannedRowsAreTheRowsOfTheGeneralPath) {
   EXPECT_GT(general->truncations, 0u);
 }
 
+TEST_F(FieldPlanTest, PlannedRowsDoNotDependOnWhereBlocksEnd) {
+  // Fields cut by a block end reach the plan from the fragment.
+  std::mt19937_64 random(7);
+  std::string input;
+  for (int r = 0; r < 12; ++r) {
+    for (int c = 0; c < kColumns; ++c) {
+      input += fieldText(random, c);
+      input += c + 1 < kColumns ? "," : (r % 2 ? "\r\n" : "\n");
+    }
+  }
+  const std::vector<std::string> rows = splitEverywhere(
+      input,
+      [&](const std::vector<std::string_view>& blocks) {
+        KovaRipper* ripper = everyKind();
+        std::vector<std::string> out = ripBlocks(ripper, blocks);
+        out.push_back("truncations " + std::to_string(ripper->truncations));
+        destroy(ripper);
+        return out;
+      },
+      20);
+  EXPECT_EQ(rows.size(), 13u);
+}
+
 }  // namespace
 }  // namespace kova::testing
