@@ -1,7 +1,9 @@
 // Ripping delimited text from memory in 1 MiB blocks: the typed table of
 // bench/delimited_typed.xml, the same bytes split into text columns only
-// (bench/delimited_text.xml), and a plain memchr scan for the separator and
-// the line feed over the same bytes as the yardstick of the split.
+// (bench/delimited_text.xml), a plain memchr scan for the separator and
+// the line feed over the same bytes as the yardstick of the split, and a
+// plain hand-written typed reader of the same columns (hand_reader.h) as
+// the yardstick of the typed rip.
 // Data: bench/data/delimited.csv (bench/gen_delimited.py; run-delimited.sh
 // makes it), or the file named by $KOVA_DELIMITED_DATA.
 #include <benchmark/benchmark.h>
@@ -10,10 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "bench/bench_support.h"
+#include "bench/hand_reader.h"
 #include "kova/extension.h"
 #include "kova/metadata.h"
 #include "kova/ripper.h"
@@ -97,9 +101,31 @@ void BM_MemchrScan(benchmark::State& state) {
   state.counters["found"] = double(found);
 }
 
+// The yardstick of the typed rip: the same columns into a struct per row by
+// a plain single-threaded reader, 1 MiB at a time like the rip.
+void BM_HandWritten(benchmark::State& state) {
+  Setup& s = setup();
+  if (s.data.empty()) {
+    state.SkipWithError("no data: run bench/run-delimited.sh");
+    return;
+  }
+  uint64_t rows = 0;
+  uint64_t nulls = 0;
+  for (auto _ : state) {
+    auto reader = std::make_unique<kova::bench::HandReader>();
+    rows = reader->read(s.data, kBlock);
+    benchmark::DoNotOptimize(reader->checksum);
+    nulls = reader->nullFields;
+  }
+  state.SetBytesProcessed(int64_t(state.iterations() * s.data.size()));
+  state.counters["rows"] = double(rows);
+  state.counters["nulls"] = double(nulls);
+}
+
 BENCHMARK(BM_RipTyped)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SplitText)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MemchrScan)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HandWritten)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -23,8 +23,8 @@ using kova::fuzzing::module;
 
 const uint8_t kSeparators[] = {',', '\t', '|', 0, '"', '\n', 'a', ';'};
 const uint8_t kQualifiers[] = {'"', '"', '\'', 0, ',', '\r', 'a', '"'};
-const uint32_t kTypes[] = {kTypeVarchar, kTypeChar,     kTypeInt,     kTypeDouble,
-                           kTypeVarchar, kTypeSmallint, kTypeDecimal, kTypeBinary};
+const uint32_t kTypes[] = {kTypeVarchar,   kTypeChar,     kTypeInt,     kTypeDouble,
+                           kTypeTimestamp, kTypeSmallint, kTypeDecimal, kTypeBinary};
 
 KovaObject* makeTable(const uint8_t* options) {
   const bool native = options[3] & 0x40;

@@ -15,6 +15,32 @@ namespace kova {
 
 struct FixedPlan;
 
+// How a delimited block converts one column's fields (field_plan.h): what
+// the column's state says, worked out when the block starts.
+enum class FieldKind : uint8_t {
+  kGeneral = 0,  // convertField decides (also the zeroed state)
+  kText,         // copied as they are when short and plain enough
+  kInteger,      // [+-]digits read in the module, stored in the slot's width
+  kDouble,       // [-]digits[.digits] read in the module
+  kDate,         // the common date and time texts read in place
+  kDecimal,      // exact decimals of precision up to 18 in 64 bits
+};
+
+struct FieldPlan {
+  FieldKind kind;
+  uint8_t indicatorWidth;  // the typed entry's code, masked
+  uint8_t storageType;     // the typed entry's kStorage*
+  bool asciiOnly;          // text: copied only when every byte is ASCII
+  DateReader dateReader;   // date: the reader of the column's informat
+  int8_t scale;            // decimal: the column's scale
+  uint8_t precision;       // decimal: the column's precision
+  uint32_t textLimit;      // text: the longest field copied as it is
+  int64_t nullIndicator;
+  uint64_t octetLength;
+  uint64_t dataOffset;
+  uint64_t indicatorOffset;
+};
+
 // One column's private settings.
 struct ColumnSettings {
   // The column's fields are UTF-8 and its row encoding writes ASCII as
@@ -32,6 +58,14 @@ struct ColumnSettings {
   // as written.
   uint8_t textPlan;
   bool fastTextFinal;
+  // Delimited blocks: the column's plan for the block being parsed, and
+  // whether the host's number readers of the field encoding read the probe
+  // texts as the module's own readers do (asked once per handle).
+  FieldPlan plan;
+  const KovaEncodingHandle* probedHandle;
+  const KovaEncodingHandleOps* probedOps;
+  bool integersInModule;
+  bool doublesInModule;
 };
 
 // The ripper as the module allocates it: the host's view first, so that a

@@ -11,58 +11,15 @@
 #include "src/convert/missing.h"
 #include "src/host/siblings.h"
 #include "src/ripper/column_settings.h"
+#include "src/ripper/iso_fixed.h"
 
 namespace kova {
 namespace {
 
-constexpr int64_t kSecondsPerDay = 86400;
 // Integers up to this magnitude are exact doubles.
 constexpr int64_t kExactInteger = int64_t(1) << 53;
 constexpr int kMaxFractionDigits = 6;
 constexpr int64_t kPowersOfTen[kMaxFractionDigits + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-
-// The value of the two (four) ASCII digits at p, or -1 when one is not a
-// digit.
-inline int twoDigits(const uint8_t* p) {
-  const unsigned a = unsigned(p[0]) - '0';
-  const unsigned b = unsigned(p[1]) - '0';
-  return a <= 9 && b <= 9 ? int(a * 10 + b) : -1;
-}
-
-inline int fourDigits(const uint8_t* p) {
-  const int high = twoDigits(p);
-  const int low = twoDigits(p + 2);
-  return high >= 0 && low >= 0 ? high * 100 + low : -1;
-}
-
-// Days from 0001-01-01 to January 1st of year (the host's calendar: no leap
-// day in years divisible by 4000). REQUIRES: year >= 1.
-constexpr int64_t daysBeforeYear(int64_t year) {
-  const int64_t p = year - 1;
-  return 365 * p + p / 4 - p / 100 + p / 400 - p / 4000;
-}
-
-// Days from 1960-01-01 to year-month-day; false when that is no day of the
-// span.
-bool dateOf(int year, int month, int day, int64_t* date) {
-  static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  static constexpr int kBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  if (year < kFirstYear || year > kLastYear || month < 1 || month > 12 || day < 1) return false;
-  const bool leap = isLeapYear(year);
-  if (day > kLengths[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
-  *date = daysBeforeYear(year) - daysBeforeYear(1960) + kBefore[month - 1] +
-          (month > 2 && leap ? 1 : 0) + day - 1;
-  return true;
-}
-
-// yyyy-mm-dd at p (10 bytes).
-bool isoDate(const uint8_t* p, int64_t* date) {
-  if (p[4] != '-' || p[7] != '-') return false;
-  const int year = fourDigits(p);
-  const int month = twoDigits(p + 5);
-  const int day = twoDigits(p + 8);
-  return year >= 0 && month >= 0 && day >= 0 && dateOf(year, month, day, date);
-}
 
 // dd/Mon/yyyy at p (11 bytes), the month's abbreviation in any case.
 bool logDate(const uint8_t* p, int64_t* date) {
@@ -75,7 +32,7 @@ bool logDate(const uint8_t* p, int64_t* date) {
   if (p[2] != '/' || p[6] != '/') return false;
   uint32_t name = 0;
   for (int i = 3; i < 6; ++i) {
-    const uint8_t upper = p[i] & ~0x20;
+    const auto upper = uint8_t(p[i] & 0xDF);
     if (upper < 'A' || upper > 'Z') return false;  // letters only
     name = name << 8 | upper;
   }
@@ -96,14 +53,7 @@ struct Clock {
 };
 
 bool clockOf(const uint8_t* p, uint32_t n, Clock* clock) {
-  if (n < 8 || p[2] != ':' || p[5] != ':') return false;
-  const int hour = twoDigits(p);
-  const int minute = twoDigits(p + 3);
-  const int second = twoDigits(p + 6);
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
-    return false;
-  }
-  clock->seconds = hour * 3600 + minute * 60 + second;
+  if (n < 8 || !isoClock(p, &clock->seconds)) return false;
   if (n == 8) return true;
   if (p[8] != '.' || n - 9 < 1 || n - 9 > uint32_t(kMaxFractionDigits)) return false;
   for (uint32_t i = 9; i < n; ++i) {

@@ -21,29 +21,6 @@ inline bool isNullText(const uint8_t* bytes, uint32_t n) {
   return n == 2 && bytes[0] == '\\' && bytes[1] == 'N';
 }
 
-// Copies n bytes (n >= 1) of a field without a call for the short lengths
-// fields mostly have: two overlapping moves of the largest fitting width.
-inline void copyField(uint8_t* to, const uint8_t* from, uint64_t n) {
-  if (n >= 16) {
-    if (n > 32) {
-      std::memcpy(to, from, n);
-      return;
-    }
-    std::memcpy(to, from, 16);
-    std::memcpy(to + n - 16, from + n - 16, 16);
-  } else if (n >= 8) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + n - 8, from + n - 8, 8);
-  } else if (n >= 4) {
-    std::memcpy(to, from, 4);
-    std::memcpy(to + n - 4, from + n - 4, 4);
-  } else {
-    to[0] = from[0];
-    to[n / 2] = from[n / 2];
-    to[n - 1] = from[n - 1];
-  }
-}
-
 // True when charInformat would store the n bytes (n >= 1) as they are: no
 // informat, no cut at the character length or at the area, and no
 // transcoding (none needed, or ASCII text that reads the same in the row).

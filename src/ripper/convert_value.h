@@ -126,6 +126,29 @@ inline uint64_t wholeUnits(const char16_t* text, uint64_t units, uint64_t limit)
   return limit;
 }
 
+// Copies n bytes (n >= 1) of a field without a call for the short lengths
+// fields mostly have: two overlapping moves of the largest fitting width.
+inline void copyField(uint8_t* to, const uint8_t* from, uint64_t n) {
+  if (n >= 16) {
+    if (n > 32) {
+      std::memcpy(to, from, n);
+      return;
+    }
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
+}
+
 // Copies n bytes, reversing their order when reverse is set.
 inline void copyOrdered(uint8_t* to, const uint8_t* from, uint64_t n, bool reverse) {
   if (!reverse) {

@@ -2,10 +2,11 @@
 // or CR LF (also when the CR ends one block and the LF begins the next),
 // fields at the field separator; with a text qualifier a field that begins
 // with it is read by the qualified-field rules. A field that lies whole in
-// the block is handed to convertField in place; one that crosses a block
+// the block is converted in place by its column plan (field_plan.h); one that crosses a block
 // waits in the fragment, and a begun row is carried into the next block.
 #include <limits>
 
+#include "src/ripper/field_plan.h"
 #include "src/ripper/fragment.h"
 #include "src/ripper/next_record.h"
 #include "src/ripper/operations.h"
@@ -27,6 +28,7 @@ struct TextBlock {
   uint8_t* row;
   int separator;  // -1: the table has none
   RowClearer clearer;
+  uint32_t planned;  // columns converted by their plan (prepareFieldPlans)
 };
 
 // True when stop is an LF right after the CR that ended the previous
@@ -54,12 +56,13 @@ inline KovaStatus endField(TextBlock& block, const uint8_t* bytes, uint64_t n, b
   const bool header = ripper->headerLinesLeft > 0;
   if (fromFragment) {
     if (!header) {
-      (void)convertField(ripper, block.row, ripper->fieldIndex, ripper->fragment,
-                         clampFieldLength(ripper->fragmentLength));
+      convertPlannedField(ripper, block.planned, block.row, ripper->fieldIndex, ripper->fragment,
+                          clampFieldLength(ripper->fragmentLength));
     }
     ripper->fragmentLength = 0;
   } else if (!header) {
-    (void)convertField(ripper, block.row, ripper->fieldIndex, bytes, clampFieldLength(n));
+    convertPlannedField(ripper, block.planned, block.row, ripper->fieldIndex, bytes,
+                        clampFieldLength(n));
   }
   ripper->lastTerminator = t;
   if (int(t) == block.separator) {
@@ -122,7 +125,8 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
                   bytes + length,
                   first,
                   ripper->terminators[2] != 0 ? int(ripper->terminators[2]) : -1,
-                  RowClearer(ripper)};
+                  RowClearer(ripper),
+                  prepareFieldPlans(ripper)};
   const TerminatorSet terminators(ripper);
   const uint8_t* p = block.begin;
   KovaStatus status = kStatusOk;
@@ -152,8 +156,8 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
         !lfAfterCr(ripper, p, stop)) {
       // The common case, a field ended by the separator, without the
       // bookkeeping of line ends.
-      (void)convertField(ripper, block.row, ripper->fieldIndex, p,
-                         clampFieldLength(uint64_t(stop - p)));
+      convertPlannedField(ripper, block.planned, block.row, ripper->fieldIndex, p,
+                          clampFieldLength(uint64_t(stop - p)));
       ++ripper->fieldIndex;
       ripper->lastTerminator = *stop;
       p = stop + 1;

@@ -38,10 +38,10 @@ inline int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* en
 
 // Writes value as a signed integer of the entry's indicator width (code 0:
 // 8 bytes; 1, 2, 4: that many); any other code writes nothing. Inline: the
-// converters write one per value.
-inline void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value) {
-  uint8_t* at = row + entry->indicatorOffset;
-  switch (entry->indicatorWidth & kIndicatorWidthMask) {
+// converters write one per value. writeIndicatorAt takes the place and the
+// masked code.
+inline void writeIndicatorAt(uint8_t* at, uint32_t widthCode, int64_t value) {
+  switch (widthCode) {
     case kIndicatorWidth8:
       std::memcpy(at, &value, 8);
       break;
@@ -63,6 +63,11 @@ inline void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t v
     default:
       break;
   }
+}
+
+inline void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value) {
+  writeIndicatorAt(row + entry->indicatorOffset, entry->indicatorWidth & kIndicatorWidthMask,
+                   value);
 }
 
 // Slot 9: for DELIMITED tables, a record left without its terminator becomes

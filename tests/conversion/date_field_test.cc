@@ -11,6 +11,7 @@
 
 #include "src/convert/missing.h"
 #include "src/ripper/convert_dates.h"
+#include "src/ripper/iso_fixed.h"
 #include "tests/conversion/conversion_test_util.h"
 
 namespace kova::testing {
@@ -254,6 +255,59 @@ TEST_F(DateFieldTest, RipperReadsEveryTextAsTheInformatDoes) {
       }
     }
   }
+}
+
+TEST_F(DateFieldTest, FixedIsoShapesReadAsTheGeneralInPlaceReaderReadsThem) {
+  std::vector<std::string> texts = everyDayTexts();
+  for (const std::string& day : everyDayTexts()) {
+    texts.push_back(day + " 23:59:59");
+    texts.push_back(day + "T00:00:00");
+  }
+  for (const std::string& text : generatedTexts(40000)) texts.push_back(text);
+  for (const char* text : {"2024-02-29 24:00:00", "2024-02-29 12:60:00", "2024-02-29x12:00:00",
+                           "2024-02-29 12:00:0a", "0000-01-01", "9999-12-31 23:59:59"}) {
+    texts.push_back(text);
+  }
+  for (const Reader& r : kReaders) {
+    SCOPED_TRACE(nameOf(r));
+    size_t taken = 0;
+    for (const std::string& text : texts) {
+      const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+      const auto n = uint32_t(text.size());
+      double fixed = 0;
+      double general = 0;
+      const bool generalReads = readDateText(r.reader, bytes, n, &general);
+      if (!readIsoFixed(r.reader, bytes, n, &fixed)) {
+        // No text of the two fixed shapes is left to the general reader.
+        EXPECT_FALSE(generalReads && (n == 10 || n == 19) && text[4] == '-') << text;
+        continue;
+      }
+      ++taken;
+      ASSERT_TRUE(generalReads) << text;
+      EXPECT_EQ(std::bit_cast<uint64_t>(fixed), std::bit_cast<uint64_t>(general)) << text;
+    }
+    if (r.reader != DateReader::kTime) {
+      EXPECT_GT(taken, 5000u);
+    }
+  }
+}
+
+TEST(DateArithmeticTest, YearsAndLeapDaysFollowTheHostsCalendar) {
+  int64_t expected = daysBeforeYear(kFirstYear);
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    ASSERT_EQ(daysBeforeYear(year), expected) << year;
+    int64_t date = 0;
+    EXPECT_EQ(dateOf(year, 2, 29, &date), isLeapYear(year)) << year;
+    expected += isLeapYear(year) ? 366 : 365;
+  }
+  int64_t date = 0;
+  ASSERT_TRUE(dateOf(1960, 1, 1, &date));
+  EXPECT_EQ(date, 0);
+  ASSERT_TRUE(dateOf(kFirstYear, 1, 1, &date));
+  EXPECT_EQ(date, -138061);
+  // Two days fewer than the plain Gregorian count: no 4000-02-29, 8000-02-29.
+  ASSERT_TRUE(dateOf(9999, 12, 31, &date));
+  EXPECT_EQ(date, 2936549 - 2);
 }
 
 TEST_F(DateFieldTest, OnlyTheHostsDateReadersAreReadInPlace) {
