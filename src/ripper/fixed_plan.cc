@@ -16,6 +16,7 @@
 #include "src/host/pool.h"
 #include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
+#include "src/ripper/short_copy.h"
 
 namespace kova {
 
@@ -196,32 +197,6 @@ inline void moveInteger(uint8_t* to, const uint8_t* from, bool reverse) {
   std::memcpy(&value, from, sizeof value);
   if (reverse) value = swapBytes(value);
   std::memcpy(to, &value, sizeof value);
-}
-
-// Copies n bytes (a short text, usually) with a few overlapping word moves;
-// exactly the n bytes at to are written.
-inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
-  if (n >= 8) {
-    if (n > 16) {
-      std::memcpy(to, from, n);
-      return;
-    }
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
-  } else if (n >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
-  } else if (n > 0) {
-    to[0] = from[0];
-    to[n / 2] = from[n / 2];
-    to[n - 1] = from[n - 1];
-  }
 }
 
 // Stores the first n bytes of a text of room bytes or more into a slot of
