@@ -12,6 +12,7 @@
 #endif
 
 #include "src/convert/missing.h"
+#include "src/host/kernel.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/ripper/column_settings.h"
@@ -37,6 +38,13 @@ enum class StepKind : uint8_t {
   kBytes,        // octets bytes as they are
 };
 
+// How the bytes of a text step are checked against the row encoding.
+enum class TextCheck : uint8_t {
+  kNone,      // a one-byte encoding with a character for every byte
+  kAscii,     // UTF-8: ASCII bytes pass, other texts go to the handle
+  kByHandle,  // the handle's checkValue for every value
+};
+
 // The indicator widths a step can store: none (a code the layout does not
 // know), 1, 2, 4 or 8 bytes.
 constexpr unsigned kWidthClasses = 5;
@@ -48,9 +56,11 @@ struct FixedStep {
   uint8_t reverse;          // kIntOther, kDoubleShort: the column's bigEndian
   uint8_t keepMissingCode;  // doubles: a missing double keeps its code (nullAsMissing)
   uint8_t blended;          // text: stored word by word (copyBlended)
-  uint8_t unused[2];
-  int32_t nullIndicator;  // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
-  uint64_t source;        // the column's offset in the record
+  TextCheck check;          // text: how its bytes are checked
+  uint8_t blank;            // text: the encoding's blank when it is one byte (trimmedInPlace)
+  uint8_t trimmedInPlace;   // text: trailing blanks dropped here rather than by the handle
+  int32_t nullIndicator;    // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
+  uint64_t source;          // the column's offset in the record
   uint64_t length;  // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
   uint64_t limit;   // text: the entry's octetLength
   uint64_t dataOffset;
@@ -109,6 +119,45 @@ StepKind integerKind(uint64_t octets, bool reverse) {
   }
 }
 
+// Decides, once per block, what the row encoding's handle would do with
+// every text: whether any byte can be refused and which byte is the blank.
+// Each decision is checked against the handle itself; where one cannot be
+// made, the handle is asked per value as before.
+void planTextChecks(FixedStep* step) {
+  KovaEncodingHandle* handle = step->handle;
+  const KovaEncodingHandleOps* ops = handle->ops;
+  step->check = TextCheck::kByHandle;
+  KovaNls* service = nls();
+  KovaEncodingInfo info{};
+  const bool oneByte = service &&
+                       service->ops->encodingInfo(service, handle->encoding, &info) == kStatusOk &&
+                       info.maxBytesPerChar == 1;
+  uint64_t scratch = 0;
+  if (oneByte) {
+    // One byte, one character: a text is valid when each of its bytes is.
+    uint8_t every[256];
+    for (unsigned i = 0; i < 256; ++i) every[i] = uint8_t(i);
+    if (ops->checkValue(handle, every, sizeof every, 0, &scratch) == kStatusOk) {
+      step->check = TextCheck::kNone;
+    }
+  } else if (handle->encoding == kEncodingUtf8) {
+    step->check = TextCheck::kAscii;
+  }
+  // A blank of one byte: four blanks are four equal bytes, and the handle
+  // trims exactly those.
+  uint8_t blanks[4] = {1, 2, 3, 4};
+  if (ops->fillBlanks(handle, blanks, sizeof blanks, 0, &scratch) != kStatusOk) return;
+  const uint8_t b = blanks[0];
+  if (blanks[1] != b || blanks[2] != b || blanks[3] != b || b == 'q') return;
+  const uint8_t probe[4] = {'q', b, 'q', b};
+  if (ops->trimmedLength(handle, blanks, sizeof blanks, 0) != 0 ||
+      ops->trimmedLength(handle, probe, sizeof probe, 0) != 3) {
+    return;
+  }
+  step->blank = b;
+  step->trimmedInPlace = 1;
+}
+
 FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uint64_t reclen) {
   const KovaLayoutEntry* entry = state->typedEntry;
   const KovaColumn* column = state->column;
@@ -149,6 +198,7 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
       step.handle = state->targetHandle;
       step.checkValue = step.handle->ops->checkValue;
       step.trimmedLength = step.handle->ops->trimmedLength;
+      planTextChecks(&step);
       // Word moves need a slot of 8 bytes or more and as many text bytes.
       step.blended = std::endian::native == std::endian::little && octets >= 8 &&
                      octets <= bytelength && octets <= 64;
@@ -245,6 +295,24 @@ inline void moveInteger(uint8_t* to, const uint8_t* from, bool reverse) {
   }
 }
 
+// The length of the n bytes at p without the blank bytes they end with,
+// eight bytes at a time from the end.
+inline uint64_t withoutTrailing(const uint8_t* p, uint64_t n, uint8_t blank) {
+  const uint64_t blanks = 0x0101010101010101ull * blank;
+  while (n >= 8) {
+    const uint64_t differ = loadBits(p + n - 8) ^ blanks;
+    if (differ != 0) {
+      // The bytes past the last one that differs are blanks.
+      const int trailing = std::endian::native == std::endian::little ? std::countl_zero(differ)
+                                                                      : std::countr_zero(differ);
+      return n - uint64_t(trailing / 8);
+    }
+    n -= 8;
+  }
+  while (n > 0 && p[n - 1] == blank) --n;
+  return n;
+}
+
 // The indicator of the double stored at value: 8, or for a missing value
 // its code (-89 "_", -87 to -62 "A" to "Z", -88 any other; complemented
 // byte 5) when the codes are kept and -1 when they are not.
@@ -300,13 +368,18 @@ template <StepKind K>
   } else if constexpr (K == StepKind::kText) {
     KovaEncodingHandle* handle = step.handle;
     const uint64_t length = step.length;
-    uint64_t scratch = 0;
-    const KovaStatus status = step.checkValue(handle, from, length, 0, &scratch);
-    if (status != kStatusOk) {
-      *refused = status;
-      return 0;
+    if (step.check == TextCheck::kByHandle ||
+        (step.check == TextCheck::kAscii && !allAscii(from, length))) {
+      uint64_t scratch = 0;
+      const KovaStatus status = step.checkValue(handle, from, length, 0, &scratch);
+      if (status != kStatusOk) {
+        *refused = status;
+        return 0;
+      }
     }
-    const uint64_t kept = std::min(step.trimmedLength(handle, from, length, 0), step.limit);
+    const uint64_t text = step.trimmedInPlace ? withoutTrailing(from, length, step.blank)
+                                              : step.trimmedLength(handle, from, length, 0);
+    const uint64_t kept = std::min(text, step.limit);
     if (step.blended) {
       copyBlended(at, from, kept, step.limit);
     } else {
