@@ -17,6 +17,7 @@
 #include "src/convert/missing.h"
 #include "src/ripper/clf_held_line.h"
 #include "src/ripper/clf_scan.h"
+#include "src/ripper/clf_time.h"
 #include "src/ripper/column_settings.h"
 #include "src/ripper/convert_dates.h"
 #include "src/ripper/convert_value.h"
@@ -126,12 +127,15 @@ inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row, uint
       }
       if (step.reader == DateReader::kUnknown) step.reader = dateReaderOf(ripper, step.state);
       double value;
-      if (step.reader != DateReader::kNone && readDateText(step.reader, bytes, n, &value)) {
-        std::memcpy(row + step.entry->dataOffset, &value, 8);
-        writeIndicator(row, step.entry, isMissing(value) ? step.nullValue : 8);
-        return;
+      int64_t seconds;
+      if (step.reader == DateReader::kAnyDatetime && readClfTime(bytes, n, &seconds)) {
+        value = double(seconds);
+      } else if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
+        break;
       }
-      break;
+      std::memcpy(row + step.entry->dataOffset, &value, 8);
+      writeIndicator(row, step.entry, isMissing(value) ? step.nullValue : 8);
+      return;
     }
     case StepKind::kGeneral:
       break;

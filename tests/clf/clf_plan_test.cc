@@ -1,7 +1,7 @@
 // The CLF block parser's own path (one class pass per line, a column plan
 // per block) against the general one (every line through convertRecord and
 // convertField): the same rows and truncations for lines of every shape and
-// tables of every kind. And the class pass against a byte-by-byte look.
+// tables of every kind. And the cutter against one search after another.
 #include <algorithm>
 #include <random>
 #include <string>
@@ -125,26 +125,6 @@ TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
       const Result general = ripWith(c.table, input, block, true, c.flags);
       ASSERT_GT(general.rows.size(), 2000u);
       EXPECT_EQ(ripWith(c.table, input, block, false, c.flags), general) << block;
-    }
-  }
-}
-
-TEST_F(ClfPlanTest, ClassPassMarksWhatAByteByByteLookMarks) {
-  std::mt19937 random(3);
-  const uint8_t alphabet[] = {' ', '[', ']', '"', 'a', '\n', '\r', 0x80, 0xA0, 0xDB, 0xDD, 0};
-  uint8_t bytes[200];
-  for (int round = 0; round < 200; ++round) {
-    for (uint8_t& b : bytes) b = alphabet[random() % sizeof alphabet];
-    for (uint64_t n = 0; n <= 64; ++n) {
-      const ClfClasses scalar = clfClassesScalar(bytes, n);
-      // Read in place, and through a copy when fewer than 64 bytes may be read.
-      for (uint64_t readable : {n, uint64_t(64), uint64_t(200)}) {
-        const ClfClasses wide = clfClasses(bytes, n, readable);
-        ASSERT_EQ(wide.blank, scalar.blank) << n;
-        ASSERT_EQ(wide.open, scalar.open) << n;
-        ASSERT_EQ(wide.close, scalar.close) << n;
-        ASSERT_EQ(wide.quote, scalar.quote) << n;
-      }
     }
   }
 }
