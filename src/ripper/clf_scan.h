@@ -1,7 +1,7 @@
 // The CLF line cutter: the seven fields of a line found in one forward pass
-// over its bytes, 64 at a time. Each group of 64 is loaded once and its
-// blanks, "[", "]" and '"' marked; the fields are then found by walking the
-// marks, each search starting where the last one ended.
+// over its bytes, 16 at a time. Each group of 16 is loaded once and compared
+// with the byte the line's grammar looks for next (a blank, "[", "]" or
+// '"'); the next search starts in the same group where the last one ended.
 // Shared by splitClfLine (one line through convertField) and the block
 // parser (lines through the column plan). Header only: the cutter is
 // inlined into both.
@@ -16,9 +16,7 @@
 
 namespace kova {
 
-// The bytes of one line, looked at in groups of 64 from its start: each
-// group is loaded once and marked where it holds a blank, "[", "]" or '"',
-// the bytes the line's grammar looks for; a search walks the marks.
+// The bytes of one line, looked at in groups of 16 from its start.
 class ClfLineBytes {
  public:
   // readable: bytes from line that may be read (length or more).
@@ -27,74 +25,52 @@ class ClfLineBytes {
     load(0);
   }
 
-  // The first byte at or after from that is c (a blank, "[", "]" or '"');
-  // length when there is none.
+  uint64_t length() const { return length_; }
+
+  // The first byte at or after from that is c (or, with other, that is not
+  // c); length when there is none.
+  template <bool other = false>
   uint64_t find(uint8_t c, uint64_t from) {
+#if defined(__SSE2__)
     while (from < length_) {
-      if (from >= base_ + 64) load(from & ~uint64_t(63));
-      uint64_t bits = marks_ & (~uint64_t(0) << (from - base_));
-      while (bits) {
-        const uint64_t at = base_ + uint64_t(std::countr_zero(bits));
-        if (line_[at] == c) return at;
-        bits &= bits - 1;
-      }
-      from = base_ + 64;
+      if (from >= base_ + 16) load(from & ~uint64_t(15));
+      unsigned marks = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(group_, _mm_set1_epi8(char(c)))));
+      if constexpr (other) marks = ~marks & 0xFFFFu;
+      marks &= ~0u << (from - base_);
+      if (length_ - base_ < 16) marks &= (1u << (length_ - base_)) - 1;
+      if (marks) return base_ + unsigned(std::countr_zero(marks));
+      from = base_ + 16;
     }
     return length_;
+#else
+    while (from < length_ && (line_[from] == c) == other) ++from;
+    return from;
+#endif
   }
 
  private:
-  // The marks of n bytes (n <= 64) at p, one byte at a time.
-  static uint64_t marksOf(const uint8_t* p, uint64_t n) {
-    uint64_t marks = 0;
-    for (uint64_t i = 0; i < n; ++i) {
-      const bool marked = p[i] == ' ' || p[i] == '[' || p[i] == ']' || p[i] == '"';
-      marks |= uint64_t(marked) << i;
-    }
-    return marks;
-  }
-
 #if defined(__SSE2__)
-  // The marks of 64 readable bytes at p.
-  static uint64_t marks64(const uint8_t* p) {
-    uint64_t marks = 0;
-    for (unsigned k = 0; k < 4; ++k) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-      const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
-                                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
-                                       _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')),
-                                                    _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))));
-      marks |= uint64_t(unsigned(_mm_movemask_epi8(hit))) << (16 * k);
-    }
-    return marks;
-  }
-#endif
-
-  // Makes the group at base (a multiple of 64 below length) the current
-  // one; a group that would reach past the readable bytes is read from a
-  // copy.
+  // Makes the group at base (a multiple of 16 below length) the current one;
+  // a group that would reach past the readable bytes is read from a copy.
   void load(uint64_t base) {
     base_ = base;
-    const uint64_t n = length_ > base ? (length_ - base < 64 ? length_ - base : 64) : 0;
-#if defined(__SSE2__)
-    if (readable_ - base >= 64) {
-      marks_ = marks64(line_ + base);
+    if (readable_ - base >= 16) {
+      group_ = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line_ + base));
     } else {
-      uint8_t copy[64] = {};
-      std::memcpy(copy, line_ + base, n);
-      marks_ = marks64(copy);
+      uint8_t copy[16] = {};
+      const uint64_t n = length_ > base ? length_ - base : 0;
+      std::memcpy(copy, line_ + base, n < 16 ? n : 16);
+      group_ = _mm_loadu_si128(reinterpret_cast<const __m128i*>(copy));
     }
-    if (n < 64) marks_ &= (uint64_t(1) << n) - 1;
-#else
-    marks_ = marksOf(line_ + base, n);
-#endif
   }
-
+  __m128i group_;
+  uint64_t base_ = 0;
+#else
+  void load(uint64_t) {}
+#endif
   const uint8_t* line_;
   uint64_t length_;
   uint64_t readable_;
-  uint64_t base_ = 0;
-  uint64_t marks_ = 0;
 };
 
 // Cuts one line (length bytes at line, no line end; readable bytes from line
@@ -131,8 +107,7 @@ inline void cutClfLine(const uint8_t* line, uint64_t length, uint64_t readable, 
   const uint64_t unquote = bytes.find('"', at);
   sink(4, line + at, unquote - at);
   if (unquote == length) return;
-  at = unquote + 1;
-  while (at < length && line[at] == ' ') ++at;
+  at = bytes.find<true>(' ', unquote + 1);
   if (at == length) return;
   const uint64_t stop = bytes.find(' ', at);
   sink(5, line + at, stop - at);
