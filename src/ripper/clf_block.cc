@@ -44,11 +44,37 @@ struct ClfStep {
   StepKind kind;
   bool asciiOnly;     // kText: other bytes need the column's transcoder
   DateReader reader;  // kTime: kUnknown until the block's first time field
+  uint8_t width;      // the indicator's width code
   uint64_t room;      // kText: the most bytes stored as they are
+  uint64_t dataOffset;
+  uint64_t indicatorOffset;
   KovaColumnState* state;
-  const KovaLayoutEntry* entry;
   int64_t nullValue;  // the null indicator
 };
+
+// Stores an indicator of the width code at at (as writeIndicator does).
+inline void putIndicator(uint8_t* at, uint8_t width, int64_t value) {
+  switch (width) {
+    case kIndicatorWidth8:
+      std::memcpy(at, &value, 8);
+      break;
+    case kIndicatorWidth4: {
+      const auto narrow = static_cast<int32_t>(value);
+      std::memcpy(at, &narrow, 4);
+      break;
+    }
+    case kIndicatorWidth2: {
+      const auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      break;
+    }
+    case kIndicatorWidth1:
+      *at = static_cast<uint8_t>(value);
+      break;
+    default:
+      break;
+  }
+}
 
 // Each of the seven fields resolved once per block.
 struct ClfPlan {
@@ -65,7 +91,9 @@ ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
   step.state = state;
   const KovaLayoutEntry* entry = state->typedEntry;
   if (general || !entry) return step;
-  step.entry = entry;
+  step.width = uint8_t(entry->indicatorWidth & kIndicatorWidthMask);
+  step.dataOffset = entry->dataOffset;
+  step.indicatorOffset = entry->indicatorOffset;
   step.nullValue = nullIndicator(ripper, entry);
   switch (entry->storageType) {
     case kStorageChar:
@@ -101,44 +129,37 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
 }
 
 // Field k of n bytes at bytes into row, as convertField would store it.
-inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row, uint32_t k,
-                           const uint8_t* bytes, uint64_t length) {
+// REQUIRES: the row cleared (an empty text or time is a null, as cleared).
+[[gnu::always_inline]] inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row,
+                                                  uint32_t k, const uint8_t* bytes,
+                                                  uint64_t length) {
+  if (step.kind == StepKind::kNothing) return;
+  if (length == 0 && step.kind != StepKind::kGeneral) return;
   const uint32_t n = length > std::numeric_limits<uint32_t>::max()
                          ? std::numeric_limits<uint32_t>::max()
                          : static_cast<uint32_t>(length);
-  switch (step.kind) {
-    case StepKind::kNothing:
-      return;
-    case StepKind::kText:
-      if (n == 0) {
-        writeIndicator(row, step.entry, step.nullValue);
-        return;
-      }
-      if (n <= step.room && (!step.asciiOnly || allAscii(bytes, n))) {
-        copyShort(row + step.entry->dataOffset, bytes, n);
-        writeIndicator(row, step.entry, int64_t(n));
-        return;
-      }
-      break;
-    case StepKind::kTime: {
-      if (n == 0) {
-        writeIndicator(row, step.entry, step.nullValue);
-        return;
-      }
-      if (step.reader == DateReader::kUnknown) step.reader = dateReaderOf(ripper, step.state);
-      double value;
-      int64_t seconds;
-      if (step.reader == DateReader::kAnyDatetime && readClfTime(bytes, n, &seconds)) {
-        value = double(seconds);
-      } else if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
-        break;
-      }
-      std::memcpy(row + step.entry->dataOffset, &value, 8);
-      writeIndicator(row, step.entry, isMissing(value) ? step.nullValue : 8);
+  if (step.kind == StepKind::kText) {
+    if (n <= step.room && (!step.asciiOnly || allAscii(bytes, n))) {
+      copyShort(row + step.dataOffset, bytes, n);
+      putIndicator(row + step.indicatorOffset, step.width, int64_t(n));
       return;
     }
-    case StepKind::kGeneral:
-      break;
+  } else if (step.kind == StepKind::kTime) {
+    if (step.reader == DateReader::kUnknown) step.reader = dateReaderOf(ripper, step.state);
+    double value;
+    int64_t seconds;
+    bool read = false;
+    if (step.reader == DateReader::kAnyDatetime && readClfTime(bytes, n, &seconds)) {
+      value = double(seconds);
+      read = true;
+    } else if (step.reader != DateReader::kNone) {
+      read = readDateText(step.reader, bytes, n, &value);
+    }
+    if (read) {
+      std::memcpy(row + step.dataOffset, &value, 8);
+      putIndicator(row + step.indicatorOffset, step.width, isMissing(value) ? step.nullValue : 8);
+      return;
+    }
   }
   (void)convertField(ripper, row, k, bytes, n);
 }
@@ -159,9 +180,11 @@ struct LineConverter {
   KovaStatus convert(const uint8_t* line, uint64_t length, uint64_t readable, uint8_t* row) {
     if (!planned) return ripper->ops.convertRecord(ripper, line, int64_t(length), row);
     clearer.clear(row);
-    cutClfLine(line, length, readable, [&](uint32_t k, const uint8_t* first, uint64_t n) {
-      convertPlanned(ripper, plan.steps[k], row, k, first, n);
-    });
+    cutClfLine(
+        line, length,
+        readable, [&](uint32_t k, const uint8_t* first, uint64_t n) __attribute__((always_inline)) {
+          convertPlanned(ripper, plan.steps[k], row, k, first, n);
+        });
     return kStatusOk;
   }
 };
