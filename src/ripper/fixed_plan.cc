@@ -407,45 +407,64 @@ template <StepKind K, unsigned W>
   return kStatusOk;
 }
 
-// One record into one row: one switch per column on its kind and indicator
-// width together. Returns the status of a refused text, else 0.
-inline KovaStatus convertOne(const FixedStep* steps, const FixedStep* end, const uint8_t* record,
-                             uint8_t* row) {
-  for (const FixedStep* step = steps; step != end; ++step) {
-    KovaStatus status = kStatusOk;
-    switch (step->op) {
-#define KOVA_STEP_CASE(K, W)                              \
-  case opOf(StepKind::K, W):                              \
-    status = runStep<StepKind::K, W>(*step, record, row); \
-    break;
+// Records a chunk holds: the chunk's records and rows stay in the cache
+// while each column's move runs over all of them.
+constexpr int64_t kChunkRecords = 128;
+
+// One column of n consecutive records into n consecutive rows, by the step
+// of kind K with an indicator of width class W: the same moves for every
+// record, without a choice between them. Returns the status of the first
+// refused text, else 0.
+template <StepKind K, unsigned W>
+KovaStatus runColumn(const FixedStep& planned, const uint8_t* record, int64_t n, uint64_t reclen,
+                     uint8_t* row, uint64_t rowLength) {
+  // A local copy: the rows are bytes, so the compiler would otherwise read
+  // the step anew after every store.
+  const FixedStep step = planned;
+  for (int64_t i = 0; i < n; ++i) {
+    const KovaStatus status = runStep<K, W>(step, record, row);
+    if constexpr (K == StepKind::kText) {
+      if (status != kStatusOk) return status;
+    }
+    record += reclen;
+    row += rowLength;
+  }
+  return kStatusOk;
+}
+
+// One column of n records: one switch on its kind and indicator width
+// together, then the column's loop.
+KovaStatus convertColumn(const FixedStep& step, const uint8_t* records, int64_t n, uint64_t reclen,
+                         uint8_t* row, uint64_t rowLength) {
+  switch (step.op) {
+#define KOVA_STEP_CASE(K, W) \
+  case opOf(StepKind::K, W): \
+    return runColumn<StepKind::K, W>(step, records, n, reclen, row, rowLength);
 #define KOVA_STEP_CASES(K) \
   KOVA_STEP_CASE(K, 0)     \
   KOVA_STEP_CASE(K, 1)     \
   KOVA_STEP_CASE(K, 2)     \
   KOVA_STEP_CASE(K, 3)     \
   KOVA_STEP_CASE(K, 4)
-      KOVA_STEP_CASES(kNull)
-      KOVA_STEP_CASES(kInt1)
-      KOVA_STEP_CASES(kInt2)
-      KOVA_STEP_CASES(kInt4)
-      KOVA_STEP_CASES(kInt8)
-      KOVA_STEP_CASES(kInt2Swap)
-      KOVA_STEP_CASES(kInt4Swap)
-      KOVA_STEP_CASES(kInt8Swap)
-      KOVA_STEP_CASES(kIntOther)
-      KOVA_STEP_CASES(kDouble)
-      KOVA_STEP_CASES(kDoubleSwap)
-      KOVA_STEP_CASES(kDoubleShort)
-      KOVA_STEP_CASES(kText)
-      KOVA_STEP_CASES(kBytes)
+    KOVA_STEP_CASES(kNull)
+    KOVA_STEP_CASES(kInt1)
+    KOVA_STEP_CASES(kInt2)
+    KOVA_STEP_CASES(kInt4)
+    KOVA_STEP_CASES(kInt8)
+    KOVA_STEP_CASES(kInt2Swap)
+    KOVA_STEP_CASES(kInt4Swap)
+    KOVA_STEP_CASES(kInt8Swap)
+    KOVA_STEP_CASES(kIntOther)
+    KOVA_STEP_CASES(kDouble)
+    KOVA_STEP_CASES(kDoubleSwap)
+    KOVA_STEP_CASES(kDoubleShort)
+    KOVA_STEP_CASES(kText)
+    KOVA_STEP_CASES(kBytes)
 #undef KOVA_STEP_CASES
 #undef KOVA_STEP_CASE
-      default:
-        break;
-    }
-    if (status != kStatusOk) return status;
+    default:
+      return kStatusOk;
   }
-  return kStatusOk;
 }
 
 }  // namespace
@@ -479,16 +498,17 @@ KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** resu
 
 KovaStatus convertFixedRecords(const FixedPlan* plan, const uint8_t* records, int64_t count,
                                uint8_t* row, uint64_t rowLength) {
-  // Locals: the rows are bytes, so the compiler would otherwise read the
-  // plan anew after every store.
   const uint64_t reclen = plan->reclen;
   const FixedStep* const steps = plan->steps;
   const FixedStep* const end = steps + plan->count;
-  for (int64_t i = 0; i < count; ++i) {
-    const KovaStatus status = convertOne(steps, end, records, row);
-    if (status != kStatusOk) return status;
-    records += reclen;
-    row += rowLength;
+  for (int64_t start = 0; start < count; start += kChunkRecords) {
+    const int64_t n = std::min(kChunkRecords, count - start);
+    const uint8_t* chunk = records + uint64_t(start) * reclen;
+    uint8_t* rows = row + uint64_t(start) * rowLength;
+    for (const FixedStep* step = steps; step != end; ++step) {
+      const KovaStatus status = convertColumn(*step, chunk, n, reclen, rows, rowLength);
+      if (status != kStatusOk) return status;
+    }
   }
   return kStatusOk;
 }
