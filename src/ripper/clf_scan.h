@@ -73,15 +73,9 @@ class ClfLineBytes {
   uint64_t readable_;
 };
 
-// Where the fields of one line lie: field k is bytes [first[k], end[k]).
-struct ClfFields {
-  uint32_t count;  // the fields found, 0 to 7
-  uint64_t first[7];
-  uint64_t end[7];
-};
-
-// Finds the fields of one line (length bytes at line, no line end; readable
-// bytes from line may be read), in order:
+// Cuts one line (length bytes at line, no line end; readable bytes from line
+// may be read) into its fields, calling sink(k, first, n) for each field k
+// found, in order:
 //   host ident user       up to the next blank each
 //   [time]                after the next "[", up to the next "]"
 //   "request"             after the next '"', up to the next '"'
@@ -90,57 +84,36 @@ struct ClfFields {
 // A field whose closing byte is missing takes the rest of the line and no
 // field follows it; a missing "[" or '"', or a line that ends in the blanks
 // before the status, ends the line too.
-inline void findClfFields(const uint8_t* line, uint64_t length, uint64_t readable,
-                          ClfFields* fields) {
-  ClfLineBytes bytes(line, length, readable);
-  uint32_t count = 0;
-  auto field = [&](uint64_t first, uint64_t end) {
-    fields->first[count] = first;
-    fields->end[count] = end;
-    ++count;
-  };
-  uint64_t at = 0;
-  uint64_t stop = 0;
-  for (uint32_t k = 0; k < 3; ++k) {
-    stop = bytes.find(' ', at);
-    field(at, stop);
-    if (stop == length) break;
-    at = stop + 1;
-  }
-  if (stop != length) {
-    do {
-      const uint64_t open = bytes.find('[', at);
-      if (open == length) break;
-      at = open + 1;
-      const uint64_t close = bytes.find(']', at);
-      field(at, close);
-      if (close == length) break;
-      const uint64_t quote = bytes.find('"', close + 1);
-      if (quote == length) break;
-      at = quote + 1;
-      const uint64_t unquote = bytes.find('"', at);
-      field(at, unquote);
-      if (unquote == length) break;
-      at = bytes.find<true>(' ', unquote + 1);
-      if (at == length) break;
-      stop = bytes.find(' ', at);
-      field(at, stop);
-      if (stop == length) break;
-      field(stop + 1, length);
-    } while (false);
-  }
-  fields->count = count;
-}
-
-// Cuts one line as findClfFields does and calls sink(k, first, n) for each
-// field k found, in order.
 template <typename Sink>
 inline void cutClfLine(const uint8_t* line, uint64_t length, uint64_t readable, Sink&& sink) {
-  ClfFields fields;
-  findClfFields(line, length, readable, &fields);
-  for (uint32_t k = 0; k < fields.count; ++k) {
-    sink(k, line + fields.first[k], fields.end[k] - fields.first[k]);
+  ClfLineBytes bytes(line, length, readable);
+  uint64_t at = 0;
+  for (uint32_t k = 0; k < 3; ++k) {
+    const uint64_t stop = bytes.find(' ', at);
+    sink(k, line + at, stop - at);
+    if (stop == length) return;
+    at = stop + 1;
   }
+  const uint64_t open = bytes.find('[', at);
+  if (open == length) return;
+  at = open + 1;
+  const uint64_t close = bytes.find(']', at);
+  sink(3, line + at, close - at);
+  if (close == length) return;
+  at = close + 1;
+  const uint64_t quote = bytes.find('"', at);
+  if (quote == length) return;
+  at = quote + 1;
+  const uint64_t unquote = bytes.find('"', at);
+  sink(4, line + at, unquote - at);
+  if (unquote == length) return;
+  at = bytes.find<true>(' ', unquote + 1);
+  if (at == length) return;
+  const uint64_t stop = bytes.find(' ', at);
+  sink(5, line + at, stop - at);
+  if (stop == length) return;
+  at = stop + 1;
+  sink(6, line + at, length - at);
 }
 
 }  // namespace kova
