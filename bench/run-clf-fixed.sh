@@ -26,11 +26,9 @@ import glob, json, statistics, sys
 out = sys.argv[1]
 runs = [b for f in sorted(glob.glob(f"{out}/*.json")) for b in json.load(open(f))["benchmarks"]]
 def median(name):
-    times = [b["real_time"] for b in runs if b["name"].split("/")[0] == name
-             and b.get("run_type", "iteration") == "iteration"]
-    return statistics.median(times), b_unit(name)
-def b_unit(name):
-    return next(b["time_unit"] for b in runs if b["name"].split("/")[0] == name)
+    mine = [b for b in runs if b["name"].split("/")[0] == name
+            and b.get("run_type", "iteration") == "iteration"]
+    return statistics.median(b["real_time"] for b in mine), mine[0]["time_unit"]
 print(f"{'':<40} {'median':>12}")
 pairs = [("CLF typed rip", "BM_ClfRipTyped", "memchr scan for line feeds and blanks", "BM_ClfMemchrScan", 0.5),
          ("FIXED typed rip in memory", "FixedRip", "plain struct copy", "PlainStructCopy", 0.8)]
