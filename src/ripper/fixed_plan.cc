@@ -295,9 +295,25 @@ inline void moveInteger(uint8_t* to, const uint8_t* from, bool reverse) {
   }
 }
 
-// The length of the n bytes at p without the blank bytes they end with,
-// eight bytes at a time from the end.
+// The length of the n bytes at p without the blank bytes they end with:
+// for 16 to 64 bytes one bit per byte that is no blank, from overlapping
+// loads, the highest set bit ending the text (no branch on where it ends);
+// otherwise eight bytes at a time from the end.
 inline uint64_t withoutTrailing(const uint8_t* p, uint64_t n, uint8_t blank) {
+#if defined(__SSE2__)
+  if (n >= 16 && n <= 64) {
+    const __m128i blanks16 = _mm_set1_epi8(static_cast<char>(blank));
+    uint64_t bits = 0;
+    for (uint64_t at = 0;; at += 16) {
+      const uint64_t start = at + 16 <= n ? at : n - 16;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start));
+      const auto same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks16)));
+      bits |= uint64_t(~same & 0xFFFFu) << start;
+      if (start == n - 16) break;
+    }
+    return bits == 0 ? 0 : uint64_t(64 - std::countl_zero(bits));
+  }
+#endif
   const uint64_t blanks = 0x0101010101010101ull * blank;
   while (n >= 8) {
     const uint64_t differ = loadBits(p + n - 8) ^ blanks;
