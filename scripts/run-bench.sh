@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every benchmark program in $1 (medians of 5), then the delimited
+# Runs every benchmark program in $1 (medians of 5), then CLF and FIXED
+# ripping against their yardsticks (bench/run-clf-fixed.sh), the delimited
 # ripping, burning and JSON ripping comparisons with their peers, which make
 # their own data (bench/run-delimited.sh, bench/run-burn.sh, bench/run-json.sh).
 set -euo pipefail
@@ -11,6 +12,8 @@ for b in "$bin"/bench_*; do
   echo "== $(basename "$b")"
   "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 done
+echo "== CLF and FIXED ripping against their yardsticks"
+bash "$root/bench/run-clf-fixed.sh" "$bin"
 echo "== delimited ripping against its peer"
 bash "$root/bench/run-delimited.sh" "$bin"
 echo "== burning against its peer"

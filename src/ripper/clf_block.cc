@@ -1,25 +1,194 @@
 // newlineRipBlockUTF8: the block parser of CLF tables. Lines end at LF (a CR
 // right before the LF is not part of the line); each whole line becomes one
-// row through convertRecord. A line the block does not finish waits in
-// fragment; rows are never carried, so the row block is sized here rather
-// than by initBlock.
+// row. A line the block does not finish waits in fragment, held only as far
+// as its fields need (clf_held_line.h); rows are never carried, so the row
+// block is sized here rather than by initBlock.
+//
+// With the module's own line converter the block cuts its lines itself
+// (cutClfLine) and converts each field by a plan made once per block: plain
+// text copied, the time read by the column's date reader, everything else
+// (and whatever the plan does not take) through convertField. Another
+// convertRecord is called once per line.
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
-#include "src/host/log.h"
-#include "src/host/pool.h"
-#include "src/ripper/fragment.h"
+#include "src/convert/missing.h"
+#include "src/ripper/clf_held_line.h"
+#include "src/ripper/clf_scan.h"
+#include "src/ripper/clf_time.h"
+#include "src/ripper/column_settings.h"
+#include "src/ripper/convert_dates.h"
+#include "src/ripper/convert_value.h"
 #include "src/ripper/end_of_input.h"
+#include "src/ripper/next_record.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
+#include "src/ripper/short_copy.h"
 
 namespace kova {
 namespace {
 
 constexpr std::u16string_view kFragmentLabel = u"newlineRipBlockUTF8";
+constexpr uint32_t kClfFields = 7;
+
+enum class StepKind : uint8_t {
+  kNothing,  // no column, or one that takes no value: convertField would do nothing
+  kText,     // a character column: short text copied as it is
+  kTime,     // a double through a 16-bit informat: the date reader first
+  kGeneral,  // convertField
+};
+
+struct ClfStep {
+  StepKind kind;
+  bool asciiOnly;     // kText: other bytes need the column's transcoder
+  DateReader reader;  // kTime: kUnknown until the block's first time field
+  uint8_t width;      // the indicator's width code
+  uint64_t room;      // kText: the most bytes stored as they are
+  uint64_t dataOffset;
+  uint64_t indicatorOffset;
+  KovaColumnState* state;
+  int64_t nullValue;  // the null indicator
+};
+
+// Stores an indicator of the width code at at (as writeIndicator does).
+inline void putIndicator(uint8_t* at, uint8_t width, int64_t value) {
+  switch (width) {
+    case kIndicatorWidth8:
+      std::memcpy(at, &value, 8);
+      break;
+    case kIndicatorWidth4: {
+      const auto narrow = static_cast<int32_t>(value);
+      std::memcpy(at, &narrow, 4);
+      break;
+    }
+    case kIndicatorWidth2: {
+      const auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      break;
+    }
+    case kIndicatorWidth1:
+      *at = static_cast<uint8_t>(value);
+      break;
+    default:
+      break;
+  }
+}
+
+// Each of the seven fields resolved once per block.
+struct ClfPlan {
+  ClfStep steps[kClfFields];
+};
+
+ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
+  ClfStep step{};
+  step.kind = StepKind::kNothing;
+  if (int64_t(k) >= int64_t(ripper->table->columnCount)) return step;
+  KovaColumnState* state = &ripper->columns[k];
+  if (!state->entry) return step;
+  step.kind = StepKind::kGeneral;
+  step.state = state;
+  const KovaLayoutEntry* entry = state->typedEntry;
+  if (general || !entry) return step;
+  step.width = uint8_t(entry->indicatorWidth & kIndicatorWidthMask);
+  step.dataOffset = entry->dataOffset;
+  step.indicatorOffset = entry->indicatorOffset;
+  step.nullValue = nullIndicator(ripper, entry);
+  switch (entry->storageType) {
+    case kStorageChar:
+    case kStorageBinary: {
+      // What convertField copies as it is: no informat, no cut, no
+      // transcoding (or ASCII that reads the same in the row).
+      if (state->charLength == 0 && state->formatObject) break;
+      if (state->directTranscoder && !settingsOf(ripper, state).asciiPasses) break;
+      uint64_t room = std::min<uint64_t>(entry->octetLength, uint64_t(INT32_MAX));
+      if (state->charLength > 0) room = std::min<uint64_t>(room, state->charLength);
+      step.kind = StepKind::kText;
+      step.room = room;
+      step.asciiOnly = state->directTranscoder != nullptr;
+      break;
+    }
+    case kStorageDouble:
+      if (state->formatObject && state->formatObject->inputKind == kFormatKindWide) {
+        step.kind = StepKind::kTime;
+        step.reader = DateReader::kUnknown;
+      }
+      break;
+    default:
+      break;
+  }
+  return step;
+}
+
+// The plan for this block; every field goes through convertField while
+// rejected values are reported or rows are images.
+void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
+  const bool general = ripper->rowImage || moduleSide(ripper)->rejects != nullptr;
+  for (uint32_t k = 0; k < kClfFields; ++k) plan->steps[k] = planField(ripper, k, general);
+}
+
+// Field k of n bytes at bytes into row, as convertField would store it.
+// REQUIRES: the row cleared (an empty text or time is a null, as cleared).
+[[gnu::always_inline]] inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row,
+                                                  uint32_t k, const uint8_t* bytes,
+                                                  uint64_t length) {
+  if (step.kind == StepKind::kNothing) return;
+  if (length == 0 && step.kind != StepKind::kGeneral) return;
+  const uint32_t n = length > std::numeric_limits<uint32_t>::max()
+                         ? std::numeric_limits<uint32_t>::max()
+                         : static_cast<uint32_t>(length);
+  if (step.kind == StepKind::kText) {
+    if (n <= step.room && (!step.asciiOnly || allAscii(bytes, n))) {
+      copyShort(row + step.dataOffset, bytes, n);
+      putIndicator(row + step.indicatorOffset, step.width, int64_t(n));
+      return;
+    }
+  } else if (step.kind == StepKind::kTime) {
+    if (step.reader == DateReader::kUnknown) step.reader = dateReaderOf(ripper, step.state);
+    double value;
+    int64_t seconds;
+    bool read = false;
+    if (step.reader == DateReader::kAnyDatetime && readClfTime(bytes, n, &seconds)) {
+      value = double(seconds);
+      read = true;
+    } else if (step.reader != DateReader::kNone) {
+      read = readDateText(step.reader, bytes, n, &value);
+    }
+    if (read) {
+      std::memcpy(row + step.dataOffset, &value, 8);
+      putIndicator(row + step.indicatorOffset, step.width, isMissing(value) ? step.nullValue : 8);
+      return;
+    }
+  }
+  (void)convertField(ripper, row, k, bytes, n);
+}
+
+// How a block turns one line into one row.
+struct LineConverter {
+  KovaRipper* ripper;
+  bool planned;  // the module's own line converter: cut here, through plan
+  ClfPlan plan;
+  RowClearer clearer;
+
+  LineConverter(KovaRipper* r)
+      : ripper(r), planned(r->ops.convertRecord == splitClfLine), clearer(r) {
+    if (planned) preparePlan(r, &plan);
+  }
+
+  // readable: bytes from line that may be read (length or more).
+  KovaStatus convert(const uint8_t* line, uint64_t length, uint64_t readable, uint8_t* row) {
+    if (!planned) return ripper->ops.convertRecord(ripper, line, int64_t(length), row);
+    clearer.clear(row);
+    cutClfLine(
+        line, length,
+        readable, [&](uint32_t k, const uint8_t* first, uint64_t n) __attribute__((always_inline)) {
+          convertPlanned(ripper, plan.steps[k], row, k, first, n);
+        });
+    return kStatusOk;
+  }
+};
 
 }  // namespace
 
@@ -38,13 +207,14 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
   }
   if (!bytes || length <= 0) return kStatusOk;
 
+  LineConverter converter(ripper);
   const uint8_t* at = bytes;
   const uint8_t* const end = bytes + length;
   while (at < end) {
     const auto* lf = static_cast<const uint8_t*>(std::memchr(at, '\n', size_t(end - at)));
     if (!lf) {
       // The line goes on in the next block.
-      status = appendFrag(ripper, at, uint64_t(end - at), kFragmentLabel);
+      status = holdClfBytes(ripper, at, uint64_t(end - at), kFragmentLabel);
       break;
     }
     uint64_t lineLength = uint64_t(lf - at);
@@ -56,11 +226,13 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
       --ripper->fragmentLength;
     }
     const uint8_t* line = at;
+    uint64_t readable = uint64_t(end - at);
     if (ripper->fragmentLength > 0) {
-      status = appendFrag(ripper, at, lineLength, kFragmentLabel);
+      status = holdClfBytes(ripper, at, lineLength, kFragmentLabel);
       if (status != kStatusOk) break;
       line = ripper->fragment;
       lineLength = ripper->fragmentLength;
+      readable = ripper->fragmentCapacity;
     }
     at = lf + 1;
     if (lineLength == 0) continue;  // an empty line gives no row
@@ -74,7 +246,7 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
     uint8_t* row = ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;
     ripper->fragmentLength = 0;
     noteRecordStart(ripper, line);
-    status = ripper->ops.convertRecord(ripper, line, int64_t(lineLength), row);
+    status = converter.convert(line, lineLength, readable, row);
     if (status != kStatusOk) break;
     ++ripper->rowsInBlock;
   }

@@ -89,10 +89,16 @@ struct ModuleRipper {
   const uint8_t* blockEnd;
   uint64_t blockOffset;     // bytes fed before this block
   int64_t fragmentOffset;   // where the fragment's first byte was in the input; -1 unknown
+  uint64_t fragmentExact;   // fragment bytes before this place are input bytes in order
   int64_t recordOffset;     // where the record being parsed began; -1 unknown
   int64_t qualifiedOffset;  // where the qualified field being read began; -1 unknown
   uint64_t qualifiedLines;  // line feeds that field has taken in so far
   uint32_t rejectReason;    // set by a converter that refused or cut the value
+  // CLF: how far the line held in fragment has got (clf_held_line.h): the
+  // part of the line its last held byte lies in, and the bytes of the
+  // current field seen so far (held or not).
+  uint8_t clfPart;
+  uint64_t clfFieldBytes;
 };
 
 inline ModuleRipper* moduleSide(KovaRipper* ripper) {

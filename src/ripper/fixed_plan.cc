@@ -12,10 +12,12 @@
 #endif
 
 #include "src/convert/missing.h"
+#include "src/host/kernel.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
+#include "src/ripper/short_copy.h"
 
 namespace kova {
 
@@ -36,6 +38,13 @@ enum class StepKind : uint8_t {
   kBytes,        // octets bytes as they are
 };
 
+// How the bytes of a text step are checked against the row encoding.
+enum class TextCheck : uint8_t {
+  kNone,      // a one-byte encoding with a character for every byte
+  kAscii,     // UTF-8: ASCII bytes pass, other texts go to the handle
+  kByHandle,  // the handle's checkValue for every value
+};
+
 // The indicator widths a step can store: none (a code the layout does not
 // know), 1, 2, 4 or 8 bytes.
 constexpr unsigned kWidthClasses = 5;
@@ -47,9 +56,11 @@ struct FixedStep {
   uint8_t reverse;          // kIntOther, kDoubleShort: the column's bigEndian
   uint8_t keepMissingCode;  // doubles: a missing double keeps its code (nullAsMissing)
   uint8_t blended;          // text: stored word by word (copyBlended)
-  uint8_t unused[2];
-  int32_t nullIndicator;  // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
-  uint64_t source;        // the column's offset in the record
+  TextCheck check;          // text: how its bytes are checked
+  uint8_t blank;            // text: the encoding's blank when it is one byte (trimmedInPlace)
+  uint8_t trimmedInPlace;   // text: trailing blanks dropped here rather than by the handle
+  int32_t nullIndicator;    // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
+  uint64_t source;          // the column's offset in the record
   uint64_t length;  // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
   uint64_t limit;   // text: the entry's octetLength
   uint64_t dataOffset;
@@ -108,6 +119,45 @@ StepKind integerKind(uint64_t octets, bool reverse) {
   }
 }
 
+// Decides, once per block, what the row encoding's handle would do with
+// every text: whether any byte can be refused and which byte is the blank.
+// Each decision is checked against the handle itself; where one cannot be
+// made, the handle is asked per value as before.
+void planTextChecks(FixedStep* step) {
+  KovaEncodingHandle* handle = step->handle;
+  const KovaEncodingHandleOps* ops = handle->ops;
+  step->check = TextCheck::kByHandle;
+  KovaNls* service = nls();
+  KovaEncodingInfo info{};
+  const bool oneByte = service &&
+                       service->ops->encodingInfo(service, handle->encoding, &info) == kStatusOk &&
+                       info.maxBytesPerChar == 1;
+  uint64_t scratch = 0;
+  if (oneByte) {
+    // One byte, one character: a text is valid when each of its bytes is.
+    uint8_t every[256];
+    for (unsigned i = 0; i < 256; ++i) every[i] = uint8_t(i);
+    if (ops->checkValue(handle, every, sizeof every, 0, &scratch) == kStatusOk) {
+      step->check = TextCheck::kNone;
+    }
+  } else if (handle->encoding == kEncodingUtf8) {
+    step->check = TextCheck::kAscii;
+  }
+  // A blank of one byte: four blanks are four equal bytes, and the handle
+  // trims exactly those.
+  uint8_t blanks[4] = {1, 2, 3, 4};
+  if (ops->fillBlanks(handle, blanks, sizeof blanks, 0, &scratch) != kStatusOk) return;
+  const uint8_t b = blanks[0];
+  if (blanks[1] != b || blanks[2] != b || blanks[3] != b || b == 'q') return;
+  const uint8_t probe[4] = {'q', b, 'q', b};
+  if (ops->trimmedLength(handle, blanks, sizeof blanks, 0) != 0 ||
+      ops->trimmedLength(handle, probe, sizeof probe, 0) != 3) {
+    return;
+  }
+  step->blank = b;
+  step->trimmedInPlace = 1;
+}
+
 FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uint64_t reclen) {
   const KovaLayoutEntry* entry = state->typedEntry;
   const KovaColumn* column = state->column;
@@ -148,6 +198,7 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
       step.handle = state->targetHandle;
       step.checkValue = step.handle->ops->checkValue;
       step.trimmedLength = step.handle->ops->trimmedLength;
+      planTextChecks(&step);
       // Word moves need a slot of 8 bytes or more and as many text bytes.
       step.blended = std::endian::native == std::endian::little && octets >= 8 &&
                      octets <= bytelength && octets <= 64;
@@ -198,32 +249,6 @@ inline void moveInteger(uint8_t* to, const uint8_t* from, bool reverse) {
   std::memcpy(to, &value, sizeof value);
 }
 
-// Copies n bytes (a short text, usually) with a few overlapping word moves;
-// exactly the n bytes at to are written.
-inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
-  if (n >= 8) {
-    if (n > 16) {
-      std::memcpy(to, from, n);
-      return;
-    }
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
-  } else if (n >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
-  } else if (n > 0) {
-    to[0] = from[0];
-    to[n / 2] = from[n / 2];
-    to[n - 1] = from[n - 1];
-  }
-}
-
 // Stores the first n bytes of a text of room bytes or more into a slot of
 // room bytes (8 or more) without branching on n: every word of the slot is
 // rewritten, its bytes from n on with what they held. REQUIRES: n <= room,
@@ -268,6 +293,40 @@ inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
     std::memcpy(to + start, &held, 8);
     if (start == room - 8) return;
   }
+}
+
+// The length of the n bytes at p without the blank bytes they end with:
+// for 16 to 64 bytes one bit per byte that is no blank, from overlapping
+// loads, the highest set bit ending the text (no branch on where it ends);
+// otherwise eight bytes at a time from the end.
+inline uint64_t withoutTrailing(const uint8_t* p, uint64_t n, uint8_t blank) {
+#if defined(__SSE2__)
+  if (n >= 16 && n <= 64) {
+    const __m128i blanks16 = _mm_set1_epi8(static_cast<char>(blank));
+    uint64_t bits = 0;
+    for (uint64_t at = 0;; at += 16) {
+      const uint64_t start = at + 16 <= n ? at : n - 16;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start));
+      const auto same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks16)));
+      bits |= uint64_t(~same & 0xFFFFu) << start;
+      if (start == n - 16) break;
+    }
+    return bits == 0 ? 0 : uint64_t(64 - std::countl_zero(bits));
+  }
+#endif
+  const uint64_t blanks = 0x0101010101010101ull * blank;
+  while (n >= 8) {
+    const uint64_t differ = loadBits(p + n - 8) ^ blanks;
+    if (differ != 0) {
+      // The bytes past the last one that differs are blanks.
+      const int trailing = std::endian::native == std::endian::little ? std::countl_zero(differ)
+                                                                      : std::countr_zero(differ);
+      return n - uint64_t(trailing / 8);
+    }
+    n -= 8;
+  }
+  while (n > 0 && p[n - 1] == blank) --n;
+  return n;
 }
 
 // The indicator of the double stored at value: 8, or for a missing value
@@ -325,13 +384,18 @@ template <StepKind K>
   } else if constexpr (K == StepKind::kText) {
     KovaEncodingHandle* handle = step.handle;
     const uint64_t length = step.length;
-    uint64_t scratch = 0;
-    const KovaStatus status = step.checkValue(handle, from, length, 0, &scratch);
-    if (status != kStatusOk) {
-      *refused = status;
-      return 0;
+    if (step.check == TextCheck::kByHandle ||
+        (step.check == TextCheck::kAscii && !allAscii(from, length))) {
+      uint64_t scratch = 0;
+      const KovaStatus status = step.checkValue(handle, from, length, 0, &scratch);
+      if (status != kStatusOk) {
+        *refused = status;
+        return 0;
+      }
     }
-    const uint64_t kept = std::min(step.trimmedLength(handle, from, length, 0), step.limit);
+    const uint64_t text = step.trimmedInPlace ? withoutTrailing(from, length, step.blank)
+                                              : step.trimmedLength(handle, from, length, 0);
+    const uint64_t kept = std::min(text, step.limit);
     if (step.blended) {
       copyBlended(at, from, kept, step.limit);
     } else {
@@ -359,45 +423,64 @@ template <StepKind K, unsigned W>
   return kStatusOk;
 }
 
-// One record into one row: one switch per column on its kind and indicator
-// width together. Returns the status of a refused text, else 0.
-inline KovaStatus convertOne(const FixedStep* steps, const FixedStep* end, const uint8_t* record,
-                             uint8_t* row) {
-  for (const FixedStep* step = steps; step != end; ++step) {
-    KovaStatus status = kStatusOk;
-    switch (step->op) {
-#define KOVA_STEP_CASE(K, W)                              \
-  case opOf(StepKind::K, W):                              \
-    status = runStep<StepKind::K, W>(*step, record, row); \
-    break;
+// Records a chunk holds: the chunk's records and rows stay in the cache
+// while each column's move runs over all of them.
+constexpr int64_t kChunkRecords = 128;
+
+// One column of n consecutive records into n consecutive rows, by the step
+// of kind K with an indicator of width class W: the same moves for every
+// record, without a choice between them. Returns the status of the first
+// refused text, else 0.
+template <StepKind K, unsigned W>
+KovaStatus runColumn(const FixedStep& planned, const uint8_t* record, int64_t n, uint64_t reclen,
+                     uint8_t* row, uint64_t rowLength) {
+  // A local copy: the rows are bytes, so the compiler would otherwise read
+  // the step anew after every store.
+  const FixedStep step = planned;
+  for (int64_t i = 0; i < n; ++i) {
+    const KovaStatus status = runStep<K, W>(step, record, row);
+    if constexpr (K == StepKind::kText) {
+      if (status != kStatusOk) return status;
+    }
+    record += reclen;
+    row += rowLength;
+  }
+  return kStatusOk;
+}
+
+// One column of n records: one switch on its kind and indicator width
+// together, then the column's loop.
+KovaStatus convertColumn(const FixedStep& step, const uint8_t* records, int64_t n, uint64_t reclen,
+                         uint8_t* row, uint64_t rowLength) {
+  switch (step.op) {
+#define KOVA_STEP_CASE(K, W) \
+  case opOf(StepKind::K, W): \
+    return runColumn<StepKind::K, W>(step, records, n, reclen, row, rowLength);
 #define KOVA_STEP_CASES(K) \
   KOVA_STEP_CASE(K, 0)     \
   KOVA_STEP_CASE(K, 1)     \
   KOVA_STEP_CASE(K, 2)     \
   KOVA_STEP_CASE(K, 3)     \
   KOVA_STEP_CASE(K, 4)
-      KOVA_STEP_CASES(kNull)
-      KOVA_STEP_CASES(kInt1)
-      KOVA_STEP_CASES(kInt2)
-      KOVA_STEP_CASES(kInt4)
-      KOVA_STEP_CASES(kInt8)
-      KOVA_STEP_CASES(kInt2Swap)
-      KOVA_STEP_CASES(kInt4Swap)
-      KOVA_STEP_CASES(kInt8Swap)
-      KOVA_STEP_CASES(kIntOther)
-      KOVA_STEP_CASES(kDouble)
-      KOVA_STEP_CASES(kDoubleSwap)
-      KOVA_STEP_CASES(kDoubleShort)
-      KOVA_STEP_CASES(kText)
-      KOVA_STEP_CASES(kBytes)
+    KOVA_STEP_CASES(kNull)
+    KOVA_STEP_CASES(kInt1)
+    KOVA_STEP_CASES(kInt2)
+    KOVA_STEP_CASES(kInt4)
+    KOVA_STEP_CASES(kInt8)
+    KOVA_STEP_CASES(kInt2Swap)
+    KOVA_STEP_CASES(kInt4Swap)
+    KOVA_STEP_CASES(kInt8Swap)
+    KOVA_STEP_CASES(kIntOther)
+    KOVA_STEP_CASES(kDouble)
+    KOVA_STEP_CASES(kDoubleSwap)
+    KOVA_STEP_CASES(kDoubleShort)
+    KOVA_STEP_CASES(kText)
+    KOVA_STEP_CASES(kBytes)
 #undef KOVA_STEP_CASES
 #undef KOVA_STEP_CASE
-      default:
-        break;
-    }
-    if (status != kStatusOk) return status;
+    default:
+      return kStatusOk;
   }
-  return kStatusOk;
 }
 
 }  // namespace
@@ -431,16 +514,17 @@ KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** resu
 
 KovaStatus convertFixedRecords(const FixedPlan* plan, const uint8_t* records, int64_t count,
                                uint8_t* row, uint64_t rowLength) {
-  // Locals: the rows are bytes, so the compiler would otherwise read the
-  // plan anew after every store.
   const uint64_t reclen = plan->reclen;
   const FixedStep* const steps = plan->steps;
   const FixedStep* const end = steps + plan->count;
-  for (int64_t i = 0; i < count; ++i) {
-    const KovaStatus status = convertOne(steps, end, records, row);
-    if (status != kStatusOk) return status;
-    records += reclen;
-    row += rowLength;
+  for (int64_t start = 0; start < count; start += kChunkRecords) {
+    const int64_t n = std::min(kChunkRecords, count - start);
+    const uint8_t* chunk = records + uint64_t(start) * reclen;
+    uint8_t* rows = row + uint64_t(start) * rowLength;
+    for (const FixedStep* step = steps; step != end; ++step) {
+      const KovaStatus status = convertColumn(*step, chunk, n, reclen, rows, rowLength);
+      if (status != kStatusOk) return status;
+    }
   }
   return kStatusOk;
 }

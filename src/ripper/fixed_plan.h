@@ -24,8 +24,9 @@ struct FixedPlan;
 
 // Converts count consecutive records of the plan's reclen bytes into
 // consecutive rows of rowLength bytes starting at row, each exactly as
-// fixedTypedRecord would. Stops at the first record whose text the row
-// encoding refuses and returns that status.
+// fixedTypedRecord would, column by column over chunks of records. A text
+// the row encoding refuses stops the work and its status is returned; the
+// rows are then not all written.
 KovaStatus convertFixedRecords(const FixedPlan* plan, const uint8_t* records, int64_t count,
                                uint8_t* row, uint64_t rowLength);
 

@@ -15,13 +15,20 @@ constexpr uint64_t kMaxCharacterBytes = 6;
 uint64_t heldFieldLimit(const KovaRipper* ripper) {
   const KovaObject* table = ripper->table;
   if (table->recfm != kRecfmDelimited && table->recfm != kRecfmNative) return UINT64_MAX;
-  if (ripper->rowImage || ripper->headerLinesLeft > 0 || !ripper->columns) return UINT64_MAX;
+  if (ripper->headerLinesLeft > 0) return UINT64_MAX;
+  return heldColumnLimit(ripper, ripper->fieldIndex);
+}
+
+uint64_t heldColumnLimit(const KovaRipper* ripper, uint64_t column) {
+  if (ripper->rowImage || !ripper->columns) return UINT64_MAX;
   // A field beyond the last column keeps its first bytes: a held byte is what
   // tells the next block that a field is pending, and a qualified one needs
   // more than its qualifiers to tell whether it holds text (a field beyond
   // the last column is a loss only when it does, whatever the block size).
-  if (int64_t(ripper->fieldIndex) >= int64_t(table->columnCount)) return 2 * kSlack;
-  const KovaColumnState& state = ripper->columns[ripper->fieldIndex];
+  if (ripper->table->columnCount <= 0 || column >= uint64_t(ripper->table->columnCount)) {
+    return 2 * kSlack;
+  }
+  const KovaColumnState& state = ripper->columns[column];
   const KovaLayoutEntry* entry = state.typedEntry;
   if (!entry || entry->storageType != kStorageChar) return UINT64_MAX;
   // A column without a character length may go through its informat, which

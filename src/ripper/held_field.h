@@ -19,4 +19,9 @@ namespace kova {
 // header lines, other record formats).
 uint64_t heldFieldLimit(const KovaRipper* ripper);
 
+// The most bytes a field of the given column needs, the same way: 1 beyond
+// the last column, UINT64_MAX for a row image or a column whose every byte
+// counts. For parsers that track their fields themselves (CLF lines).
+uint64_t heldColumnLimit(const KovaRipper* ripper, uint64_t column);
+
 }  // namespace kova

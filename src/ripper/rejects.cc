@@ -54,7 +54,8 @@ int64_t offsetOf(const ModuleRipper* m, const KovaRipper* ripper, const uint8_t*
     return int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin));
   }
   if (ripper->fragment && bytes >= ripper->fragment &&
-      bytes < ripper->fragment + ripper->fragmentCapacity && m->fragmentOffset >= 0) {
+      bytes < ripper->fragment + ripper->fragmentCapacity && m->fragmentOffset >= 0 &&
+      uint64_t(bytes - ripper->fragment) < m->fragmentExact) {
     return m->fragmentOffset + (bytes - ripper->fragment);
   }
   return -1;
@@ -66,6 +67,7 @@ void takeRejectSink(KovaRipper* ripper, uint32_t flags, KovaDiagnostics* diagnos
   if ((flags & kRipperReportRejects) && diagnostics && !(flags & kRipperOutput)) {
     moduleSide(ripper)->rejects = reinterpret_cast<KovaRejectDiagnostics*>(diagnostics);
     moduleSide(ripper)->fragmentOffset = -1;
+    moduleSide(ripper)->fragmentExact = UINT64_MAX;
     moduleSide(ripper)->recordOffset = 0;  // the first record begins with the input
     moduleSide(ripper)->qualifiedOffset = -1;
   }

@@ -31,6 +31,16 @@ inline void noteFragmentStart(KovaRipper* ripper, const uint8_t* bytes) {
   m->fragmentOffset = bytes >= m->blockBegin && bytes < m->blockEnd && m->blockBegin
                           ? int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin))
                           : -1;
+  m->fragmentExact = UINT64_MAX;
+}
+
+// A held CLF line dropped input bytes: from the fragment's current end on,
+// its bytes no longer stand at fragmentOffset plus their place.
+inline void noteFragmentGap(KovaRipper* ripper) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (m->rejects && ripper->fragmentLength < m->fragmentExact) {
+    m->fragmentExact = ripper->fragmentLength;
+  }
 }
 
 // A parser's record loop: the next record begins at bytes, which may be the
@@ -44,7 +54,8 @@ inline void noteRecordStart(KovaRipper* ripper, const uint8_t* bytes) {
         bytes <= ripper->transcodeBuffer + ripper->transcodeCapacity)) {
     m->recordOffset = int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin));
   } else if (ripper->fragment && bytes >= ripper->fragment &&
-             bytes < ripper->fragment + ripper->fragmentCapacity && m->fragmentOffset >= 0) {
+             bytes < ripper->fragment + ripper->fragmentCapacity && m->fragmentOffset >= 0 &&
+             uint64_t(bytes - ripper->fragment) < m->fragmentExact) {
     m->recordOffset = m->fragmentOffset + (bytes - ripper->fragment);
   } else {
     m->recordOffset = -1;

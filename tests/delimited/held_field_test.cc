@@ -14,24 +14,7 @@ namespace {
 
 class HeldFieldTest : public DelimitedTest {
  protected:
-  struct Result {
-    std::vector<std::string> rows;
-    uint32_t truncations = 0;
-    uint64_t fragmentCapacity = 0;
-  };
-
-  Result ripInBlocks(KovaObject* table, std::string_view input, size_t size) {
-    std::vector<std::string_view> blocks;
-    for (size_t at = 0; at < input.size(); at += size) blocks.push_back(input.substr(at, size));
-    KovaRipper* ripper = bound(table);
-    Result result;
-    if (!ripper) return result;
-    result.rows = ripBlocks(ripper, blocks);
-    result.truncations = ripper->truncations;
-    result.fragmentCapacity = ripper->fragmentCapacity;
-    destroy(ripper);
-    return result;
-  }
+  using Result = BlockRip;
 
   // A table of a VARCHAR(8), an INT and a VARCHAR(8) column.
   KovaObject* table() {

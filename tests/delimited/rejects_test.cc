@@ -110,8 +110,11 @@ TEST(RejectsCommand, OffsetsAreOfTheRecordInTheFileWithAMarkCrLfAndLogLines) {
     const ToolRun run = runKova("rip " + tempFile("utf8.clf.xml", clf) + " " + log +
                                 " --format none --rejects " + rejects + " --block-size " + size);
     EXPECT_EQ(run.exit, 0);
-    const std::string at = "\"offset\":" + std::to_string(lines.find("h2")) +
-                           ",\"fieldOffset\":" + std::to_string(lines.find("big")) +
+    // A line held across blocks drops the blanks between its fields, so
+    // the field's own offset is then unknown; it is never a wrong one.
+    const bool held = std::string(size) != "1M";
+    const std::string at = "\"offset\":" + std::to_string(lines.find("h2")) + ",\"fieldOffset\":" +
+                           (held ? std::string("null") : std::to_string(lines.find("big"))) +
                            ",\"record\":2";
     EXPECT_NE(fileContent(rejects).find(at), std::string::npos) << fileContent(rejects);
   }

@@ -60,4 +60,12 @@ KovaRipper* RipperTest::bound(KovaObject* table, uint32_t flags) {
   return status == kStatusOk ? ripper : nullptr;
 }
 
+BlockRip RipperTest::ripInBlocks(KovaObject* table, std::string_view input, size_t size) {
+  KovaRipper* ripper = bound(table);
+  if (!ripper) return {};
+  BlockRip result = ripInBlocksOf(ripper, input, size);
+  destroy(ripper);
+  return result;
+}
+
 }  // namespace kova::testing

@@ -10,6 +10,7 @@
 
 #include "kova/ripper.h"
 #include "tests/support/module_fixture.h"
+#include "tests/support/rows.h"
 
 namespace kova::testing {
 
@@ -29,6 +30,10 @@ class RipperTest : public ModuleTest {
 
   // create, describe and bind; fails the test when any step does.
   KovaRipper* bound(KovaObject* table, uint32_t flags = 0);
+
+  // input ripped in blocks of size bytes by a fresh bound ripper of table
+  // (ripInBlocksOf of tests/support/rows.h).
+  BlockRip ripInBlocks(KovaObject* table, std::string_view input, size_t size);
 
   static const KovaRowLayout* describe(KovaRipper* ripper) { return ripper->ops.describe(ripper); }
   static KovaLayoutEntry& entry(KovaRipper* ripper, uint32_t i) { return ripper->typedLayout[i]; }

@@ -221,4 +221,14 @@ std::vector<std::string> splitEverywhere(std::string_view input, const RipFuncti
   return whole;
 }
 
+BlockRip ripInBlocksOf(KovaRipper* ripper, std::string_view input, size_t size) {
+  std::vector<std::string_view> blocks;
+  for (size_t at = 0; at < input.size(); at += size) blocks.push_back(input.substr(at, size));
+  BlockRip result;
+  result.rows = ripBlocks(ripper, blocks);
+  result.truncations = ripper->truncations;
+  result.fragmentCapacity = ripper->fragmentCapacity;
+  return result;
+}
+
 }  // namespace kova::testing

@@ -29,6 +29,16 @@ std::string quotedText(std::string_view text);
 // appended as a last line "status 0x...".
 std::vector<std::string> ripBlocks(KovaRipper* ripper, const std::vector<std::string_view>& blocks);
 
+// What a rip of input in blocks of size bytes (the last one shorter, then
+// flushPending) left: the rendered rows, the truncations counted and the
+// fragment's capacity, which tells how much of a long field was held.
+struct BlockRip {
+  std::vector<std::string> rows;
+  uint32_t truncations = 0;
+  uint64_t fragmentCapacity = 0;
+};
+BlockRip ripInBlocksOf(KovaRipper* ripper, std::string_view input, size_t size);
+
 // Rips one input given as blocks with a fresh ripper; returns rendered rows.
 using RipFunction = std::function<std::vector<std::string>(const std::vector<std::string_view>&)>;
 

@@ -1,0 +1,185 @@
+// The CLF block parser's own path (one class pass per line, a column plan
+// per block) against the general one (every line through convertRecord and
+// convertField): the same rows and truncations for lines of every shape and
+// tables of every kind. And the cutter against one search after another.
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "src/ripper/clf_scan.h"
+#include "src/ripper/operations.h"
+#include "tests/clf/clf_test_util.h"
+
+namespace kova::testing {
+namespace {
+
+// The line converter under another address: the block parser then calls it
+// once per line instead of cutting lines itself.
+KovaStatus generalLine(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row) {
+  return splitClfLine(ripper, bytes, length, row);
+}
+
+class ClfPlanTest : public ClfTest {
+ protected:
+  struct Result {
+    std::vector<std::string> rows;
+    uint32_t truncations = 0;
+    bool operator==(const Result&) const = default;
+  };
+
+  Result ripWith(KovaObject* table, std::string_view input, size_t block, bool general,
+                 uint32_t flags = 0) {
+    KovaRipper* ripper = bound(table, flags);
+    Result result;
+    if (!ripper) return result;
+    if (general) ripper->ops.convertRecord = generalLine;
+    std::vector<std::string_view> blocks;
+    for (size_t at = 0; at < input.size(); at += block) blocks.push_back(input.substr(at, block));
+    result.rows = ripBlocks(ripper, blocks);
+    result.truncations = ripper->truncations;
+    destroy(ripper);
+    return result;
+  }
+
+  // The log table with short text columns (values get cut), the time read
+  // by ANYDTDTM and the given encoding.
+  KovaObject* typedTable(int32_t encoding) {
+    KovaObject* table = newTable(kRecfmClf, encoding);
+    addColumn(table, u"host", kTypeVarchar, 12)->cei = kEncodingUtf8;
+    addColumn(table, u"ident", kTypeVarchar, 3);
+    addColumn(table, u"user", kTypeChar, 4);
+    KovaColumn* time = addColumn(table, u"time", kTypeTimestamp);
+    setText(table, &time->informat, &time->informatLength, u"ANYDTDTM.");
+    addColumn(table, u"request", kTypeVarchar, 70)->cei = kEncodingUtf8;
+    addColumn(table, u"status", kTypeInt);
+    addColumn(table, u"size", kTypeBigint);
+    return table;
+  }
+
+  // Three columns: the other four fields lie beyond the table.
+  KovaObject* narrowTable() {
+    KovaObject* table = newTable(kRecfmClf);
+    addColumn(table, u"host", kTypeVarchar, 8);
+    addColumn(table, u"ident", kTypeInt);
+    KovaColumn* user = addColumn(table, u"user", kTypeDate);
+    setText(table, &user->informat, &user->informatLength, u"YYMMDD.");
+    return table;
+  }
+};
+
+// Lines of every shape: well-formed ones, parts missing, runs of blanks,
+// fields across the 64-byte windows, text that is no ASCII or no UTF-8,
+// times the date reader reads and ones it leaves to the informat.
+std::string mixedLines(int count, uint32_t seed) {
+  std::mt19937 random(seed);
+  auto pick = [&](std::initializer_list<const char*> options) {
+    return std::string(*(options.begin() + random() % options.size()));
+  };
+  auto word = [&](size_t most) {
+    std::string w;
+    const size_t n = random() % (most + 1);
+    for (size_t i = 0; i < n; ++i) {
+      const uint32_t r = random() % 40;
+      w += r == 0 ? '\xC3' : r == 1 ? '\xA9' : r == 2 ? '\t' : char('a' + r % 26);
+    }
+    return w;
+  };
+  std::string out;
+  for (int i = 0; i < count; ++i) {
+    std::string line = word(20) + pick({" ", "  ", " "}) + pick({"-", "", "frank"}) + " " +
+                       word(6) + pick({" ", "   ", " x "});
+    line += pick({"[", "[", "[", "", "x["});
+    line += pick({"10/Oct/2000:13:55:36 -0700", "01/Jan/1999:00:00:00 +0000", "2024-02-29 13:05:09",
+                  "31/Feb/2020:10:00:00 +0100", "10/Oct/2000:13:55:36", "garbage", "",
+                  "10/Oct/2000:13:55:36 -0700 extra"});
+    line += pick({"] ", "]", "", "] x "});
+    line += pick({"\"", "\"", "", " \""});
+    line += word(90) + pick({" HTTP/1.1", "", " \xFF\xFE"});
+    line += pick({"\" ", "\"", "\"    ", ""});
+    line += pick({"200", "404", "", "-", "99999999999", "1e3", " 7"});
+    line += pick({" ", "  ", ""});
+    line += pick({"2326", "-", "", "12 34", "9223372036854775808"});
+    line += pick({"\n", "\r\n", "\n\n", "\r\r\n"});
+    out += line;
+  }
+  return out;
+}
+
+TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
+  const std::string input = mixedLines(3000, 5);
+  struct Case {
+    const char* name;
+    KovaObject* table;
+    uint32_t flags;
+  };
+  const Case cases[] = {
+      {"log table", logTable(), 0},
+      {"short columns", typedTable(0), 0},
+      {"short columns in Latin-1", typedTable(1), 0},
+      {"three columns", narrowTable(), 0},
+      {"row image", typedTable(0), kRipperRowImage},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (size_t block : {size_t(1) << 20, size_t(977)}) {
+      const Result general = ripWith(c.table, input, block, true, c.flags);
+      ASSERT_GT(general.rows.size(), 2000u);
+      EXPECT_EQ(ripWith(c.table, input, block, false, c.flags), general) << block;
+    }
+  }
+}
+
+// The fields of a line found the plain way, one search after another:
+// "k=text" for each field found.
+std::vector<std::string> referenceCut(std::string_view line) {
+  std::vector<std::string> fields;
+  size_t at = 0;
+  auto upTo = [&](int k, char c) {
+    const size_t stop = std::min(line.find(c, at), line.size());
+    fields.push_back(std::to_string(k) + "=" + std::string(line.substr(at, stop - at)));
+    at = stop == line.size() ? stop : stop + 1;
+    return stop != line.size();
+  };
+  auto past = [&](char c) {
+    const size_t stop = line.find(c, at);
+    at = stop == std::string_view::npos ? line.size() : stop + 1;
+    return stop != std::string_view::npos;
+  };
+  if (!upTo(0, ' ') || !upTo(1, ' ') || !upTo(2, ' ') || !past('[') || !upTo(3, ']') ||
+      !past('"') || !upTo(4, '"')) {
+    return fields;
+  }
+  while (at < line.size() && line[at] == ' ') ++at;
+  if (at == line.size() || !upTo(5, ' ')) return fields;
+  fields.push_back("6=" + std::string(line.substr(at)));
+  return fields;
+}
+
+TEST_F(ClfPlanTest, LinesAreCutWhereOneSearchAfterAnotherCutsThem) {
+  std::string lines = mixedLines(2000, 9);
+  // Long lines: fields and the parts between them across several windows.
+  lines += std::string(70, 'h') + " " + std::string(130, ' ') + "[" + std::string(64, 't') + "] " +
+           std::string(200, 'x') + "\"" + std::string(63, 'r') + "\"" + std::string(65, ' ') +
+           "1 2\n";
+  lines += std::string(63, 'a') + " b c " + std::string(128, '-') + "[]\"\"" +
+           std::string(64, ' ') + "\n";
+  size_t start = 0;
+  int checked = 0;
+  while (start < lines.size()) {
+    const size_t lf = lines.find('\n', start);
+    const std::string_view line(lines.data() + start, lf - start);
+    std::vector<std::string> cut;
+    cutClfLine(reinterpret_cast<const uint8_t*>(line.data()), line.size(), line.size(),
+               [&](uint32_t k, const uint8_t* first, uint64_t n) {
+                 cut.push_back(std::to_string(k) + "=" +
+                               std::string(reinterpret_cast<const char*>(first), n));
+               });
+    ASSERT_EQ(cut, referenceCut(line)) << line;
+    ++checked;
+    start = lf + 1;
+  }
+  EXPECT_GT(checked, 2000);
+}
+
+}  // namespace
+}  // namespace kova::testing
