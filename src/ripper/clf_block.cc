@@ -6,8 +6,9 @@
 //
 // With the module's own line converter the block cuts its lines itself
 // (cutClfLine) and converts each field by a plan made once per block: plain
-// text copied, the time read by the column's date reader, everything else
-// (and whatever the plan does not take) through convertField. Another
+// text copied, the time read by the column's date reader, numbers of plain
+// digits read in the module, everything else (and whatever the plan does not
+// take) through convertField. Another
 // convertRecord is called once per line.
 #include <algorithm>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "src/ripper/convert_dates.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/end_of_input.h"
+#include "src/ripper/field_plan.h"
 #include "src/ripper/next_record.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/rejects.h"
@@ -38,6 +40,7 @@ enum class StepKind : uint8_t {
   kNothing,  // no column, or one that takes no value: convertField would do nothing
   kText,     // a character column: short text copied as it is
   kTime,     // a double through a 16-bit informat: the date reader first
+  kNumber,   // an integer, double or decimal the module reads (field_plan.h)
   kGeneral,  // convertField
 };
 
@@ -51,6 +54,7 @@ struct ClfStep {
   uint64_t indicatorOffset;
   KovaColumnState* state;
   int64_t nullValue;  // the null indicator
+  FieldPlan number;   // kNumber: the column's plan
 };
 
 // Stores an indicator of the width code at at (as writeIndicator does).
@@ -114,9 +118,17 @@ ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
       if (state->formatObject && state->formatObject->inputKind == kFormatKindWide) {
         step.kind = StepKind::kTime;
         step.reader = DateReader::kUnknown;
+        break;
       }
-      break;
+      [[fallthrough]];
     default:
+      // Status and size: digits read in the module where its readers give
+      // what the host's give.
+      step.number = planColumn(ripper, state);
+      if (step.number.kind == FieldKind::kInteger || step.number.kind == FieldKind::kDouble ||
+          step.number.kind == FieldKind::kDecimal) {
+        step.kind = StepKind::kNumber;
+      }
       break;
   }
   return step;
@@ -145,6 +157,9 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
       putIndicator(row + step.indicatorOffset, step.width, int64_t(n));
       return;
     }
+  } else if (step.kind == StepKind::kNumber) {
+    // "-" (no value) and whatever the module does not read take the general path.
+    if (field_plan_detail::convertByPlan(step.number, row, bytes, n)) return;
   } else if (step.kind == StepKind::kTime) {
     if (step.reader == DateReader::kUnknown) step.reader = dateReaderOf(ripper, step.state);
     double value;

@@ -60,7 +60,9 @@ bool readersAgree(KovaRipper* ripper, KovaEncodingHandle* handle,
   return true;
 }
 
-FieldPlan planOf(KovaRipper* ripper, KovaColumnState* state) {
+}  // namespace
+
+FieldPlan planColumn(KovaRipper* ripper, KovaColumnState* state) {
   FieldPlan plan{};
   const KovaLayoutEntry* entry = state->typedEntry;
   if (!entry) return plan;
@@ -122,8 +124,6 @@ FieldPlan planOf(KovaRipper* ripper, KovaColumnState* state) {
   }
 }
 
-}  // namespace
-
 void probeNumberReaders(KovaRipper* ripper, const KovaColumnState* state) {
   ColumnSettings& settings = moduleSide(ripper)->settings[state - ripper->columns];
   KovaEncodingHandle* handle = state->sourceHandle;
@@ -144,7 +144,7 @@ uint32_t prepareFieldPlans(KovaRipper* ripper) {
   if (ripper->rowImage || m->rejects || !m->settings || !ripper->columns) return 0;
   const uint32_t count = table->columnCount > 0 ? uint32_t(table->columnCount) : 0;
   for (uint32_t i = 0; i < count; ++i) {
-    m->settings[i].plan = planOf(ripper, &ripper->columns[i]);
+    m->settings[i].plan = planColumn(ripper, &ripper->columns[i]);
   }
   return count;
 }

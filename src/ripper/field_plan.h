@@ -27,6 +27,10 @@ namespace kova {
 // path for every field (row images, rejected-value reports, no columns).
 uint32_t prepareFieldPlans(KovaRipper* ripper);
 
+// One column's plan (kind kGeneral when the general path must convert its
+// fields); the CLF parser plans its number columns with it too.
+FieldPlan planColumn(KovaRipper* ripper, KovaColumnState* state);
+
 // Whether the host's number readers of the column's field encoding read
 // the probe texts exactly as asciiInteger and asciiDouble do. Asked once
 // per encoding handle; the answers are kept in the column's settings.

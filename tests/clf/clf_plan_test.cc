@@ -56,6 +56,22 @@ class ClfPlanTest : public ClfTest {
     return table;
   }
 
+  // Status and size as a small integer, a double and a decimal: numbers of
+  // every kind the module reads itself, and the ones it leaves to the host.
+  KovaObject* numberTable(uint32_t statusType, uint32_t sizeType) {
+    KovaObject* table = newTable(kRecfmClf);
+    addColumn(table, u"host", kTypeVarchar, 8);
+    addColumn(table, u"ident", kTypeVarchar, 8);
+    addColumn(table, u"user", kTypeVarchar, 8);
+    addColumn(table, u"time", kTypeVarchar, 30);
+    addColumn(table, u"request", kTypeVarchar, 8);
+    addColumn(table, u"status", statusType, statusType == kTypeDecimal ? 4 : 0,
+              statusType == kTypeDecimal ? 1 : 0);
+    addColumn(table, u"size", sizeType, sizeType == kTypeDecimal ? 18 : 0,
+              sizeType == kTypeDecimal ? 2 : 0);
+    return table;
+  }
+
   // Three columns: the other four fields lie beyond the table.
   KovaObject* narrowTable() {
     KovaObject* table = newTable(kRecfmClf);
@@ -117,6 +133,8 @@ TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
       {"short columns", typedTable(0), 0},
       {"short columns in Latin-1", typedTable(1), 0},
       {"three columns", narrowTable(), 0},
+      {"small integer and double", numberTable(kTypeSmallint, kTypeDouble), 0},
+      {"decimals", numberTable(kTypeDecimal, kTypeDecimal), 0},
       {"row image", typedTable(0), kRipperRowImage},
   };
   for (const Case& c : cases) {
