@@ -12,7 +12,7 @@ constexpr std::u16string_view kMakeRoomLabel = u"resultMakeRoom";
 constexpr uint8_t kDefaultNullText[] = {'\\', 'N'};
 constexpr uint64_t kDefaultNullRoom = 16;
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr uint8_t kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 }  // namespace
 
@@ -125,7 +125,7 @@ KovaStatus encodeBase64(KovaPool* pool, const uint8_t* source, uint64_t length,
     const uint32_t group = uint32_t(source[i]) << 16 | (two ? uint32_t(source[i + 1]) << 8 : 0);
     p[0] = kAlphabet[group >> 18];
     p[1] = kAlphabet[(group >> 12) & 63];
-    p[2] = two ? kAlphabet[(group >> 6) & 63] : '=';
+    p[2] = two ? kAlphabet[(group >> 6) & 63] : uint8_t('=');
     p[3] = '=';
     p += 4;
   }
