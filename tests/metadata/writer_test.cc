@@ -228,21 +228,44 @@ struct OddNames {
 };
 
 TEST_F(WriterTest, EncodingTextsCannotBreakTheDocument) {
+  const std::u16string longDescription = std::u16string(600, u'-');
+  std::string longComment;
+  for (int i = 0; i < 255; ++i) longComment += "- ";
+  longComment += "-";
+  struct Case {
+    const char* name;
+    std::u16string encodingName, description;
+    std::string line;  // "" when the encoding element is left out
+  } cases[] = {
+      {"markup and doubled hyphens", u"A<B", u"one -- two---three \u0001-",
+       "<encoding cei=\"20\">A&lt;B</encoding><!-- one - - two- - -three ?- -->\n"},
+      {"pairs kept, lone halves and non-characters replaced", u"N",
+       std::u16string{u'a', 0xD83D, 0xDE00, u'b', 0xD800, u'c', 0xDC00, u'\t', 0xFFFE, 0xD83D},
+       "<encoding cei=\"20\">N</encoding><!-- a\xF0\x9F\x98\x80"
+       "b?c?\t?? -->\n"},
+      {"no name", u"", u"plain", "<encoding cei=\"20\"></encoding><!-- plain -->\n"},
+      {"a long description is cut", u"N", longDescription,
+       "<encoding cei=\"20\">N</encoding><!-- " + longComment + " -->\n"},
+      {"a name no document can carry", u"A\u0001", u"d", ""},
+  };
   KovaKernel* k = host().kernel();
   OddNames::real = k->nls;
   KovaNlsOps ops = *k->nls->ops;
   ops.encodingInfo = OddNames::encodingInfo;
   ops.classify = OddNames::classify;
   KovaNls odd{&ops};
-  OddNames::name = u"A<B";
-  OddNames::description = u"one -- two---three \u0001-";
-  KovaObject* o = object();
-  o->encoding = 20;
-  k->nls = &odd;
-  std::string doc = writeDocument(o);
-  k->nls = OddNames::real;
-  EXPECT_EQ(lineOf(doc, "encoding"),
-            "<encoding cei=\"20\">A&lt;B</encoding><!-- one - - two- - -three ?- -->\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OddNames::name = c.encodingName;
+    OddNames::description = c.description;
+    KovaObject* o = object();
+    o->encoding = 20;
+    k->nls = &odd;
+    std::string doc = writeDocument(o);
+    k->nls = OddNames::real;
+    ASSERT_FALSE(doc.empty());
+    EXPECT_EQ(lineOf(doc, "encoding"), c.line);
+  }
 }
 
 TEST_F(WriterTest, BufferGrowsForTextsBeyondItsFirstSize) {
