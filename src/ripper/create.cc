@@ -134,6 +134,12 @@ bool chooseFieldEncoding(KovaRipper* ripper, const KovaObject* table) {
     ripper->fieldEncoding = kEncodingWide;
   } else if (table->recfm == kRecfmXml) {
     ripper->fieldEncoding = kEncodingWide;
+  } else if (ripper->output && table->encoding != 0 &&
+             !needsTranscoding(ripper, kEncodingLiteral, uint32_t(table->encoding))) {
+    // A text burner writes its separators and line ends as ASCII bytes, so
+    // its values can go out in the table's own encoding when that encoding
+    // keeps ASCII as it is (an ISO-8859-1 table gets ISO-8859-1 text).
+    ripper->fieldEncoding = uint32_t(table->encoding);
   } else {
     ripper->fieldEncoding = kEncodingUtf8;
   }

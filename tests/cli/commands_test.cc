@@ -167,6 +167,29 @@ TEST(CommandLine, ConvertCutsTextAtCharactersAndCountsWhatDoesNotFit) {
   }
 }
 
+// A text table in an encoding other than UTF-8 gets its values in that
+// encoding: the orders converted to the ISO-8859-1 table are that table's
+// example file byte for byte; through row images (whose numbers are
+// formatted differently) the names are ISO-8859-1 as well.
+TEST(CommandLine, ConvertWritesTheOutputTablesEncoding) {
+  const std::string target = ::testing::TempDir() + "cli_latin1.csv";
+  const std::string command = "convert " + examplePath("orders.delimited.xml") + " " +
+                              examplePath("orders.csv") + " " +
+                              examplePath("orders-latin1.delimited.xml") + " -o " + target;
+  ToolRun run = runKova(command, true);
+  EXPECT_EQ(run.exit, 0) << run.out;
+  EXPECT_EQ(fileContent(target), fileContent(examplePath("orders-latin1.csv")));
+  run = runKova(command + " --image", true);
+  EXPECT_EQ(run.exit, 0) << run.out;
+  const std::string imaged = fileContent(target);
+  EXPECT_NE(imaged.find("\"Barros, Tom\xe1s\""), std::string::npos) << imaged;
+  EXPECT_NE(imaged.find("Ren\xe9"
+                        "e"),
+            std::string::npos)
+      << imaged;
+  EXPECT_EQ(imaged.find('\xc3'), std::string::npos) << imaged;
+}
+
 TEST(CommandLine, ReportingCommandsWork) {
   runCases({
       {"help", "--help", 0, {"usage: kova COMMAND", "describe", "convert"}},
