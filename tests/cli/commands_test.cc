@@ -190,6 +190,41 @@ TEST(CommandLine, ConvertWritesTheOutputTablesEncoding) {
   EXPECT_EQ(imaged.find('\xc3'), std::string::npos) << imaged;
 }
 
+// Files whose records cannot be found from any offset come out as one split
+// with the reason; a device has no byte ranges at all.
+TEST(CommandLine, SplitsSayWhyAFileIsOneSplit) {
+  const std::string head = "<?xml version=\"1.0\"?>\n<kova><recfm>";
+  const std::string tail =
+      "<encoding cei=\"20\">UTF-8</encoding><columns><column><name>a</name><type>INT</type>"
+      "<bytelength>4</bytelength></column></columns></kova>\n";
+  const std::string noLength = tempFile("cli_nolength.xml", head + "FIXED</recfm>" + tail);
+  const std::string lineSeparator =
+      tempFile("cli_linesep.xml", head + "DELIMITED</recfm><fieldsep>&#10;</fieldsep>" + tail);
+  const std::string data = examplePath("orders.csv");
+  runCases({
+      {"JSON",
+       "splits " + examplePath("events.json.xml") + " " + examplePath("events.jsonl"),
+       0,
+       {"1 split; not splittable: JSON and XML records can only be found from the first byte"}},
+      {"XML as JSON",
+       "splits " + examplePath("catalog.xml.xml") + " " + examplePath("catalog.xml") + " --json",
+       0,
+       {"\"splittable\": false", "\"splits\": [{\"offset\": 0, \"length\": 1712}]"}},
+      {"FIXED without a length",
+       "splits " + noLength + " " + data,
+       0,
+       {"not splittable: its FIXED records have no length", "0 428"}},
+      {"line end as field separator",
+       "splits " + lineSeparator + " " + data,
+       0,
+       {"not splittable: its field separator is a line end"}},
+      {"a device",
+       "splits " + examplePath("orders.delimited.xml") + " /dev/stdin < /dev/zero",
+       1,
+       {"kova splits: /dev/stdin is not a regular file (splits need byte ranges of a file)"}},
+  });
+}
+
 TEST(CommandLine, ReportingCommandsWork) {
   runCases({
       {"help", "--help", 0, {"usage: kova COMMAND", "describe", "convert"}},
