@@ -75,7 +75,7 @@ bool logDate(const uint8_t* p, int64_t* date) {
   if (p[2] != '/' || p[6] != '/') return false;
   uint32_t name = 0;
   for (int i = 3; i < 6; ++i) {
-    const uint8_t upper = p[i] & uint8_t(0xDF);
+    const auto upper = uint8_t(p[i] & 0xDF);
     if (upper < 'A' || upper > 'Z') return false;  // letters only
     name = name << 8 | upper;
   }
