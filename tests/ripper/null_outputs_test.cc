@@ -12,7 +12,12 @@
 namespace kova::testing {
 namespace {
 
-class NullOutputsTest : public RipperTest {};
+struct Case;
+
+class NullOutputsTest : public RipperTest {
+ protected:
+  std::vector<Case> cases();
+};
 
 std::vector<std::string> rowsOf(KovaRipper* ripper, uint8_t* rows, int32_t count) {
   std::vector<std::string> out;
@@ -21,16 +26,17 @@ std::vector<std::string> rowsOf(KovaRipper* ripper, uint8_t* rows, int32_t count
   return out;
 }
 
-TEST_F(NullOutputsTest, EveryRecordFormatParsesABlockWithoutOutputs) {
+struct Case {
+  const char* name;
+  std::function<KovaObject*()> table;
+  std::string first, second;      // first is ripped without outputs
+  std::vector<std::string> rows;  // of the second block
+};
+
+std::vector<Case> NullOutputsTest::cases() {
   const std::string varbinSeven("\x0d\0\0\0\x01\0\0\0\x04\x07\0\0\0", 13);
   const std::string varbinEight("\x0d\0\0\0\x01\0\0\0\x04\x08\0\0\0", 13);
-  struct Case {
-    const char* name;
-    std::function<KovaObject*()> table;
-    std::string first, second;      // first is ripped without outputs
-    std::vector<std::string> rows;  // of the second block
-  };
-  const Case cases[] = {
+  return {
       {"delimited",
        [&] {
          KovaObject* t = newTable(kRecfmDelimited, kEncodingUtf8);
@@ -79,7 +85,10 @@ TEST_F(NullOutputsTest, EveryRecordFormatParsesABlockWithoutOutputs) {
        varbinEight,
        {"8"}},
   };
-  for (const Case& c : cases) {
+}
+
+TEST_F(NullOutputsTest, EveryRecordFormatParsesABlockWithoutOutputs) {
+  for (const Case& c : cases()) {
     SCOPED_TRACE(c.name);
     KovaRipper* ripper = bound(c.table());
     ASSERT_NE(ripper, nullptr);
