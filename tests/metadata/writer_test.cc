@@ -244,6 +244,9 @@ TEST_F(WriterTest, EncodingTextsCannotBreakTheDocument) {
        "<encoding cei=\"20\">N</encoding><!-- a\xF0\x9F\x98\x80"
        "b?c?\t?? -->\n"},
       {"no name", u"", u"plain", "<encoding cei=\"20\"></encoding><!-- plain -->\n"},
+      {"tabs and returns kept, a high half before another", u"N",
+       std::u16string{u'a', u'\t', u'b', u'\r', 0xFFFF, 0xD800, 0xD800, 0xDC00},
+       "<encoding cei=\"20\">N</encoding><!-- a\tb\r??\xF0\x90\x80\x80 -->\n"},
       {"a long description is cut", u"N", longDescription,
        "<encoding cei=\"20\">N</encoding><!-- " + longComment + " -->\n"},
       {"a name no document can carry", u"A\u0001", u"d", ""},
@@ -343,6 +346,21 @@ TEST_F(WriterTest, EveryFailingAllocationGivesNoDocumentAndLeaksNothing) {
         persistent);
     EXPECT_GT(runs, 2);
   }
+}
+
+// The outputs may be null: the document is still written into the object's
+// buffer. Without an object there is nothing to write.
+TEST_F(WriterTest, NullOutputsStillWriteAndANullObjectIsRefused) {
+  KovaObject* o = object();
+  const std::string expected = writeDocument(o);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(extension()->writeXml(o, nullptr, nullptr), kStatusOk);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(o->outBuffer), o->outLength), expected);
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(1);
+  uint64_t length = 7;
+  EXPECT_EQ(extension()->writeXml(nullptr, &bytes, &length), kStatusNotSupported);
+  EXPECT_EQ(bytes, nullptr);
+  EXPECT_EQ(length, 0u);
 }
 
 }  // namespace
