@@ -209,8 +209,8 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
       burner, rows, rowCount,
       [burner](KovaColumnState* state, const uint8_t* row, uint64_t* n) {
         Field field;
-        KovaStatus status = valueField(burner, state, row, &field);
-        if (status != kStatusOk) return status;
+        const KovaStatus valueStatus = valueField(burner, state, row, &field);
+        if (valueStatus != kStatusOk) return valueStatus;
         *n = field.n;
         // Null text is written as it is, never trimmed or qualified.
         if (*n == 0 || field.nullText || (field.fast && fastTextIsFinal(burner, state)))

@@ -11,7 +11,7 @@
 
 #include "src/burner/output.h"
 #include "src/convert/missing.h"
-#include "src/host/pool.h"
+#include "src/host/grow.h"
 #include "src/ripper/operations.h"
 
 namespace kova {
@@ -313,13 +313,9 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
   const uint64_t reclen = uint64_t(burner->table->reclen);
   uint64_t size = 0;
   if (__builtin_mul_overflow(rowCount, reclen, &size)) return kStatusNoMemory;
-  if (burner->recordBufferSize < size) {
-    if (burner->recordBuffer) poolFree(burner->pool, burner->recordBuffer);
-    burner->recordBufferSize = 0;
-    burner->recordBuffer = static_cast<uint8_t*>(poolAllocate(burner->pool, size));
-    if (!burner->recordBuffer) return kStatusNoMemory;
-    burner->recordBufferSize = size;
-  }
+  const KovaStatus grown = growInSteps(burner->pool, burner->diagnostics, burner->recordBuffer,
+                                       burner->recordBufferSize, size, false, u"resultMakeRoom");
+  if (grown != kStatusOk) return grown;
   if (size == 0) return kStatusOk;
   const int32_t columnCount = burner->table->columnCount;
   FieldPlan plans[kPlanColumns];

@@ -39,8 +39,8 @@ KovaStatus writeLines(KovaRipper* burner, const uint8_t* rows, uint64_t rowCount
   return writeTextRows(
       burner, rows, rowCount,
       [burner](KovaColumnState* state, const uint8_t* row, uint64_t* n) {
-        KovaStatus status = slotText(burner, state, row, n);
-        if (status != kStatusOk || *n == 0) return status;
+        const KovaStatus slotStatus = slotText(burner, state, row, n);
+        if (slotStatus != kStatusOk || *n == 0) return slotStatus;
         return qualifyDefault(burner, state, *n, n);
       },
       [burner] { return appendByte(burner, '\n'); });

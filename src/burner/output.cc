@@ -1,9 +1,8 @@
 #include "src/burner/output.h"
 
-#include <limits>
 #include <string_view>
 
-#include "src/host/log.h"
+#include "src/host/grow.h"
 #include "src/host/pool.h"
 
 namespace kova {
@@ -12,30 +11,18 @@ namespace {
 constexpr std::u16string_view kMakeRoomLabel = u"resultMakeRoom";
 constexpr uint8_t kDefaultNullText[] = {'\\', 'N'};
 constexpr uint64_t kDefaultNullRoom = 16;
-// No buffer grows beyond this; a request past it fails like a refused one.
-constexpr uint64_t kLargestBuffer = uint64_t(1) << 62;
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr uint8_t kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 }  // namespace
 
 KovaStatus resultMakeRoom(KovaRipper* burner, uint64_t needed, bool pending) {
   uint64_t size = 0;
-  if (__builtin_add_overflow(burner->recordLength, needed, &size) || size > kLargestBuffer) {
-    logAllocationFailure(burner->diagnostics, kMakeRoomLabel,
-                         static_cast<int64_t>(std::numeric_limits<int32_t>::max()));
-    return kStatusNoMemory;
-  }
-  size = (size + 1023) & ~uint64_t(1023);
-  void* grown =
-      poolResize(burner->pool, burner->recordBuffer, size, burner->recordLength == 0 && !pending);
-  if (!grown) {
-    logAllocationFailure(burner->diagnostics, kMakeRoomLabel, static_cast<int64_t>(size));
-    return kStatusNoMemory;
-  }
-  burner->recordBuffer = static_cast<uint8_t*>(grown);
-  burner->recordBufferSize = size;
-  return kStatusOk;
+  // A sum that wraps is a request no pool can meet: growInSteps refuses it.
+  if (__builtin_add_overflow(burner->recordLength, needed, &size)) size = ~uint64_t(0);
+  return growInSteps(burner->pool, burner->diagnostics, burner->recordBuffer,
+                     burner->recordBufferSize, size, burner->recordLength != 0 || pending,
+                     kMakeRoomLabel);
 }
 
 KovaStatus reserveForRows(KovaRipper* burner, uint64_t perField, uint64_t rowCount) {
@@ -138,7 +125,7 @@ KovaStatus encodeBase64(KovaPool* pool, const uint8_t* source, uint64_t length,
     const uint32_t group = uint32_t(source[i]) << 16 | (two ? uint32_t(source[i + 1]) << 8 : 0);
     p[0] = kAlphabet[group >> 18];
     p[1] = kAlphabet[(group >> 12) & 63];
-    p[2] = two ? kAlphabet[(group >> 6) & 63] : '=';
+    p[2] = two ? kAlphabet[(group >> 6) & 63] : uint8_t('=');
     p[3] = '=';
     p += 4;
   }

@@ -30,21 +30,35 @@ inline uint8_t* put(uint8_t* p, const void* bytes, uint64_t n) {
 }
 inline uint8_t* putI32(uint8_t* p, int32_t v) { return put(p, &v, 4); }
 
+// A number's n bytes, in reverse order for a big-endian column (the reader
+// reverses them back).
+uint8_t* putNumber(uint8_t* p, const uint8_t* value, uint64_t n, bool bigEndian) {
+  if (!bigEndian) return put(p, value, n);
+  for (uint64_t i = 0; i < n; ++i) p[i] = value[n - 1 - i];
+  return p + n;
+}
+
+// The length code bytes the reader takes as markers: 0xF8 (a signed byte
+// follows), 0xFA (an i32 follows) and 0xF7 (an i64 follows).
+constexpr uint8_t kLength8 = 0xF8;
+constexpr uint8_t kLength32 = 0xFA;
+constexpr uint8_t kLength64 = 0xF7;
+
+// L in the shortest form the reader understands: one signed byte, unless
+// that byte is a marker (then the marker 0xF8 and the byte); else an i32,
+// else an i64.
 uint8_t* putLength(uint8_t* p, int64_t length) {
-  if (length >= -128 && length <= 127) {
-    *p = static_cast<uint8_t>(static_cast<int8_t>(length));
+  if (length >= INT8_MIN && length <= INT8_MAX) {
+    const uint8_t code = static_cast<uint8_t>(static_cast<int8_t>(length));
+    if (code == kLength8 || code == kLength32 || code == kLength64) *p++ = kLength8;
+    *p = code;
     return p + 1;
   }
-  if (length >= INT16_MIN && length <= INT16_MAX) {
-    *p = 0xF8;
-    const int16_t v = static_cast<int16_t>(length);
-    return put(p + 1, &v, 2);
-  }
   if (length >= INT32_MIN && length <= INT32_MAX) {
-    *p = 0xFA;
+    *p = kLength32;
     return putI32(p + 1, static_cast<int32_t>(length));
   }
-  *p = 0xF7;
+  *p = kLength64;
   return put(p + 1, &length, 8);
 }
 
@@ -55,8 +69,10 @@ uint16_t part(const uint8_t* value, int index) {
 }
 
 // Writes one field at p; returns the end. REQUIRES the field's room.
-uint8_t* putField(KovaRipper* burner, const KovaLayoutEntry* entry, const uint8_t* row,
+uint8_t* putField(KovaRipper* burner, const KovaColumnState& state, const uint8_t* row,
                   uint8_t* p) {
+  const KovaLayoutEntry* entry = state.typedEntry;
+  const bool bigEndian = state.bigEndian != 0;
   int64_t length = readIndicator(row, entry);
   const uint8_t* value = row + entry->dataOffset;
   const uint32_t storage = entry->storageType;
@@ -97,17 +113,17 @@ uint8_t* putField(KovaRipper* burner, const KovaLayoutEntry* entry, const uint8_
     case 4:
     case kStorageInt32:
     case kStorageUint32:
-      return put(p, value, 4);
+      return putNumber(p, value, 4, bigEndian);
     case kStorageInt16:
     case kStorageUint16:
-      return put(p, value, 2);
+      return putNumber(p, value, 2, bigEndian);
     case 7:
     case kStorageInt8:
     case kStorageUint8:
       return put(p, value, 1);
     case kStorageInt64:
     case kStorageEightBytes:
-      return put(p, value, 8);
+      return putNumber(p, value, 8, bigEndian);
     case kStorageDecimal: {
       uint8_t k = kDecimalSize;
       while (k > 0 && value[k - 1] == 0) --k;
@@ -121,7 +137,7 @@ uint8_t* putField(KovaRipper* burner, const KovaLayoutEntry* entry, const uint8_
         *lengthAt = 0xFF;
         return lengthAt + 1;
       }
-      return put(p, value, 8);
+      return putNumber(p, value, 8, bigEndian);
     }
     case kStorageDateRecord:
       p = put(p, value, 2);
@@ -163,7 +179,7 @@ KovaStatus writeRecords(KovaRipper* burner, const uint8_t* rows, uint64_t rowCou
       if (!entry) continue;
       status = makeRoom(burner, fieldRoom(entry));
       if (status != kStatusOk) return status;
-      uint8_t* end = putField(burner, entry, row, outputEnd(burner));
+      uint8_t* end = putField(burner, burner->columns[i], row, outputEnd(burner));
       burner->recordLength = uint64_t(end - burner->recordBuffer);
     }
     putI32(burner->recordBuffer + start, static_cast<int32_t>(burner->recordLength - start));
@@ -187,8 +203,7 @@ KovaStatus varbinWriteRowsInto(KovaRipper* burner, const uint8_t* rows, uint64_t
     uint8_t* start = p;
     p += 4;
     for (int32_t i = 0; i < columnCount; ++i) {
-      const KovaLayoutEntry* entry = burner->columns[i].typedEntry;
-      if (entry) p = putField(burner, entry, row, p);
+      if (burner->columns[i].typedEntry) p = putField(burner, burner->columns[i], row, p);
     }
     putI32(start, static_cast<int32_t>(p - start));
   }

@@ -24,12 +24,12 @@ constexpr bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10
 
 template <typename T, int N>
 struct Pow10Table {
-  T p[N + 1];
+  T p[size_t(N) + 1];
   constexpr Pow10Table() : p() {
     p[0] = 1;
     for (int i = 1; i <= N; ++i) p[i] = p[i - 1] * 10;
   }
-  constexpr T operator[](int i) const { return p[i]; }
+  constexpr T operator[](int64_t i) const { return p[i]; }
 };
 constexpr Pow10Table<U128, kMaxDigits> kPow10;
 constexpr Pow10Table<uint64_t, 19> kPow10Small;

@@ -1,6 +1,7 @@
 #include "src/metadata/object.h"
 
 #include <cstring>
+#include <limits>
 
 #include "src/host/pool.h"
 #include "src/host/siblings.h"
@@ -43,19 +44,21 @@ int32_t setFormats(KovaObject* object) {
 
 KovaColumn* addColumn(KovaObject* object) {
   if (object->columnCount >= object->columnCapacity) {
+    // The count is 32-bit: a table never holds more columns than it can count.
+    if (object->columnCapacity > std::numeric_limits<int32_t>::max() - kColumnBlock) return nullptr;
     auto* block =
         static_cast<KovaColumn*>(poolAllocate(object->pool, sizeof(KovaColumn) * kColumnBlock));
     if (!block) return nullptr;
-    int64_t capacity = int64_t(object->columnCapacity) + kColumnBlock;
+    const int32_t capacity = object->columnCapacity + kColumnBlock;
     auto* slots = static_cast<KovaColumn**>(
-        poolResize(object->pool, object->columns, sizeof(KovaColumn*) * capacity));
+        poolResize(object->pool, object->columns, sizeof(KovaColumn*) * uint64_t(capacity)));
     if (!slots) {
       poolFree(object->pool, block);
       return nullptr;
     }
     for (int32_t i = 0; i < kColumnBlock; ++i) slots[object->columnCapacity + i] = &block[i];
     object->columns = slots;
-    object->columnCapacity = static_cast<int32_t>(capacity);
+    object->columnCapacity = capacity;
   }
   KovaColumn* column = object->columns[object->columnCount++];
   std::memset(column, 0, sizeof(KovaColumn));

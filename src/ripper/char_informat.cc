@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "src/host/grow.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/host/siblings.h"
@@ -258,15 +259,9 @@ int64_t wideThroughInformat(KovaRipper* ripper, KovaColumnState* state, const ch
   // its first 4 GiB.
   const uint64_t room = formatCapacityOf(capacity > 0 ? uint64_t(capacity) : 0);
   const uint64_t need = 2 * room;
-  if (need > ripper->wideScratchSize) {
-    const uint64_t size = (need + 1023) & ~uint64_t(1023);
-    void* grown = poolResize(ripper->pool, ripper->wideScratch, size);
-    if (!grown) {
-      logAllocationFailure(ripper->diagnostics, label, int64_t(size));
-      return -1;
-    }
-    ripper->wideScratch = static_cast<char16_t*>(grown);
-    ripper->wideScratchSize = size;
+  if (growInSteps(ripper->pool, ripper->diagnostics, ripper->wideScratch, ripper->wideScratchSize,
+                  need, true, label) != kStatusOk) {
+    return -1;
   }
   KovaFormatObject* informat = state->formatObject;
   // A text longer than the informat's input length can say is not converted.

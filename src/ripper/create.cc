@@ -117,6 +117,17 @@ void prepareOutput(KovaRipper* ripper, KovaObject* table, const KovaRipperOption
 
 // The encoding of field bytes as the parsers deliver them. A JSON table
 // needs zrejson, which is registered in the can. False when it is missing.
+// True when every character of encoding is one byte and ASCII keeps its
+// bytes: no byte of a value can be taken for a separator it is not.
+bool writesAsciiBytes(KovaRipper* ripper, int32_t encoding) {
+  if (encoding <= 0 || encoding == int32_t(kEncodingUtf8)) return false;
+  KovaEncodingInfo info{};
+  KovaNls* nls = ripper->nls;
+  return nls && nls->ops->encodingInfo(nls, encoding, &info) == kStatusOk &&
+         info.maxBytesPerChar == 1 &&
+         !needsTranscoding(ripper, kEncodingLiteral, uint32_t(encoding));
+}
+
 bool chooseFieldEncoding(KovaRipper* ripper, const KovaObject* table) {
   if (binaryRecords(table->recfm)) {
     ripper->fieldEncoding = static_cast<uint32_t>(table->encoding);
@@ -134,6 +145,12 @@ bool chooseFieldEncoding(KovaRipper* ripper, const KovaObject* table) {
     ripper->fieldEncoding = kEncodingWide;
   } else if (table->recfm == kRecfmXml) {
     ripper->fieldEncoding = kEncodingWide;
+  } else if (ripper->output && writesAsciiBytes(ripper, table->encoding)) {
+    // A text burner writes its separators, qualifiers and line ends as
+    // ASCII bytes and looks for them in the values byte by byte: its values
+    // go out in the table's own encoding when that is safe (an ISO-8859-1
+    // table gets ISO-8859-1 text), otherwise in UTF-8.
+    ripper->fieldEncoding = uint32_t(table->encoding);
   } else {
     ripper->fieldEncoding = kEncodingUtf8;
   }

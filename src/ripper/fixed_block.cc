@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 
+#include "src/host/grow.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/ripper/fixed_block.h"
@@ -28,16 +29,8 @@ KovaStatus ensureBlockSize(KovaRipper* ripper, int64_t rows) {
 
 // Makes fragment able to hold one whole record, keeping what it holds.
 KovaStatus reserveFragment(KovaRipper* ripper, uint64_t reclen) {
-  if (ripper->fragmentCapacity >= reclen) return kStatusOk;
-  const uint64_t size = (reclen + 1023) & ~uint64_t(1023);
-  void* grown = poolResize(ripper->pool, ripper->fragment, size, ripper->fragmentLength == 0);
-  if (!grown) {
-    logAllocationFailure(ripper->diagnostics, u"fixedRipBlock", int64_t(reclen));
-    return kStatusNoMemory;
-  }
-  ripper->fragment = static_cast<uint8_t*>(grown);
-  ripper->fragmentCapacity = size;
-  return kStatusOk;
+  return growInSteps(ripper->pool, ripper->diagnostics, ripper->fragment, ripper->fragmentCapacity,
+                     reclen, ripper->fragmentLength != 0, u"fixedRipBlock");
 }
 
 // count records into consecutive rows: through the typed plan when there is

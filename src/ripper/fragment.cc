@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "src/host/grow.h"
 #include "src/host/log.h"
-#include "src/host/pool.h"
 #include "src/ripper/held_field.h"
 #include "src/ripper/rejects.h"
 
@@ -23,16 +23,10 @@ KovaStatus appendFrag(KovaRipper* ripper, const uint8_t* bytes, uint64_t n,
     logAllocationFailure(ripper->diagnostics, label, -1);
     return kStatusNoMemory;
   }
-  if (needed > ripper->fragmentCapacity) {
-    uint64_t size = (needed + 1023) & ~uint64_t(1023);
-    void* grown = poolResize(ripper->pool, ripper->fragment, size, ripper->fragmentLength == 0);
-    if (!grown) {
-      logAllocationFailure(ripper->diagnostics, label, int64_t(size));
-      return kStatusNoMemory;
-    }
-    ripper->fragment = static_cast<uint8_t*>(grown);
-    ripper->fragmentCapacity = size;
-  }
+  const KovaStatus status =
+      growInSteps(ripper->pool, ripper->diagnostics, ripper->fragment, ripper->fragmentCapacity,
+                  needed, ripper->fragmentLength != 0, label);
+  if (status != kStatusOk) return status;
   if (ripper->fragmentLength == 0) noteFragmentStart(ripper, bytes);
   std::memcpy(ripper->fragment + ripper->fragmentLength, bytes, n);
   ripper->fragmentLength = needed;

@@ -1,11 +1,7 @@
 #include "src/ripper/parsed_rows.h"
 
-#include <algorithm>
 #include <cstring>
-#include <limits>
-#include <string_view>
 
-#include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/ripper/row_block.h"
 
@@ -33,18 +29,11 @@ void restoreOpenRow(KovaRipper* ripper) {
   }
 }
 
-KovaStatus saveOpenRow(KovaRipper* ripper, std::u16string_view label) {
+KovaStatus saveOpenRow(KovaRipper* ripper) {
   if (!ripper->rowStarted) return kStatusOk;
   if (!ripper->fragment || ripper->fragmentCapacity < ripper->rowLength) {
     void* saved = poolAllocate(ripper->pool, ripper->rowLength);
-    if (!saved) {
-      if (!label.empty()) {
-        logAllocationFailure(
-            ripper->diagnostics, label,
-            int64_t(std::min<uint64_t>(ripper->rowLength, std::numeric_limits<int32_t>::max())));
-      }
-      return kStatusNoMemory;
-    }
+    if (!saved) return kStatusNoMemory;
     if (ripper->fragment) poolFree(ripper->pool, ripper->fragment);
     ripper->fragment = static_cast<uint8_t*>(saved);
     ripper->fragmentCapacity = ripper->rowLength;

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 #include "kova/ripper.h"
 
@@ -27,8 +26,8 @@ KovaStatus growRowBlock(KovaRipper* ripper);
 void restoreOpenRow(KovaRipper* ripper);
 
 // When a record is open: saves the row at rowsInBlock into fragment
-// (rowLength bytes, allocated on first use). 0, or kStatusNoMemory, after
-// the allocation line with label when label is not empty.
-KovaStatus saveOpenRow(KovaRipper* ripper, std::u16string_view label);
+// (rowLength bytes, allocated on first use). 0, or kStatusNoMemory without a
+// log line (the caller's parser reports the status).
+KovaStatus saveOpenRow(KovaRipper* ripper);
 
 }  // namespace kova

@@ -5,8 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "src/host/log.h"
-#include "src/host/pool.h"
+#include "src/host/grow.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
 
@@ -17,19 +16,10 @@ namespace {
 // them; grows to a multiple of 1024 ("resultMakeRoom" when it cannot).
 KovaStatus appendRecordText(KovaRipper* ripper, const uint8_t* bytes, uint64_t n) {
   uint64_t needed = ripper->recordLength + n + 1;
-  if (needed > ripper->recordBufferSize) {
-    uint64_t size = (needed + 1023) & ~uint64_t(1023);
-    void* grown = poolResize(ripper->pool, ripper->recordBuffer, size, ripper->recordLength == 0);
-    if (!grown) {
-      logAllocationFailure(ripper->diagnostics, u"resultMakeRoom",
-                           size > uint64_t(std::numeric_limits<int32_t>::max())
-                               ? std::numeric_limits<int32_t>::max()
-                               : int64_t(size));
-      return kStatusNoMemory;
-    }
-    ripper->recordBuffer = static_cast<uint8_t*>(grown);
-    ripper->recordBufferSize = size;
-  }
+  const KovaStatus status =
+      growInSteps(ripper->pool, ripper->diagnostics, ripper->recordBuffer, ripper->recordBufferSize,
+                  needed, ripper->recordLength != 0, u"resultMakeRoom");
+  if (status != kStatusOk) return status;
   if (n) std::memcpy(ripper->recordBuffer + ripper->recordLength, bytes, n);
   ripper->recordLength += n;
   return kStatusOk;

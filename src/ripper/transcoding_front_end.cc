@@ -19,6 +19,7 @@
 #include <limits>
 #include <string_view>
 
+#include "src/host/grow.h"
 #include "src/host/log.h"
 #include "src/host/pool.h"
 #include "src/ripper/char_boundary.h"
@@ -36,8 +37,6 @@ constexpr uint64_t kHeadRoom = 16;
 // substitute takes 3 for a single bad byte).
 constexpr uint64_t kMaxGrowth = 3;
 
-uint64_t roundUp1024(uint64_t size) { return (size + 1023) & ~uint64_t(1023); }
-
 // The parser of the table's format, on UTF-8 text.
 KovaStatus parseUtf8(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
                      int32_t* rowCount) {
@@ -50,16 +49,8 @@ KovaStatus parseUtf8(KovaRipper* ripper, const uint8_t* bytes, int64_t length, u
 
 // Makes transcodeBuffer hold at least size bytes (its contents are not kept).
 KovaStatus growBuffer(KovaRipper* ripper, uint64_t size, std::u16string_view label) {
-  if (size <= ripper->transcodeCapacity) return kStatusOk;
-  void* grown = poolResize(ripper->pool, ripper->transcodeBuffer, size, true);
-  if (!grown) {
-    logAllocationFailure(ripper->diagnostics, label,
-                         int64_t(std::min<uint64_t>(size, std::numeric_limits<int32_t>::max())));
-    return kStatusNoMemory;
-  }
-  ripper->transcodeBuffer = static_cast<uint8_t*>(grown);
-  ripper->transcodeCapacity = size;
-  return kStatusOk;
+  return growInSteps(ripper->pool, ripper->diagnostics, ripper->transcodeBuffer,
+                     ripper->transcodeCapacity, size, false, label);
 }
 
 // One text of the block into UTF-8 at transcodeBuffer + offset. 0, or the
@@ -141,7 +132,7 @@ KovaStatus sizeBuffer(KovaRipper* ripper, int32_t encoding, const uint8_t* body,
   if (bodyLength == 0 && !withHead) return kStatusOk;
   // Anything near the top of the range is beyond every pool: measure it.
   const bool affordable = bodyLength < (uint64_t(1) << 60) / kMaxGrowth;
-  const uint64_t worst = affordable ? roundUp1024(bodyLength * kMaxGrowth + kHeadRoom) : 0;
+  const uint64_t worst = affordable ? roundUpToStep(bodyLength * kMaxGrowth + kHeadRoom) : 0;
   if (affordable && worst <= ripper->transcodeCapacity) return kStatusOk;
   if (affordable) {
     void* grown = poolResize(ripper->pool, ripper->transcodeBuffer, worst, true);
@@ -160,13 +151,18 @@ KovaStatus sizeBuffer(KovaRipper* ripper, int32_t encoding, const uint8_t* body,
     logAllocationFailure(ripper->diagnostics, kSizingLabel, std::numeric_limits<int32_t>::max());
     return kStatusNoMemory;
   }
-  return growBuffer(ripper, roundUp1024(size + kHeadRoom), kSizingLabel);
+  return growBuffer(ripper, roundUpToStep(size + kHeadRoom), kSizingLabel);
 }
 
 }  // namespace
 
 KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
                            int32_t* rowCount) {
+  // A host that passes no outputs gets the block parsed all the same.
+  uint8_t* unusedRows = nullptr;
+  int32_t unusedCount = 0;
+  if (!rows) rows = &unusedRows;
+  if (!rowCount) rowCount = &unusedCount;
   const int32_t expected = *rowCount;
   *rows = ripper->rowBlock;
   *rowCount = 0;
@@ -232,7 +228,7 @@ KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
 KovaStatus flushTranscodeTail(KovaRipper* ripper) {
   const uint64_t held = ripper->transcodeTailLength;
   if (held == 0 || !ripper->toUtf8) return kStatusOk;
-  KovaStatus status = growBuffer(ripper, roundUp1024(kHeadRoom), kSizingLabel);
+  KovaStatus status = growBuffer(ripper, roundUpToStep(kHeadRoom), kSizingLabel);
   if (status != kStatusOk) return status;
   uint64_t written = 0;
   // At the end of the text the held bytes are one unfinished piece.

@@ -114,7 +114,7 @@ KovaStatus parseBytes(KovaRipper* ripper, const uint8_t* bytes, int64_t length, 
   KovaXmlObject* parser = ripper->xml.xmlParser;
   status = parser->ops->parse(parser, bytes, length, final ? 1 : 0);
   if (status != kStatusOk && status != kStatusDocumentComplete) return status;
-  status = saveOpenRow(ripper, u"");
+  status = saveOpenRow(ripper);
   if (status != kStatusOk) return status;
   if (rows) *rows = ripper->rowBlock;
   if (rowCount) *rowCount = static_cast<int32_t>(ripper->rowsInBlock);

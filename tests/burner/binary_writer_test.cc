@@ -9,6 +9,7 @@
 #include "src/convert/missing.h"
 
 #include "tests/burner/burner_fixture.h"
+#include "tests/support/rows.h"
 
 namespace kova::testing {
 namespace {
@@ -150,9 +151,10 @@ TEST_F(BinaryWriterTest, VarbinEmptyMissingMarkedAndLongForms) {
       "08"
       "0000000000000102";
   expected +=
-      "e1000000"
+      // 200 does not fit a signed byte: 0xFA and an i32, as the ripper reads it.
+      "e3000000"
       "01000000"
-      "f8c800"
+      "fac8000000"
       "c8000000" +
       hex(std::string(200, 'a')) +
       "02000000"
@@ -221,6 +223,28 @@ TEST_F(BinaryWriterTest, FixedTextOfEveryWidthIsPaddedAndCutAcrossTiles) {
   }
   EXPECT_EQ(write(b, r), expected);
   EXPECT_EQ(b->truncations, cut);
+}
+
+// Indicators whose single byte would read as a length marker (-6, -8, -9)
+// still come back as nulls with the next field in its place.
+TEST_F(BinaryWriterTest, VarbinIndicatorsThatLookLikeMarkersReadBack) {
+  for (int64_t indicator : {-1, -6, -8, -9}) {
+    SCOPED_TRACE(indicator);
+    KovaObject* table = newTable(kRecfmVarbin, kEncodingUtf8);
+    addColumn(table, u"a", kTypeInt, 0, 4);
+    addColumn(table, u"b", kTypeInt, 0, 4);
+    KovaRipper* b = burner(table);
+    ASSERT_NE(b, nullptr);
+    auto r = rows(b);
+    setIndicator(b, r.data(), 0, indicator);
+    setValue<int32_t>(b, r.data(), 1, 7);
+    const std::string bytes = write(b, r);
+    KovaRipper* ripper = bound(table);
+    ASSERT_NE(ripper, nullptr);
+    const std::vector<std::string> ripped = ripBlocks(ripper, {bytes});
+    ASSERT_EQ(ripped.size(), 1u) << hex(bytes);
+    EXPECT_EQ(ripped[0], "NULL|7") << hex(bytes);
+  }
 }
 
 }  // namespace

@@ -232,5 +232,61 @@ TEST_F(DelimitedWriterTest, RowImageLinesTrimFormatAndQualify) {
   EXPECT_EQ(write(b, r), "\"a,b\",-1.25,\n");
 }
 
+// A decimal is written as its exact text, whatever its sign and however
+// many of its digits are zeros before the point; a scale of 0 keeps the
+// point, as the decimal reader writes its normal form.
+TEST_F(DelimitedWriterTest, DecimalsOfEverySignAndScaleAreWrittenExactly) {
+  const struct {
+    int32_t precision, scale;
+    const char* text;
+    const char* written;
+  } cases[] = {
+      {3, 2, "-0.25", "-0.25"}, {3, 2, "0.25", "0.25"},     {3, 2, "-9.99", "-9.99"},
+      {2, 0, "-5", "-5."},      {2, 0, "0", "0."},          {3, 3, "-0.125", "-0.125"},
+      {3, 3, "0.125", "0.125"}, {5, 1, "1234.5", "1234.5"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    KovaObject* table = csvTable();
+    addColumn(table, u"d", kTypeDecimal, c.precision, c.scale);
+    KovaRipper* b = burner(table);
+    ASSERT_NE(b, nullptr);
+    auto r = rows(b);
+    setDecimal(b, r.data(), 0, c.text, c.precision, c.scale);
+    EXPECT_EQ(write(b, r), std::string(c.written) + "\n");
+  }
+}
+
+// Nulls with the null-text option: what each kind of column writes for a
+// plain null (-1) and a missing number (-88), with the default null text and
+// with the table's own.
+TEST_F(DelimitedWriterTest, NullsOfEveryKindWithTheNullTextOption) {
+  // The default text marks null times and texts only; a table's own text
+  // marks every plain null, and a missing number in integer and text columns.
+  const struct {
+    const char* own;
+    const char* written;
+  } cases[] = {{"", "\\N,\\N,,,\\N\n,,,,\n"}, {"NA", "NA,NA,NA,NA,NA\n,,,NA,NA\n"}};
+  for (const auto& c : cases) {
+    const char* own = c.own;
+    SCOPED_TRACE(own);
+    KovaObject* table = csvTable();
+    if (*own) setNullText(table, own);
+    addColumn(table, u"t", kTypeTime);
+    addColumn(table, u"ts", kTypeTimestamp);
+    addColumn(table, u"x", kTypeDouble);
+    addColumn(table, u"i", kTypeInt);
+    addColumn(table, u"v", kTypeVarchar, 5);
+    KovaRipper* b = burner(table, kRipperWriteNullText);
+    ASSERT_NE(b, nullptr);
+    auto r = rows(b, 2);
+    for (int32_t k = 0; k < 5; ++k) {
+      setIndicator(b, r.data(), k, -1);
+      setIndicator(b, r.data() + b->rowLength, k, -88);
+    }
+    EXPECT_EQ(write(b, r), c.written);
+  }
+}
+
 }  // namespace
 }  // namespace kova::testing

@@ -30,6 +30,7 @@ class RoundTripTest : public BurnerTest {
       std::u16string name = u"c" + u16(std::to_string(i));
       KovaColumn* c = addColumn(table, name, k.type, k.charlength, k.bytelength);
       if (k.type == kTypeDouble || k.type == kTypeDate) c->c_type = kCTypeDouble;
+      if (mixedByteOrder_) c->colendian = 1 + rng_() % 2;
       c->offset = offset;
       offset += k.bytelength;
     }
@@ -61,6 +62,9 @@ class RoundTripTest : public BurnerTest {
         case kTypeSmallint:
           setValue<int16_t>(b, row, i, int16_t(rng_()));
           break;
+        case kTypeTinyint:
+          setValue<int8_t>(b, row, i, int8_t(rng_()));
+          break;
         case kTypeBigint:
           setValue<int64_t>(b, row, i, int64_t(rng_()) << 20);
           break;
@@ -73,7 +77,7 @@ class RoundTripTest : public BurnerTest {
         case kTypeVarchar:
         case kTypeChar: {
           const uint64_t slot = entryOf(b, i).octetLength;
-          std::string text = randomText(std::min<uint64_t>(slot, 12), anyByte);
+          std::string text = randomText(std::min<uint64_t>(slot, longestText_), anyByte);
           setBytes(b, row, i, text);
           break;
         }
@@ -93,9 +97,9 @@ class RoundTripTest : public BurnerTest {
   // Burns rowCount random rows in batches of batch rows and rips the bytes
   // back; both sides rendered the same way.
   void roundTrip(uint32_t recfm, const std::vector<ColumnKind>& kinds, int batch, bool nulls,
-                 bool anyByte) {
+                 bool anyByte, uint32_t flags = 0) {
     KovaObject* table = randomTable(recfm, kinds, 1 + int(rng_() % 6));
-    KovaRipper* b = burner(table);
+    KovaRipper* b = burner(table, flags);
     ASSERT_NE(b, nullptr);
     const int rowCount = 23;
     auto r = rows(b, rowCount);
@@ -121,6 +125,8 @@ class RoundTripTest : public BurnerTest {
   }
 
   std::mt19937 rng_{12};
+  bool mixedByteOrder_ = false;  // columns big- or little-endian at random
+  uint64_t longestText_ = 12;
 };
 
 TEST_F(RoundTripTest, DelimitedRowsComeBackAlike) {
@@ -140,6 +146,40 @@ TEST_F(RoundTripTest, FixedRowsComeBackAlike) {
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE(round);
     roundTrip(kRecfmFixed, kinds, 1 + round % 9, false, false);
+  }
+}
+
+TEST_F(RoundTripTest, BinaryRowsOfEitherByteOrderComeBackAlike) {
+  mixedByteOrder_ = true;
+  const std::vector<ColumnKind> kinds = {{kTypeInt, 0, 4},      {kTypeBigint, 0, 8},
+                                         {kTypeSmallint, 0, 2}, {kTypeTinyint, 0, 1},
+                                         {kTypeDouble, 0, 8},   {kTypeChar, 6, 6}};
+  for (uint32_t recfm : {kRecfmFixed, kRecfmVarbin}) {
+    for (int round = 0; round < 30; ++round) {
+      SCOPED_TRACE(recfm * 100 + round);
+      roundTrip(recfm, kinds, 1 + round % 9, recfm == kRecfmVarbin, false);
+    }
+  }
+}
+
+TEST_F(RoundTripTest, DelimitedRowsWithNullTextComeBackAlike) {
+  const std::vector<ColumnKind> kinds = {
+      {kTypeInt, 0, 0},   {kTypeTinyint, 0, 0}, {kTypeSmallint, 0, 0}, {kTypeDouble, 0, 0},
+      {kTypeChar, 20, 0}, {kTypeDate, 0, 0},    {kTypeDecimal, 12, 2}};
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    roundTrip(kRecfmDelimited, kinds, 1 + round % 9, true, true, kRipperWriteNullText);
+  }
+}
+
+// Lengths past a signed byte take a wider length form than short ones.
+TEST_F(RoundTripTest, VarbinTextOfAnyLengthComesBackAlike) {
+  longestText_ = 70000;
+  const std::vector<ColumnKind> kinds = {
+      {kTypeVarchar, 300, 300}, {kTypeVarchar, 70000, 70000}, {kTypeInt, 0, 4}};
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    roundTrip(kRecfmVarbin, kinds, 1 + round % 9, true, false);
   }
 }
 

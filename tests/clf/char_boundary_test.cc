@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "runtime/nls/nls_service.h"
 #include "src/ripper/char_boundary.h"
+#include "tests/support/module_fixture.h"
 
 namespace kova {
 namespace {
@@ -65,6 +67,98 @@ TEST(CharBoundaryTest, IllFormedPiecesEndWhereTheyGoWrong) {
   EXPECT_EQ(length(CharFamily::kUtf16Le, std::string("\x3d\xd8\x41\x00", 4)), 2u);
   EXPECT_EQ(length(CharFamily::kShiftJis, "\x82\x20"), 1u);
   EXPECT_EQ(length(CharFamily::kGb18030, "\x81\x30\x20\x30"), 1u);
+}
+
+// Where each family's character starting at the text ends: whole, cut short
+// by the end of the bytes (more than given), or broken where it goes wrong.
+TEST(CharBoundaryTest, CharacterLengthsOfEachFamily) {
+  const struct {
+    CharFamily family;
+    std::string bytes;
+    size_t expected;
+  } cases[] = {
+      {CharFamily::kSingleByte, "\xe2\x82\xac", 1},
+      {CharFamily::kUtf8, "a", 1},
+      {CharFamily::kUtf8, "\xc1\xbf", 1},  // overlong two-byte lead
+      {CharFamily::kUtf8, "\xc3\xa9", 2},
+      {CharFamily::kUtf8, "\xc3", 2},
+      {CharFamily::kUtf8, "\xf0\x9f\x98\x80", 4},
+      {CharFamily::kUtf8, "\xf4\x8f\xbf\xbf", 4},
+      {CharFamily::kUtf8, "\xf5\x80\x80\x80", 1},  // no such lead
+      {CharFamily::kUtf16Le, "a", 2},
+      {CharFamily::kUtf16Le, std::string("\x3d\xd8", 2), 4},
+      {CharFamily::kUtf16Be, std::string("\xd8\x3d\xde\x00", 4), 4},
+      {CharFamily::kUtf16Be, std::string("\x00\x41", 2), 2},
+      {CharFamily::kUtf32, "a", 4},
+      {CharFamily::kShiftJis, "A", 1},
+      {CharFamily::kShiftJis, "\xb1", 1},  // half-width katakana
+      {CharFamily::kShiftJis, "\x82", 2},
+      {CharFamily::kShiftJis, "\xe0\x40", 2},
+      {CharFamily::kShiftJis, "\xfd\x40", 1},  // no such lead
+      {CharFamily::kEucJp, "A", 1},
+      {CharFamily::kEucJp, "\x8e\xb1", 2},
+      {CharFamily::kEucJp, "\x8f\xb0\xa1", 3},
+      {CharFamily::kEucJp, "\x8f\xb0", 3},
+      {CharFamily::kEucJp, "\xc6\x41", 1},
+      {CharFamily::kGb18030, "A", 1},
+      {CharFamily::kGb18030, "\xd6", 2},
+      {CharFamily::kGb18030, "\xd6\xd0", 2},
+      {CharFamily::kGb18030, "\x81\x30", 4},
+      {CharFamily::kGb18030, "\x81\x30\x81", 4},
+      {CharFamily::kGb18030, "\x81\x30\x81\x30", 4},
+      {CharFamily::kGb18030, "\x81\x30\x20", 1},
+      {CharFamily::kGb18030, "\x81\x30\x81\x20", 1},
+      {CharFamily::kGb18030, "\x81\x20", 1},
+      {CharFamily::kDoubleByte, "A", 1},
+      {CharFamily::kDoubleByte, "\xa4", 2},
+      {CharFamily::kDoubleByte, "\xa4\xa4", 2},
+      {CharFamily::kDoubleByte, "\xa4\x20", 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(length(c.family, c.bytes), c.expected)
+        << int(c.family) << " " << ::testing::PrintToString(c.bytes);
+  }
+  // Nothing to read: one byte, so that a caller always moves on.
+  EXPECT_EQ(charLength(CharFamily::kUtf8, nullptr, 0), 1u);
+}
+
+class CharFamilyTest : public testing::ModuleTest {};
+
+// Every registered encoding by its name and width.
+TEST_F(CharFamilyTest, EveryRegisteredEncodingHasItsFamily) {
+  KovaNls* nls = host().kernel()->nls;
+  const bool little = std::endian::native == std::endian::little;
+  const struct {
+    const char* name;
+    CharFamily family;
+  } multiByte[] = {
+      {"UTF-8", CharFamily::kUtf8},
+      {"UTF-16LE", CharFamily::kUtf16Le},
+      {"UTF-16BE", CharFamily::kUtf16Be},
+      {"UTF-16", little ? CharFamily::kUtf16Le : CharFamily::kUtf16Be},
+      {"UTF-32LE", CharFamily::kUtf32},
+      {"UTF-32BE", CharFamily::kUtf32},
+      {"Shift_JIS", CharFamily::kShiftJis},
+      {"EUC-JP", CharFamily::kEucJp},
+      {"EUC-KR", CharFamily::kDoubleByte},
+      {"GB18030", CharFamily::kGb18030},
+      {"Big5", CharFamily::kDoubleByte},
+  };
+  int found = 0;
+  for (const runtime::EncodingEntry& e : runtime::encodingRegistry()) {
+    SCOPED_TRACE(e.name);
+    CharFamily expected = CharFamily::kSingleByte;
+    for (const auto& m : multiByte) {
+      if (std::string_view(m.name) == e.name) {
+        expected = m.family;
+        ++found;
+      }
+    }
+    EXPECT_EQ(charFamily(nls, e.id), expected);
+  }
+  EXPECT_EQ(found, int(std::size(multiByte)));
+  EXPECT_EQ(charFamily(nls, 264), CharFamily::kSingleByte);  // not registered
+  EXPECT_EQ(charFamily(nullptr, kEncodingUtf8), CharFamily::kSingleByte);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // readXml and readXmlChunk: the effect of every element, leniency, merging,
 // chunking, failures and allocation failures.
+#include <functional>
 #include <random>
 
 #include "kova/metadata.h"
@@ -246,6 +247,48 @@ TEST_F(ReaderTest, EveryFailingAllocationGivesNoMemoryAndLeaksNothing) {
       o->destroy(o);
     });
     EXPECT_GT(runs, 5);
+  }
+}
+
+// Elements whose values are not what they should be leave their fields as
+// they were: a boolean that is no boolean, a type or c_type that is a
+// keyword of another kind or none, a cei attribute that is missing or stands
+// outside a column.
+TEST_F(ReaderTest, ValuesOfTheWrongKindLeaveTheirFieldsUnset) {
+  struct Case {
+    const char* name;
+    std::string lines;
+    std::function<void(const KovaObject*)> check;
+  } cases[] = {
+      {"an encoding without cei", "<encoding>UTF-8</encoding>\n",
+       [](const KovaObject* o) { EXPECT_EQ(o->encoding, 0); }},
+      {"a cei outside any column", "<cei cei=\"1\">x</cei>\n",
+       [](const KovaObject* o) { EXPECT_EQ(o->columnCount, 0); }},
+      {"a column cei without its attribute",
+       "<columns>\n<column>\n<name>a</name>\n<cei>1</cei>\n</column>\n</columns>\n",
+       [](const KovaObject* o) { EXPECT_EQ(o->columns[0]->cei, 0); }},
+      {"booleans that are no booleans",
+       "<columns>\n<column>\n<name>a</name>\n<dropped>maybe</dropped>\n<select>FIXED</select>\n"
+       "</column>\n<column>\n<name>b</name>\n<dropped>false</dropped>\n<select>no</select>\n"
+       "</column>\n</columns>\n",
+       [](const KovaObject* o) {
+         for (int i = 0; i < 2; ++i) {
+           EXPECT_EQ(o->columns[i]->dropped, 0);
+           EXPECT_EQ(o->columns[i]->select, 0);
+         }
+       }},
+      {"types of another kind",
+       "<columns>\n<column>\n<name>a</name>\n<type>FIXED</type>\n<c_type>BIGINT</c_type>\n"
+       "</column>\n<column>\n<name>b</name>\n<type>NOSUCHTYPE</type>\n</column>\n</columns>\n",
+       [](const KovaObject* o) {
+         EXPECT_EQ(o->columns[0]->type, 0u);
+         EXPECT_EQ(o->columns[0]->c_type, 0u);
+         EXPECT_EQ(o->columns[1]->type, 0u);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.check(read(c.lines));
   }
 }
 

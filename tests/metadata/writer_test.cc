@@ -228,21 +228,47 @@ struct OddNames {
 };
 
 TEST_F(WriterTest, EncodingTextsCannotBreakTheDocument) {
+  const std::u16string longDescription = std::u16string(600, u'-');
+  std::string longComment;
+  for (int i = 0; i < 255; ++i) longComment += "- ";
+  longComment += "-";
+  struct Case {
+    const char* name;
+    std::u16string encodingName, description;
+    std::string line;  // "" when the encoding element is left out
+  } cases[] = {
+      {"markup and doubled hyphens", u"A<B", u"one -- two---three \u0001-",
+       "<encoding cei=\"20\">A&lt;B</encoding><!-- one - - two- - -three ?- -->\n"},
+      {"pairs kept, lone halves and non-characters replaced", u"N",
+       std::u16string{u'a', 0xD83D, 0xDE00, u'b', 0xD800, u'c', 0xDC00, u'\t', 0xFFFE, 0xD83D},
+       "<encoding cei=\"20\">N</encoding><!-- a\xF0\x9F\x98\x80"
+       "b?c?\t?? -->\n"},
+      {"no name", u"", u"plain", "<encoding cei=\"20\"></encoding><!-- plain -->\n"},
+      {"tabs and returns kept, a high half before another", u"N",
+       std::u16string{u'a', u'\t', u'b', u'\r', 0xFFFF, 0xD800, 0xD800, 0xDC00},
+       "<encoding cei=\"20\">N</encoding><!-- a\tb\r??\xF0\x90\x80\x80 -->\n"},
+      {"a long description is cut", u"N", longDescription,
+       "<encoding cei=\"20\">N</encoding><!-- " + longComment + " -->\n"},
+      {"a name no document can carry", u"A\u0001", u"d", ""},
+  };
   KovaKernel* k = host().kernel();
   OddNames::real = k->nls;
   KovaNlsOps ops = *k->nls->ops;
   ops.encodingInfo = OddNames::encodingInfo;
   ops.classify = OddNames::classify;
   KovaNls odd{&ops};
-  OddNames::name = u"A<B";
-  OddNames::description = u"one -- two---three \u0001-";
-  KovaObject* o = object();
-  o->encoding = 20;
-  k->nls = &odd;
-  std::string doc = writeDocument(o);
-  k->nls = OddNames::real;
-  EXPECT_EQ(lineOf(doc, "encoding"),
-            "<encoding cei=\"20\">A&lt;B</encoding><!-- one - - two- - -three ?- -->\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OddNames::name = c.encodingName;
+    OddNames::description = c.description;
+    KovaObject* o = object();
+    o->encoding = 20;
+    k->nls = &odd;
+    std::string doc = writeDocument(o);
+    k->nls = OddNames::real;
+    ASSERT_FALSE(doc.empty());
+    EXPECT_EQ(lineOf(doc, "encoding"), c.line);
+  }
 }
 
 TEST_F(WriterTest, BufferGrowsForTextsBeyondItsFirstSize) {
@@ -320,6 +346,21 @@ TEST_F(WriterTest, EveryFailingAllocationGivesNoDocumentAndLeaksNothing) {
         persistent);
     EXPECT_GT(runs, 2);
   }
+}
+
+// The outputs may be null: the document is still written into the object's
+// buffer. Without an object there is nothing to write.
+TEST_F(WriterTest, NullOutputsStillWriteAndANullObjectIsRefused) {
+  KovaObject* o = object();
+  const std::string expected = writeDocument(o);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(extension()->writeXml(o, nullptr, nullptr), kStatusOk);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(o->outBuffer), o->outLength), expected);
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(1);
+  uint64_t length = 7;
+  EXPECT_EQ(extension()->writeXml(nullptr, &bytes, &length), kStatusNotSupported);
+  EXPECT_EQ(bytes, nullptr);
+  EXPECT_EQ(length, 0u);
 }
 
 }  // namespace

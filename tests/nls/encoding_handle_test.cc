@@ -217,6 +217,15 @@ TEST_F(EncodingHandleTest, FindMatchesOnlyWhereCharactersStart) {
   KovaEncodingHandle* gb = handle(43);
   EXPECT_EQ(find(gb, bytes({0x81, 0x30, 0x81, 0x30, '0'}), bytes("0")), 4);
   EXPECT_EQ(find(gb, bytes({0xD6, 0xD0, '0'}), bytes("0")), 2);
+  // EUC-JP: three-byte characters after 0x8F, two after 0x8E or 0xA1-0xFE;
+  // EUC-KR: two after 0xA1-0xFE. A match must start where a character does.
+  KovaEncodingHandle* eucJp = handle(41);
+  EXPECT_EQ(find(eucJp, bytes({0x8F, 0xA1, 0xA1, 0xA1, 0xA1}), bytes({0xA1, 0xA1})), 3);
+  EXPECT_EQ(find(eucJp, bytes({0x8E, 0xA1, 0xA1, 0xA1}), bytes({0xA1, 0xA1})), 2);
+  EXPECT_EQ(find(eucJp, bytes({'a', 0xB0, 0xA1, 0xA1}), bytes({0xA1, 0xA1})), -1);
+  KovaEncodingHandle* eucKr = handle(42);
+  EXPECT_EQ(find(eucKr, bytes({0xB0, 0xA1, 0xA1, 0xA1}), bytes({0xA1, 0xA1})), 2);
+  EXPECT_EQ(find(eucKr, bytes({'a', 0xB0, 0xA1, 0xA1}), bytes({0xA1, 0xA1})), -1);
   // Big5 second bytes go down to 0x40.
   KovaEncodingHandle* big5 = handle(44);
   EXPECT_EQ(find(big5, bytes({0xA4, 0x40, 0x40}), bytes("@")), 2);

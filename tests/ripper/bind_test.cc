@@ -236,31 +236,10 @@ TEST_F(BindTest, DelimitedParserChosenByQualifierAndEncoding) {
   EXPECT_EQ(plain->terminatorCount, 3u);
   EXPECT_EQ(plain->headerLinesLeft, 0);
   EXPECT_EQ(image->headerLinesLeft, 2);
-  EXPECT_EQ(plain->ops.writeRows, unbound->ops.writeRows);
-}
-
-TEST_F(BindTest, BurnerWritersByModeAndRecordFormat) {
-  auto writerOf = [&](uint32_t recfm, uint32_t flags) {
-    KovaObject* table = newTable(recfm, 20);
-    table->reclen = 8;
-    addColumn(table, u"a", kTypeInt);
-    return bound(table, kRipperOutput | flags);
-  };
-  KovaRipper* delimited = writerOf(kRecfmDelimited, 0);
-  KovaRipper* image = writerOf(kRecfmDelimited, kRipperRowImage);
-  KovaRipper* fixed = writerOf(kRecfmFixed, 0);
-  KovaRipper* native = writerOf(kRecfmNative, 0);
-  KovaRipper* varbin = writerOf(kRecfmVarbin, 0);
-  ASSERT_TRUE(delimited && image && fixed && native && varbin);
-  EXPECT_NE(delimited->ops.writeRows, image->ops.writeRows);
-  EXPECT_NE(delimited->ops.writeRows, fixed->ops.writeRows);
-  EXPECT_EQ(fixed->ops.writeRows, native->ops.writeRows);
-  EXPECT_NE(varbin->ops.writeRows, fixed->ops.writeRows);
-  EXPECT_NE(varbin->ops.writeRowsInto, nullptr);
-  EXPECT_EQ(fixed->ops.writeRowsInto, nullptr);
-  EXPECT_EQ(fixed->terminatorCount, 0u);
-  EXPECT_EQ(image->terminatorCount, 3u);
-  EXPECT_EQ(delimited->ops.ripBlock, fixed->ops.ripBlock);  // still the stub
+  // A ripper writes nothing.
+  const uint8_t* written = nullptr;
+  uint64_t writtenLength = 0;
+  EXPECT_EQ(plain->ops.writeRows(plain, row, 0, &written, &writtenLength), kStatusNotSupported);
 }
 
 TEST_F(BindTest, XmlRipperKeysTheTagTreeByRecordAndColumnTags) {

@@ -101,10 +101,13 @@ TEST_F(XmlAllocationTest, RowBlockGrowthAndSavedRowFailuresStopTheBlock) {
   host().clearFailure();
   destroy(ripper);
 
-  // A record open at the end of the block cannot be saved.
+  // A record open at the end of the block cannot be saved: the block fails
+  // without a row.
   ripper = bound(xmlTable());
   host().failAllocation(3);  // after the row block and the text
   EXPECT_EQ(ripOne(ripper, "<r><row><a>1</a>", &rows, &count), kStatusNoMemory);
+  EXPECT_TRUE(host().failureFired());
+  EXPECT_EQ(ripper->fragment, nullptr);
   host().clearFailure();
 }
 

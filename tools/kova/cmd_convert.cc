@@ -272,6 +272,11 @@ uint64_t failingRow(KovaRipper* burner, const uint8_t* rows, uint64_t count) {
 
 int convert(const ConvertArgs& args, Session& session, Objects& o, LossCheck& check) {
   KovaNls* nls = session.host().kernel()->nls;
+  // Checked before the output is created: a failed run must not empty it.
+  if (isDirectory(args.inData)) {
+    std::fprintf(stderr, "kova convert: %s is a directory, not a data file\n", args.inData.c_str());
+    return kExitFailed;
+  }
   FILE* in = args.inData == "-" ? stdin : std::fopen(args.inData.c_str(), "rb");
   if (!in) {
     std::fprintf(stderr, "kova convert: cannot open %s: %s\n", args.inData.c_str(),
@@ -355,8 +360,9 @@ int convert(const ConvertArgs& args, Session& session, Objects& o, LossCheck& ch
     const size_t n = std::fread(block.data(), 1, block.size(), in);
     if (n == 0) {
       if (std::ferror(in)) {
-        std::fprintf(stderr, "kova convert: %s: read error at offset %llu\n", args.inData.c_str(),
-                     static_cast<unsigned long long>(inBytes));
+        std::fprintf(stderr, "kova convert: %s: read error at offset %llu: %s\n",
+                     args.inData.c_str(), static_cast<unsigned long long>(inBytes),
+                     std::strerror(errno));
         result = kExitFailed;
       }
       break;

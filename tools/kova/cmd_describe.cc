@@ -300,13 +300,8 @@ int runDescribe(std::span<char*> args) {
   int exitCode = kExitOk;
   if (!parseArgs(args, &parsed, &exitCode)) return exitCode;
   Session session;
-  if (!session.open()) return kExitFailed;
-  std::string error;
-  KovaObject* table = loadTable(session, parsed.document, &error);
-  if (!table) {
-    std::fprintf(stderr, "kova describe: %s\n", error.c_str());
-    return kExitFailed;
-  }
+  KovaObject* table = openTable(session, "describe", parsed.document);
+  if (!table) return kExitFailed;
   const KovaRowLayout* layout = nullptr;
   KovaRipper* ripper =
       openRipper(session, table, parsed.options, "describe", parsed.document, &layout);

@@ -361,13 +361,8 @@ int runRip(std::span<char*> args) {
     return ripPartitioned(parsed.document, parsed.data, settings, parsed.limit, parsed.partition);
   }
   Session session;
-  if (!session.open()) return kExitFailed;
-  std::string error;
-  KovaObject* table = loadTable(session, parsed.document, &error);
-  if (!table) {
-    std::fprintf(stderr, "kova rip: %s\n", error.c_str());
-    return kExitFailed;
-  }
+  KovaObject* table = openTable(session, "rip", parsed.document);
+  if (!table) return kExitFailed;
   KovaRipperOptions options{};
   options.flags = parsed.flags;
   // Rejected values: lines to a file, or only counted for --max-rejects.

@@ -57,13 +57,9 @@ int runSplits(std::span<char*> args) {
   }
   if (positional.size() != 2) return usageError(kName, "needs DOC and DATA");
   Session session;
-  if (!session.open()) return kExitFailed;
+  KovaObject* table = openTable(session, kName, positional[0]);
+  if (!table) return kExitFailed;
   std::string error;
-  KovaObject* table = loadTable(session, positional[0], &error);
-  if (!table) {
-    std::fprintf(stderr, "kova splits: %s\n", error.c_str());
-    return kExitFailed;
-  }
   runtime::TableShape shape;
   const bool shaped = runtime::shapeOfTable(table, session.host().kernel()->nls, &shape, &error);
   table->destroy(table);

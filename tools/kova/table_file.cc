@@ -8,6 +8,14 @@
 
 namespace kova::tool {
 
+KovaObject* openTable(Session& session, const char* command, const std::string& document) {
+  if (!session.open()) return nullptr;
+  std::string error;
+  KovaObject* table = loadTable(session, document, &error);
+  if (!table) std::fprintf(stderr, "kova %s: %s\n", command, error.c_str());
+  return table;
+}
+
 bool isDirectory(const std::string& path) {
   struct stat status;
   return path != "-" && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);

@@ -22,6 +22,12 @@ inline constexpr size_t kDocumentPiece = 64 * 1024;
 KovaObject* loadTable(Session& session, const std::string& path, std::string* error,
                       uint32_t flags = 0);
 
+// The opening of a command that works on one document's table: loads and
+// starts the module in session, then reads the document. Null after printing
+// "kova COMMAND: why" on stderr when either fails. The caller destroys the
+// table before the session ends.
+KovaObject* openTable(Session& session, const char* command, const std::string& document);
+
 // The name of the root element of an XML text (after any byte order mark,
 // declaration, comments, processing instructions and document type), or ""
 // when there is none.

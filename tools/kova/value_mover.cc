@@ -238,6 +238,18 @@ void ValueMover::move(const uint8_t* inRow, uint8_t* outRow) {
   }
 }
 
+namespace {
+
+// The longest prefix of n UTF-8 bytes, at most room long, that does not end
+// inside a character: a cut value stays valid text.
+uint64_t utf8Cut(const uint8_t* bytes, uint64_t n, uint64_t room) {
+  if (n <= room) return n;
+  while (room > 0 && (bytes[room] & 0xC0) == 0x80) --room;
+  return room;
+}
+
+}  // namespace
+
 void ValueMover::plainMove(const Target& t, const uint8_t* inRow, uint8_t* outRow) {
   const int64_t indicator = indicatorOf(inRow, *t.in);
   if (indicator < 0) {
@@ -246,7 +258,10 @@ void ValueMover::plainMove(const Target& t, const uint8_t* inRow, uint8_t* outRo
   }
   uint64_t n = std::min<uint64_t>(uint64_t(indicator), t.in->octetLength);
   if (n > t.out->octetLength) {
-    n = t.out->octetLength;
+    const uint8_t* value = inRow + t.in->dataOffset;
+    n = t.out->storageType == kStorageChar && t.out->encoding == kEncodingUtf8
+            ? utf8Cut(value, n, t.out->octetLength)
+            : t.out->octetLength;
     ++cut_;
   }
   std::memcpy(outRow + t.out->dataOffset, inRow + t.in->dataOffset, n);
@@ -271,7 +286,8 @@ void ValueMover::storeText(const Target& t, const std::string& text, uint8_t* ou
   const uint64_t room = t.out ? t.out->octetLength : uint64_t(std::max(t.image->length, 0));
   uint64_t n = bytes->size();
   if (n > room) {
-    n = room;
+    // Without a transcoder the bytes are UTF-8.
+    n = t.fromUtf8 ? room : utf8Cut(reinterpret_cast<const uint8_t*>(bytes->data()), n, room);
     ++cut_;
   }
   uint8_t* at = outRow + (t.out ? t.out->dataOffset : uint64_t(t.image->offset));
