@@ -337,8 +337,9 @@ typedef struct KovaXmlState {
  *   flushPending or destroy, and *rowCount is the number of complete rows.
  *   A record the block does not finish is kept and completed by the next
  *   block (FIXED, text formats, JSON, XML); VARBIN blocks must hold whole
- *   records. Failures: kStatusNotSupported before bind or for a negative
- *   length; kStatusNoMemory when the row block or a buffer cannot grow (a
+ *   records. Failures: kStatusNotSupported before bind, for a negative
+ *   length or for null bytes with a positive length (*rowCount 0);
+ *   kStatusNoMemory when the row block or a buffer cannot grow (a
  *   level-4 line names it); a parser's status for data it cannot read
  *   (VARBIN: 0xFFFFFFFF with a level-4 line). A failing text block still
  *   hands back the rows it completed before the failure; a failing VARBIN

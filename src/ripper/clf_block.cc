@@ -210,6 +210,12 @@ struct LineConverter {
 KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                                uint8_t** rows, int32_t* rowCount) {
   ripper->rowsInBlock = 0;
+  if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
+  // A host that passes no outputs gets the block parsed all the same.
+  uint8_t* unusedRows = nullptr;
+  int32_t unusedCount = 0;
+  if (!rows) rows = &unusedRows;
+  if (!rowCount) rowCount = &unusedCount;
   *rowCount = 0;
   *rows = ripper->rowBlock;
   KovaStatus status = kStatusOk;

@@ -116,7 +116,7 @@ KovaStatus failed(KovaRipper* ripper, KovaStatus status, uint8_t** rows, int32_t
 template <bool kQualified>
 KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
                    int32_t* rowCount) {
-  if (length < 0 || (!bytes && length > 0)) return kStatusNotSupported;
+  if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
   uint8_t* first = beginTextBlock(ripper, length, rowCount);
   if (!first) return failed(ripper, kStatusNoMemory, rows, rowCount);
   if (!bytes) bytes = first;  // an empty block: no byte is read

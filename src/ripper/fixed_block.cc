@@ -62,7 +62,7 @@ KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t lengt
   const int64_t reclen = ripper->table->reclen;
   // bind refuses other record lengths; a table changed since is not read.
   if (reclen < 1 || reclen > std::numeric_limits<int32_t>::max()) return kStatusNotSupported;
-  if (length < 0 || (length > 0 && !bytes)) length = 0;
+  if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
 
   const uint64_t carried = ripper->fragmentLength;
   KovaStatus status = ensureBlockSize(ripper, length / reclen + 1);

@@ -104,8 +104,13 @@ void logParseFailure(KovaRipper* ripper, KovaStatus status, int64_t length) {
 KovaStatus jsonRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
                         int32_t* rowCount) {
   ripper->rowsInBlock = 0;
+  if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
+  // A host that passes no outputs gets the block parsed all the same.
+  uint8_t* unusedRows = nullptr;
+  int32_t unusedCount = 0;
+  if (!rows) rows = &unusedRows;
+  if (!rowCount) rowCount = &unusedCount;
   *rowCount = 0;
-  if (length < 0) length = 0;
   const int64_t columns = ripper->table->columnCount > 0 ? ripper->table->columnCount : 1;
   const int64_t estimate =
       std::min<int64_t>(length / (columns * 10) + 10, std::numeric_limits<int32_t>::max());

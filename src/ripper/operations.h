@@ -29,6 +29,15 @@
 namespace kova {
 
 // ---- Slots before bind (create.cc) ----------------------------------------
+// ripBlock's arguments: a negative length, or no bytes for a positive one,
+// is refused with kStatusNotSupported before anything is parsed; no row is
+// handed back (*rowCount 0 when given).
+inline bool refusedBlock(const uint8_t* bytes, int64_t length, int32_t* rowCount) {
+  if (length >= 0 && (bytes || length == 0)) return false;
+  if (rowCount) *rowCount = 0;
+  return true;
+}
+
 KovaStatus convertRecordUnbound(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                                 uint8_t* row);
 KovaStatus unusedSlotUnbound(KovaRipper* ripper);

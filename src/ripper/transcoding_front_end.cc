@@ -158,6 +158,7 @@ KovaStatus sizeBuffer(KovaRipper* ripper, int32_t encoding, const uint8_t* body,
 
 KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
                            int32_t* rowCount) {
+  if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
   // A host that passes no outputs gets the block parsed all the same.
   uint8_t* unusedRows = nullptr;
   int32_t unusedCount = 0;
@@ -166,7 +167,6 @@ KovaStatus newlineRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   const int32_t expected = *rowCount;
   *rows = ripper->rowBlock;
   *rowCount = 0;
-  if (!bytes || length < 0) length = 0;
   if (!ripper->toUtf8) return parseUtf8(ripper, bytes, length, rows, rowCount);
 
   const int32_t encoding = ripper->table->encoding;

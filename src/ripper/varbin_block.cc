@@ -372,7 +372,7 @@ KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
   const int32_t hint = rowCount ? *rowCount : 0;
   if (trace) logLine(ripper->diagnostics, kLogTrace, u"varBinaryRipBlock: numrecs=[%d]", hint);
   if (rows) *rows = ripper->rowBlock;
-  if (length < 0 || (length > 0 && !bytes)) length = 0;
+  if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
 
   // Every record takes 4 bytes at least: a hint above length / 4 rows asks
   // for room no block can fill (and, near 2^31 rows, for more than a row

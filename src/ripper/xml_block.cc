@@ -142,7 +142,7 @@ KovaStatus xmlRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                        int32_t* rowCount) {
   ripper->rowsInBlock = 0;
   if (rowCount) *rowCount = 0;
-  if (length < 0 || (length > 0 && !bytes)) return kStatusNotSupported;
+  if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
   if (ripper->recordBufferSize != 0) {
     bool done = false;
     KovaStatus status = gather(ripper, bytes, uint64_t(length), &done);

@@ -105,5 +105,43 @@ TEST_F(NullOutputsTest, EveryRecordFormatParsesABlockWithoutOutputs) {
   }
 }
 
+// A negative length, or no bytes for a positive one, is a caller's fault:
+// refused before anything is parsed, with no row handed back, and the ripper
+// goes on with the next block as if the refused one had never come.
+TEST_F(NullOutputsTest, EveryRecordFormatRefusesABlockItCannotRead) {
+  std::vector<Case> all = cases();
+  all.push_back({"clf",
+                 [&] {
+                   KovaObject* t = newTable(kRecfmClf, kEncodingUtf8);
+                   addColumn(t, u"host", kTypeVarchar, 10);
+                   return t;
+                 },
+                 "",
+                 "h1 - - [x] \"r\" 200 1\n",
+                 {"\"h1\""}});
+  for (const Case& c : all) {
+    SCOPED_TRACE(c.name);
+    KovaRipper* ripper = bound(c.table());
+    ASSERT_NE(ripper, nullptr);
+    uint8_t* rows = nullptr;
+    int32_t count = 7;
+    const auto* some = reinterpret_cast<const uint8_t*>("1\n");
+    EXPECT_EQ(ripper->ops.ripBlock(ripper, some, -1, &rows, &count), kStatusNotSupported);
+    EXPECT_EQ(count, 0);
+    count = 7;
+    EXPECT_EQ(ripper->ops.ripBlock(ripper, nullptr, 2, &rows, &count), kStatusNotSupported);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(ripper->ops.ripBlock(ripper, nullptr, -1, nullptr, nullptr), kStatusNotSupported);
+    const std::string input = c.first + c.second;
+    count = 0;
+    ASSERT_EQ(ripper->ops.ripBlock(ripper, reinterpret_cast<const uint8_t*>(input.data()),
+                                   int64_t(input.size()), &rows, &count),
+              kStatusOk);
+    std::vector<std::string> got = rowsOf(ripper, rows, count);
+    ASSERT_GE(got.size(), c.rows.size());
+    EXPECT_EQ(std::vector<std::string>(got.end() - ptrdiff_t(c.rows.size()), got.end()), c.rows);
+  }
+}
+
 }  // namespace
 }  // namespace kova::testing
