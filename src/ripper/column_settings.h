@@ -93,6 +93,9 @@ struct ModuleRipper {
   int64_t qualifiedOffset;  // where the qualified field being read began; -1 unknown
   uint64_t qualifiedLines;  // line feeds that field has taken in so far
   uint32_t rejectReason;    // set by a converter that refused or cut the value
+  // Set by tests: delimited blocks read every row by the record loop, not
+  // the rows of plain text fields in one pass (plain_rows.h).
+  bool generalRowsOnly;
 };
 
 inline ModuleRipper* moduleSide(KovaRipper* ripper) {
