@@ -139,8 +139,7 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
   PlainRows plain(ripper, block.planned, block.separator, terminators, block.begin, block.end);
   const uint8_t q = ripper->table->textqual;
   while (p < block.end) {
-    if (plain.enabled() && ripper->fieldIndex == 0 && ripper->fragmentLength == 0 &&
-        ripper->headerLinesLeft <= 0 && ripper->lastTerminator != kCr) {
+    if (plain.canRead(ripper)) {
       status = plain.read<kQualified>(&p, &block.row, block.clearer);
       if (status != kStatusOk) return failed(ripper, status, rows, rowCount);
       if (p == block.end) break;

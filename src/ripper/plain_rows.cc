@@ -125,8 +125,8 @@ KovaStatus PlainRows::readRows(const uint8_t** at, uint8_t** rowAt, const RowCle
     writePlanIndicator<kWidthCode>(row, plan, int64_t(n));
     return true;
   };
+  uint32_t i = ripper->fieldIndex;  // the first row may be begun
   for (;;) {
-    uint32_t i = 0;
     const uint8_t* stop = nullptr;
     for (; i < last; ++i) {
       stop = nextStop();
@@ -164,6 +164,7 @@ KovaStatus PlainRows::readRows(const uint8_t** at, uint8_t** rowAt, const RowCle
       ++p;
     }
     ripper->lastTerminator = kLf;
+    ripper->fieldIndex = 0;
     const uint32_t complete = ripper->rowsInBlock + 1;
     if (complete < uint32_t(ripper->blockCapacity)) {
       ripper->rowsInBlock = complete;
@@ -180,6 +181,7 @@ KovaStatus PlainRows::readRows(const uint8_t** at, uint8_t** rowAt, const RowCle
       cleared = true;
     }
     if (p == end_) break;
+    i = 0;
   }
   *at = p;
   *rowAt = row;

@@ -28,9 +28,17 @@ class PlainRows {
   // False when no row of the block can be read this way.
   bool enabled() const { return columns_ != 0; }
 
-  // Reads the rows that begin at *p, a record start (fieldIndex 0, no
-  // fragment, no header line left, the last terminator not a CR), into
-  // *row and the rows after it. Returns with *p at the first field it did
+  // Whether read may take the field the record loop is at: a record start
+  // (not the LF after the CR that ended a record) or a later field of a
+  // table column, after a separator; no fragment, no header line left.
+  bool canRead(const KovaRipper* ripper) const {
+    if (columns_ == 0 || ripper->fragmentLength != 0 || ripper->headerLinesLeft > 0) return false;
+    if (ripper->fieldIndex == 0) return ripper->lastTerminator != 13;
+    return ripper->fieldIndex < columns_ && ripper->lastTerminator == separator_;
+  }
+
+  // Reads the fields from *p (where canRead says the record loop is) into
+  // *row, and the rows after it. Returns with *p at the first field it did
   // not read (fieldIndex and lastTerminator set for it, *row cleared where
   // it was not written) or at the end of the block; kStatusNoMemory when
   // the row block cannot grow.
