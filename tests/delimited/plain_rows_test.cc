@@ -80,6 +80,18 @@ class PlainRowsTest : public DelimitedTest {
     return rows;
   }
 
+  // Three columns of ISO-8859-1 rows from UTF-8 fields: a field is copied
+  // as it is only when it is ASCII.
+  KovaObject* latinTable() {
+    KovaObject* table = newTable(kRecfmDelimited);
+    table->fieldsep = ',';
+    table->textqual = '"';
+    for (std::u16string_view name : {u"a", u"b", u"c"}) {
+      addColumn(table, name, kTypeVarchar, 0, 24)->cei = 1;
+    }
+    return table;
+  }
+
   void compare(KovaObject* table, char separator, int columns, uint32_t seed, int inputs,
                int count) {
     std::mt19937 random(seed);
@@ -114,6 +126,10 @@ TEST_F(PlainRowsTest, OneColumnAndMixedIndicatorWidthsAreTheRecordLoops) {
   compare(mixed, '|', 3, 14, 60, 12);
 }
 
+TEST_F(PlainRowsTest, TranscodedColumnsLeaveNonAsciiFieldsToTheRecordLoop) {
+  compare(latinTable(), ',', 3, 16, 60, 12);
+}
+
 TEST_F(PlainRowsTest, LongBlocksOfRowsGrowTheRowBlockAsTheRecordLoopDoes) {
   // Thousands of short rows in one block: the rows outgrow the first
   // estimate, which the first field's length decides.
@@ -137,6 +153,7 @@ TEST_F(PlainRowsTest, OnlyTablesOfTextColumnsWithASeparatorAreReadThisWay) {
     return result;
   };
   EXPECT_TRUE(enabled(textTable(3)));
+  EXPECT_TRUE(enabled(latinTable()));
   EXPECT_FALSE(enabled(textTable(3), kRipperRowImage));
   EXPECT_FALSE(enabled(textTable(3), kRipperReportRejects));
   EXPECT_FALSE(enabled(textTable(3, 0)));     // no separator
