@@ -3,13 +3,15 @@
 // lines, typed or row-image rows) and how the rest, the data, is cut into
 // blocks. Checks, for every input:
 // - ripping the data in random blocks (down to one byte) gives the same rows
-//   and the same truncation count as ripping it as one block;
+//   and the same truncation count as ripping it as one block, and so does
+//   ripping it with every row read by the record loop;
 // - splitRecord on the data as one record does not fail;
 // - nothing stays alive in the host once the ripper and table are destroyed.
 #include <cstdint>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "src/ripper/column_settings.h"
 
 namespace kova::fuzzing {
 const char* const kTargetName = "delimited_ripper";
@@ -43,9 +45,10 @@ KovaObject* makeTable(const uint8_t* options) {
 }
 
 // Rips data in blocks whose sizes come from seed (0: one block); returns the
-// rows and the truncation count, or "status" and the failing code.
-std::string rip(KovaObject* table, uint32_t flags, const uint8_t* data, size_t size,
-                uint32_t seed) {
+// rows and the truncation count, or "status" and the failing code. With
+// generalOnly no row is read in one pass (plain_rows.h).
+std::string rip(KovaObject* table, uint32_t flags, const uint8_t* data, size_t size, uint32_t seed,
+                bool generalOnly = false) {
   KovaRipperOptions options{};
   options.flags = flags;
   KovaRipper* ripper = module().extension->createRipper(table, &options, nullptr);
@@ -56,6 +59,7 @@ std::string rip(KovaObject* table, uint32_t flags, const uint8_t* data, size_t s
     ripper->ops.destroy(ripper);
     return "unbound";
   }
+  kova::moduleSide(ripper)->generalRowsOnly = generalOnly;
   size_t offset = 0;
   bool ok = true;
   while (offset < size && ok) {
@@ -112,6 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string pieces = rip(table, flags, data + 5, size - 5, seed + round * 7919u);
     check(pieces == whole, "rows differ when the data is cut into blocks");
   }
+  check(rip(table, flags, data + 5, size - 5, seed, true) == whole,
+        "rows differ when the record loop reads every row");
   table->destroy(table);
   kova::fuzzing::checkAccount(before);
   return 0;

@@ -74,6 +74,9 @@ struct ModuleRipper {
   KovaRipper ripper;
   ColumnSettings* settings;  // table->columnCount entries; null without columns
   FixedPlan* fixedPlan;      // FIXED: grown by the first block, kept for the next
+  // Set by tests: delimited blocks read every row by the record loop, not
+  // the rows of plain text fields in one pass (plain_rows.h).
+  bool generalRowsOnly;
   // The transcoder cache (transcoder_cache.h), entry i in row i / 265 at
   // i % 265: rows 0 to 264 the transcoders from that encoding, row 265 the
   // encoding handles. A row is allocated, zero-filled, on its first use, so

@@ -10,6 +10,7 @@
 #include "src/ripper/fragment.h"
 #include "src/ripper/next_record.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/plain_rows.h"
 #include "src/ripper/qualified_field.h"
 #include "src/ripper/rejects.h"
 #include "src/ripper/terminator_scan.h"
@@ -135,8 +136,14 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
     if (status != kStatusOk) return failed(ripper, status, rows, rowCount);
   }
   TerminatorCursor cursor(terminators, block.begin, block.end);
+  PlainRows plain(ripper, block.planned, block.separator, terminators, block.begin, block.end);
   const uint8_t q = ripper->table->textqual;
   while (p < block.end) {
+    if (plain.canRead(ripper)) {
+      status = plain.read<kQualified>(&p, &block.row, block.clearer);
+      if (status != kStatusOk) return failed(ripper, status, rows, rowCount);
+      if (p == block.end) break;
+    }
     if (kQualified && *p == q) {
       ripper->fragmentLength = 0;
       int64_t consumed = 0;
