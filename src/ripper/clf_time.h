@@ -5,36 +5,94 @@
 // compares the two), and any other text is left to it.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "src/convert/calendar.h"
 
 namespace kova {
 
+namespace clf_time_detail {
+
+// The 8 bytes at p as one little-endian word: byte i is p[i].
+inline uint64_t load8(const uint8_t* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+// 0xFF in each byte of a word whose letter in shape is c.
+constexpr uint64_t bytesOf(const char (&shape)[9], char c) {
+  uint64_t mask = 0;
+  for (unsigned i = 0; i < 8; ++i) {
+    if (shape[i] == c) mask |= uint64_t(0xFF) << (8 * i);
+  }
+  return mask;
+}
+
+// Whether w has the separators of shape ('d' a digit, '.' any byte, every
+// other letter itself) and an ASCII digit wherever shape has 'd'.
+template <const char (&shape)[9]>
+inline bool fitsShape(uint64_t w) {
+  constexpr uint64_t digits = bytesOf(shape, 'd');
+  constexpr uint64_t fixed = ~(digits | bytesOf(shape, '.'));
+  constexpr uint64_t expected = [] {
+    uint64_t word = 0;
+    for (unsigned i = 0; i < 8; ++i) word |= uint64_t(uint8_t(shape[i])) << (8 * i);
+    return word;
+  }();
+  constexpr uint64_t high = digits & 0xF0F0F0F0F0F0F0F0ull;
+  constexpr uint64_t zeros = digits & 0x3030303030303030ull;
+  // A digit's high half is 3 and stays 3 when 6 is added to it.
+  return ((w ^ expected) & fixed) == 0 && (w & high) == zeros &&
+         ((w + (digits & 0x0606060606060606ull)) & high) == zeros;
+}
+
+inline constexpr char kDate[9] = "dd/.../d";   // bytes 0 to 7
+inline constexpr char kYear[9] = "dddd:dd:";   // bytes 7 to 14
+inline constexpr char kClock[9] = "dd:dd:dd";  // bytes 12 to 19
+inline constexpr char kZone[9] = ".. .dddd";   // bytes 18 to 25
+
+// Byte i of the result: the two-digit number of bytes i and i + 1 of w
+// (where both are digits). Low halves only, so no byte carries into the next.
+inline uint64_t pairs(uint64_t w) {
+  const uint64_t d = w & 0x0F0F0F0F0F0F0F0Full;
+  return d * 10 + (d >> 8);
+}
+
+inline int64_t byteOf(uint64_t w, unsigned i) { return int64_t((w >> (8 * i)) & 0xFF); }
+
+}  // namespace clf_time_detail
+
 // Seconds from 1960-01-01 00:00:00 to the time written at p (n bytes): 20
 // bytes, or 26 with a zone (read and ignored). False for any other text, a
-// day the calendar does not have, or a year before 1582.
+// day the calendar does not have, or a year before 1582. The separators and
+// digits are checked a word at a time.
 inline bool readClfTime(const uint8_t* p, uint32_t n, int64_t* seconds) {
+  using namespace clf_time_detail;
   if (n != 20 && n != 26) return false;
-  if (p[2] != '/' || p[6] != '/' || p[11] != ':' || p[14] != ':' || p[17] != ':') return false;
-  unsigned bad = 0;
-  auto digit = [&](uint32_t i) {
-    const unsigned d = unsigned(p[i]) - '0';
-    bad |= d > 9 ? 1u : 0u;
-    return int64_t(d);
-  };
-  const int64_t day = digit(0) * 10 + digit(1);
-  const int64_t year = digit(7) * 1000 + digit(8) * 100 + digit(9) * 10 + digit(10);
-  const int64_t hour = digit(12) * 10 + digit(13);
-  const int64_t minute = digit(15) * 10 + digit(16);
-  const int64_t second = digit(18) * 10 + digit(19);
-  if (n == 26) {
-    if (p[20] != ' ' || (p[21] != '+' && p[21] != '-')) return false;
-    const int64_t zoneHours = digit(22) * 10 + digit(23);
-    const int64_t zoneMinutes = digit(24) * 10 + digit(25);
-    bad |= zoneHours > 23 || zoneMinutes > 59 ? 1u : 0u;
+  const uint64_t date = load8(p);
+  const uint64_t yearWord = load8(p + 7);
+  const uint64_t clock = load8(p + 12);
+  if (!fitsShape<kDate>(date) || !fitsShape<kYear>(yearWord) || !fitsShape<kClock>(clock)) {
+    return false;
   }
-  if (bad || hour > 23 || minute > 59 || second > 59 || year < kFirstYear || day < 1) return false;
+  const uint64_t yearPairs = pairs(yearWord);
+  const uint64_t clockPairs = pairs(clock);
+  const int64_t day = byteOf(pairs(date), 0);
+  const int64_t year = byteOf(yearPairs, 0) * 100 + byteOf(yearPairs, 2);
+  const int64_t hour = byteOf(clockPairs, 0);
+  const int64_t minute = byteOf(clockPairs, 3);
+  const int64_t second = byteOf(clockPairs, 6);
+  if (n == 26) {
+    const uint64_t zone = load8(p + 18);
+    if (!fitsShape<kZone>(zone) || (p[21] != '+' && p[21] != '-')) return false;
+    const uint64_t zonePairs = pairs(zone);
+    if (byteOf(zonePairs, 4) > 23 || byteOf(zonePairs, 6) > 59) return false;
+  }
+  if (hour > 23 || minute > 59 || second > 59 || year < kFirstYear || day < 1) return false;
   // The month's three letters in either case, found by a perfect hash of
   // their upper-case forms.
   struct Month {
@@ -86,9 +144,9 @@ inline bool readClfTime(const uint8_t* p, uint32_t n, int64_t* seconds) {
     const int64_t q = y - 1;
     return 365 * q + q / 4 - q / 100 + q / 400 - q / 4000;
   };
-  const int64_t date = daysBefore(year) - daysBefore(1960) + kBefore[month.number] +
+  const int64_t days = daysBefore(year) - daysBefore(1960) + kBefore[month.number] +
                        (month.number > 2 && leap ? 1 : 0) + day - 1;
-  *seconds = date * 86400 + hour * 3600 + minute * 60 + second;
+  *seconds = days * 86400 + hour * 3600 + minute * 60 + second;
   return true;
 }
 

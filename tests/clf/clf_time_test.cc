@@ -34,9 +34,10 @@ std::vector<std::string> logTimes(int count) {
     std::snprintf(text, sizeof text, "%02d/%s/%04d:%02d:%02d:%02d%s", day, kMonths[random() % 16],
                   kYears[random() % 16], hour, minute, second, kZones[random() % 12]);
     std::string t = text;
-    // Now and then one byte of the text replaced by a digit, a letter or a
-    // separator.
-    if (random() % 6 == 0) t[random() % t.size()] = "0/: x9"[random() % 6];
+    // Now and then one byte of the text replaced by a digit, a letter, a
+    // separator, a byte just past '9' or a byte above 0x7F whose low half
+    // is a digit's.
+    if (random() % 6 == 0) t[random() % t.size()] = "0/: x9?\xb5\xff"[random() % 9];
     texts.push_back(t);
   }
   return texts;
