@@ -57,30 +57,6 @@ struct ClfStep {
   FieldPlan number;   // kNumber: the column's plan
 };
 
-// Stores an indicator of the width code at at (as writeIndicator does).
-inline void putIndicator(uint8_t* at, uint8_t width, int64_t value) {
-  switch (width) {
-    case kIndicatorWidth8:
-      std::memcpy(at, &value, 8);
-      break;
-    case kIndicatorWidth4: {
-      const auto narrow = static_cast<int32_t>(value);
-      std::memcpy(at, &narrow, 4);
-      break;
-    }
-    case kIndicatorWidth2: {
-      const auto narrow = static_cast<int16_t>(value);
-      std::memcpy(at, &narrow, 2);
-      break;
-    }
-    case kIndicatorWidth1:
-      *at = static_cast<uint8_t>(value);
-      break;
-    default:
-      break;
-  }
-}
-
 // Each of the seven fields resolved once per block.
 struct ClfPlan {
   ClfStep steps[kClfFields];
@@ -154,7 +130,7 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
   if (step.kind == StepKind::kText) {
     if (n <= step.room && (!step.asciiOnly || allAscii(bytes, n))) {
       copyShort(row + step.dataOffset, bytes, n);
-      putIndicator(row + step.indicatorOffset, step.width, int64_t(n));
+      writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
       return;
     }
   } else if (step.kind == StepKind::kNumber) {
@@ -173,7 +149,8 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
     }
     if (read) {
       std::memcpy(row + step.dataOffset, &value, 8);
-      putIndicator(row + step.indicatorOffset, step.width, isMissing(value) ? step.nullValue : 8);
+      writeIndicatorAt(row + step.indicatorOffset, step.width,
+                       isMissing(value) ? step.nullValue : 8);
       return;
     }
   }
