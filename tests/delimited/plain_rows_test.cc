@@ -126,6 +126,13 @@ TEST_F(PlainRowsTest, OneColumnAndMixedIndicatorWidthsAreTheRecordLoops) {
   compare(mixed, '|', 3, 14, 60, 12);
 }
 
+TEST_F(PlainRowsTest, EveryIndicatorWidthSharedByAllColumnsIsTheRecordLoops) {
+  // The fast path is made once per indicator width: 200-byte columns have
+  // 2-byte indicators, 40,000-byte columns 4-byte ones.
+  compare(textTable(3, ',', '"', 200), ',', 3, 17, 30, 12);
+  compare(textTable(2, '\t', 0, 40000), '\t', 2, 18, 20, 12);
+}
+
 TEST_F(PlainRowsTest, TranscodedColumnsLeaveNonAsciiFieldsToTheRecordLoop) {
   compare(latinTable(), ',', 3, 16, 60, 12);
 }
