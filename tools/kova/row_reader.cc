@@ -261,9 +261,7 @@ void RowReader::read(const uint8_t* row, std::vector<Cell>* cells) {
   }
 }
 
-namespace {
-
-int64_t readIndicator(const uint8_t* at, uint32_t code) {
+int64_t readIndicator(const uint8_t* at, uint32_t code, int64_t none) {
   switch (code & kIndicatorWidthMask) {
     case kIndicatorWidth1:
       return int8_t(*at);
@@ -283,9 +281,11 @@ int64_t readIndicator(const uint8_t* at, uint32_t code) {
       return v;
     }
     default:
-      return INT64_MIN;  // no indicator: the whole value
+      return none;
   }
 }
+
+namespace {
 
 // A double column's value: missing values, dates and times, or a number.
 Cell doubleCell(double value, uint32_t type, int digits, bool raw) {
@@ -319,7 +319,7 @@ Cell doubleCell(double value, uint32_t type, int digits, bool raw) {
 
 Cell RowReader::typedCell(const Column& column, const uint8_t* row) {
   const KovaLayoutEntry& e = *column.entry;
-  const int64_t indicator = readIndicator(row + e.indicatorOffset, e.indicatorWidth);
+  const int64_t indicator = readIndicator(row + e.indicatorOffset, e.indicatorWidth, INT64_MIN);
   Cell cell;
   if (indicator < 0 && indicator != INT64_MIN) return cell;  // null (-1, or -88)
   const uint8_t* value = row + e.dataOffset;
@@ -415,7 +415,7 @@ uint64_t RowReader::invalidSequences(const uint8_t* row, size_t* first) {
     if (column.entry) {
       const KovaLayoutEntry& e = *column.entry;
       if (e.storageType != kStorageChar) continue;
-      const int64_t indicator = readIndicator(row + e.indicatorOffset, e.indicatorWidth);
+      const int64_t indicator = readIndicator(row + e.indicatorOffset, e.indicatorWidth, INT64_MIN);
       if (indicator < 0 && indicator != INT64_MIN) continue;
       value = row + e.dataOffset;
       length = indicator == INT64_MIN

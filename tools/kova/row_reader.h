@@ -64,4 +64,8 @@ std::string timeText(double seconds, int digits);       // "13:05:09.250" (digit
 std::string timestampText(double seconds, int digits);  // "2024-02-29 13:05:09"
 std::string base64(const uint8_t* bytes, size_t length);
 
+// The indicator at at, of the width code (any flag bits ignored); none when
+// the code says the column has no indicator.
+int64_t readIndicator(const uint8_t* at, uint32_t code, int64_t none);
+
 }  // namespace kova::tool

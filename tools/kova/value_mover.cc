@@ -7,6 +7,7 @@
 
 #include "kova/decimal.h"
 #include "tools/kova/json.h"
+#include "tools/kova/row_reader.h"
 
 namespace kova::tool {
 namespace {
@@ -14,29 +15,9 @@ namespace {
 constexpr double kSecondsPerDay = 86400;
 constexpr uint64_t kMissingBits = 0xFFFFD10000000000ull;
 
+// No indicator: the whole value is there.
 int64_t indicatorOf(const uint8_t* row, const KovaLayoutEntry& e) {
-  const uint8_t* at = row + e.indicatorOffset;
-  switch (e.indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1:
-      return int8_t(*at);
-    case kIndicatorWidth2: {
-      int16_t v;
-      std::memcpy(&v, at, 2);
-      return v;
-    }
-    case kIndicatorWidth4: {
-      int32_t v;
-      std::memcpy(&v, at, 4);
-      return v;
-    }
-    case kIndicatorWidth8: {
-      int64_t v;
-      std::memcpy(&v, at, 8);
-      return v;
-    }
-    default:
-      return int64_t(e.octetLength);
-  }
+  return readIndicator(row + e.indicatorOffset, e.indicatorWidth, int64_t(e.octetLength));
 }
 
 void setIndicator(uint8_t* row, const KovaLayoutEntry& e, int64_t value) {
