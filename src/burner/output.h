@@ -10,6 +10,7 @@
 
 #include "kova/ripper.h"
 #include "src/ripper/column_settings.h"
+#include "src/ripper/row_block.h"
 
 namespace kova {
 
@@ -87,36 +88,6 @@ KovaStatus writeTextRows(KovaRipper* burner, const uint8_t* rows, uint64_t rowCo
 // The next free byte of the output.
 inline uint8_t* outputEnd(KovaRipper* burner) {
   return burner->recordBuffer + burner->recordLength;
-}
-
-// The indicator of a typed entry in row: the value's length, or negative for
-// a missing value. Width code 8 (no indicator) gives octetLength; an unknown
-// code gives -1.
-inline int64_t readIndicator(const uint8_t* row, const KovaLayoutEntry* entry) {
-  const uint8_t* at = row + entry->indicatorOffset;
-  switch (entry->indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth8: {
-      int64_t v;
-      std::memcpy(&v, at, 8);
-      return v;
-    }
-    case kIndicatorWidth1:
-      return static_cast<int8_t>(*at);
-    case kIndicatorWidth2: {
-      int16_t v;
-      std::memcpy(&v, at, 2);
-      return v;
-    }
-    case kIndicatorWidth4: {
-      int32_t v;
-      std::memcpy(&v, at, 4);
-      return v;
-    }
-    case kIndicatorNone:
-      return static_cast<int64_t>(entry->octetLength);
-    default:
-      return -1;
-  }
 }
 
 // A signed or unsigned integer value of the given storage type, widened.

@@ -10,6 +10,7 @@
 
 #include "kova/ripper.h"
 #include "src/ripper/column_settings.h"
+#include "src/ripper/row_block.h"
 
 namespace kova {
 
@@ -81,30 +82,6 @@ inline void noteFragmentShift(KovaRipper* ripper, int64_t count) {
 void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint8_t* bytes,
                             uint32_t n);
 
-// The value's indicator as stored in row (negative: null or missing).
-inline int64_t storedIndicator(const uint8_t* row, const KovaLayoutEntry* entry) {
-  const uint8_t* at = row + entry->indicatorOffset;
-  switch (entry->indicatorWidth & kIndicatorWidthMask) {
-    case kIndicatorWidth1:
-      return int8_t(*at);
-    case kIndicatorWidth2: {
-      int16_t v;
-      std::memcpy(&v, at, 2);
-      return v;
-    }
-    case kIndicatorWidth4: {
-      int32_t v;
-      std::memcpy(&v, at, 4);
-      return v;
-    }
-    default: {
-      int64_t v;
-      std::memcpy(&v, at, 8);
-      return v;
-    }
-  }
-}
-
 // convertField with a sink, after converting the field (truncationsBefore:
 // the count before): reports it when the converter noted a reason, counted
 // a truncation, or (typed rows) stored a null for a text that was not blank.
@@ -114,7 +91,7 @@ void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* 
 inline void checkConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* row,
                            const uint8_t* bytes, uint32_t n, uint32_t truncationsBefore) {
   if (moduleSide(ripper)->rejectReason != 0 || ripper->truncations != truncationsBefore ||
-      (!ripper->rowImage && bytes && n > 0 && storedIndicator(row, state->typedEntry) < 0)) {
+      (!ripper->rowImage && bytes && n > 0 && readIndicator(row, state->typedEntry) < 0)) {
     reportConverted(ripper, state, bytes, n, truncationsBefore);
   }
 }

@@ -65,6 +65,36 @@ inline void writeIndicatorAt(uint8_t* at, uint32_t widthCode, int64_t value) {
   }
 }
 
+// The indicator of a typed entry in row: the value's length, or negative for
+// a missing value. Width code 8 (no indicator) gives octetLength; an unknown
+// code gives -1.
+inline int64_t readIndicator(const uint8_t* row, const KovaLayoutEntry* entry) {
+  const uint8_t* at = row + entry->indicatorOffset;
+  switch (entry->indicatorWidth & kIndicatorWidthMask) {
+    case kIndicatorWidth8: {
+      int64_t v;
+      std::memcpy(&v, at, 8);
+      return v;
+    }
+    case kIndicatorWidth1:
+      return static_cast<int8_t>(*at);
+    case kIndicatorWidth2: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      return v;
+    }
+    case kIndicatorWidth4: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      return v;
+    }
+    case kIndicatorNone:
+      return static_cast<int64_t>(entry->octetLength);
+    default:
+      return -1;
+  }
+}
+
 inline void writeIndicator(uint8_t* row, const KovaLayoutEntry* entry, int64_t value) {
   writeIndicatorAt(row + entry->indicatorOffset, entry->indicatorWidth & kIndicatorWidthMask,
                    value);
