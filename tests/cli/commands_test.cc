@@ -62,6 +62,14 @@ TEST(CommandLine, UsageErrorsNameTheCommandAndExitTwo) {
       {"meta without a subcommand", "meta", 2, {"kova meta: missing fmt, show or infer"}},
       {"meta show two documents", "meta show a b", 2, {"kova meta: takes one DOC"}},
       {"rip jobs", "rip --jobs", 2, {"kova rip: --jobs needs a value"}},
+      {"rip jobs with loss checks",
+       "rip " + doc + " " + data + " --jobs 2 --strict",
+       2,
+       {"--split and --jobs do not take --rejects"}},
+      {"rip split with a reject log",
+       "rip " + doc + " " + data + " --split 0:1M --rejects -",
+       2,
+       {"rip in one piece for those"}},
   });
 }
 
@@ -223,6 +231,49 @@ TEST(CommandLine, SplitsSayWhyAFileIsOneSplit) {
        1,
        {"kova splits: /dev/stdin is not a regular file (splits need byte ranges of a file)"}},
   });
+}
+
+// convert reads its input as kova rip does: VARBIN blocks cut at record
+// boundaries at any block size (a record longer than the block gets a block
+// of its own), a cut-off last record reported, and a byte-order mark at the
+// start of a text file kept out of the first value.
+TEST(CommandLine, ConvertReadsBlocksAsRipDoes) {
+  const std::string doc = examplePath("sensors.varbin.xml");
+  const std::string data = examplePath("sensors.varbin");
+  const std::string whole = ::testing::TempDir() + "cli_sensors_whole.varbin";
+  const std::string small = ::testing::TempDir() + "cli_sensors_small.varbin";
+  ToolRun run = runKova("convert " + doc + " " + data + " " + doc + " -o " + whole, true);
+  ASSERT_EQ(run.exit, 0) << run.out;
+  EXPECT_GT(fileContent(whole).size(), 1000u);
+  for (const char* size : {"16", "100", "1000"}) {
+    SCOPED_TRACE(size);
+    run = runKova(
+        "convert " + doc + " " + data + " " + doc + " -o " + small + " --block-size " + size, true);
+    EXPECT_EQ(run.exit, 0) << run.out;
+    EXPECT_EQ(fileContent(small), fileContent(whole));
+  }
+  const std::string bytes = fileContent(data);
+  const std::string cut = tempFile("cli_sensors_cut.varbin", bytes.substr(0, bytes.size() - 3));
+  run = runKova("convert " + doc + " " + cut + " " + doc + " -o " + small, true);
+  EXPECT_EQ(run.exit, 1) << run.out;
+  EXPECT_NE(run.out.find("cli_sensors_cut.varbin: the input ends inside a record"),
+            std::string::npos)
+      << run.out;
+
+  const std::string plain =
+      tempFile("cli_plain.xml",
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kova><recfm>DELIMITED</recfm>"
+               "<encoding cei=\"20\">UTF-8</encoding><fieldsep>,</fieldsep><columns>"
+               "<column><name>id</name><type>INT</type></column>"
+               "<column><name>who</name><type>VARCHAR</type><charlength>8</charlength></column>"
+               "</columns></kova>\n");
+  const std::string marked = tempFile("cli_marked.csv",
+                                      "\xef\xbb\xbf"
+                                      "7,x\n8,y\n");
+  const std::string target = ::testing::TempDir() + "cli_marked.out";
+  run = runKova("convert " + plain + " " + marked + " " + plain + " -o " + target, true);
+  EXPECT_EQ(run.exit, 0) << run.out;
+  EXPECT_EQ(fileContent(target), "7,x\n8,y\n");
 }
 
 TEST(CommandLine, ReportingCommandsWork) {

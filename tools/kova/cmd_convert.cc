@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kova/ripper.h"
+#include "tools/kova/block_reader.h"
 #include "tools/kova/cli_support.h"
 #include "tools/kova/command.h"
 #include "tools/kova/json.h"
@@ -299,14 +300,23 @@ int convert(const ConvertArgs& args, Session& session, Objects& o, LossCheck& ch
   std::unique_ptr<Verifier> verifier;
   if (o.verifier) verifier = std::make_unique<Verifier>(o.verifier, o.burner, nls);
 
-  // The rows one block can produce must fit the memory budget.
-  std::vector<uint8_t> block(budgetBlockSize(kName, args.inData, o.ripper, args.blockSize,
-                                             args.blockSizeGiven, args.loss.memory));
-  check.start(o.ripper, nls, 0);
+  // The rows one block can produce must fit the memory budget. VARBIN
+  // blocks are cut at record boundaries, as kova rip cuts them.
+  const uint32_t recfm = o.ripper->table->recfm;
+  BlockReader blocks(in,
+                     budgetBlockSize(kName, args.inData, o.ripper, args.blockSize,
+                                     args.blockSizeGiven, args.loss.memory),
+                     recfm == kRecfmVarbin);
+  uint64_t inBytes = 0;
+  // A byte-order mark at the start of a text file is no part of its first value.
+  if (recfm == kRecfmDelimited || recfm == kRecfmClf || recfm == kRecfmJson) {
+    inBytes = blocks.skipByteOrderMark(o.ripper->table->encoding);
+  }
+  check.start(o.ripper, nls, inBytes);
   std::vector<uint8_t> outRows;
   Progress progress;
   const Clock::time_point start = Clock::now();
-  uint64_t inBytes = 0, outBytes = 0, rowsDone = 0;
+  uint64_t outBytes = 0, rowsDone = 0;
   int result = kExitOk;
 
   auto emit = [&](const uint8_t* bytes, uint64_t length) {
@@ -357,12 +367,22 @@ int convert(const ConvertArgs& args, Session& session, Objects& o, LossCheck& ch
   const std::string header = headerText(o.burner, nls);
   if (!emit(reinterpret_cast<const uint8_t*>(header.data()), header.size())) result = kExitFailed;
   while (result == kExitOk && rowsDone < args.limit) {
-    const size_t n = std::fread(block.data(), 1, block.size(), in);
-    if (n == 0) {
-      if (std::ferror(in)) {
+    const uint8_t* block = nullptr;
+    size_t n = 0;
+    if (!blocks.next(&block, &n)) {
+      if (blocks.readError() != 0) {
         std::fprintf(stderr, "kova convert: %s: read error at offset %llu: %s\n",
                      args.inData.c_str(), static_cast<unsigned long long>(inBytes),
-                     std::strerror(errno));
+                     std::strerror(blocks.readError()));
+        result = kExitFailed;
+      } else if (blocks.leftover() > 0) {
+        progress.clear();
+        std::fprintf(stderr,
+                     "kova convert: %s: the input ends inside a record: %llu bytes at offset "
+                     "%llu, of a record of %llu\n",
+                     args.inData.c_str(), static_cast<unsigned long long>(blocks.leftover()),
+                     static_cast<unsigned long long>(inBytes),
+                     static_cast<unsigned long long>(blocks.leftoverClaim()));
         result = kExitFailed;
       }
       break;
@@ -370,7 +390,7 @@ int convert(const ConvertArgs& args, Session& session, Objects& o, LossCheck& ch
     uint8_t* rows = nullptr;
     int32_t count = 0;
     check.beforeBlock(inBytes);
-    KovaStatus status = o.ripper->ops.ripBlock(o.ripper, block.data(), int64_t(n), &rows, &count);
+    KovaStatus status = o.ripper->ops.ripBlock(o.ripper, block, int64_t(n), &rows, &count);
     if (status != kStatusOk) {
       progress.clear();
       std::fprintf(stderr, "kova convert: %s: the block at offset %llu failed: %s\n",
