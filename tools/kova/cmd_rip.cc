@@ -162,6 +162,17 @@ bool parseArgs(std::span<char*> args, RipArgs* parsed, int* exitCode) {
         kName, positional.size() < 2 ? "needs DOC and DATA" : "takes one DOC and one DATA");
     return false;
   }
+  // A rip in splits has no reject log or loss checks of its own yet: refuse
+  // them rather than run without the checks the user asked for.
+  const LossOptions plain;
+  if (parsed->partition.active() &&
+      (!parsed->rejects.empty() || parsed->maxRejects != UINT64_MAX || parsed->loss.strict ||
+       parsed->loss.memoryGiven || parsed->loss.maxQuotedLines != plain.maxQuotedLines)) {
+    *exitCode = usageError(kName,
+                           "--split and --jobs do not take --rejects, --max-rejects, --strict, "
+                           "--memory or --max-quoted-lines; rip in one piece for those");
+    return false;
+  }
   parsed->document = positional[0];
   parsed->data = positional[1];
   return true;

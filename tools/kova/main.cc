@@ -99,6 +99,7 @@ const Command kCommands[] = {
      "                    prints the header line)\n"
      "  --jobs N          rip the file's splits on N threads (0: one per core) and\n"
      "                    print the rows in file order, as one thread would\n"
+     "                    (neither takes --rejects, --max-rejects or the loss checks)\n"
      "  --split-size N    bytes per split with --jobs (default: from the file size)\n"
      "  --no-quoted-newlines  no qualified field holds CR or LF, so a split of a\n"
      "                    qualified table can find its first record alone\n"
