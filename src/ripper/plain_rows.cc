@@ -76,9 +76,7 @@ KovaStatus PlainRows::read(const uint8_t** p, uint8_t** row, const RowClearer& c
       return readRows<kQualified, kIndicatorWidth2>(p, row, clearer);
     case kIndicatorWidth4:
       return readRows<kQualified, kIndicatorWidth4>(p, row, clearer);
-    case kIndicatorWidth8:
-      return readRows<kQualified, kIndicatorWidth8>(p, row, clearer);
-    default:
+    default:  // 8-byte indicators (columns of 2 GiB) too: no row of them is small
       return readRows<kQualified, kMixedWidths>(p, row, clearer);
   }
 }

@@ -17,7 +17,7 @@ namespace {
 std::string field(std::mt19937& random, char separator) {
   static const char* const kLetters = "abcdefghij";
   std::string text;
-  switch (random() % 14) {
+  switch (random() % 15) {
     case 0:
       return "";
     case 1:
@@ -32,6 +32,8 @@ std::string field(std::mt19937& random, char separator) {
       return std::string(20 + random() % 60, 'L');  // past the narrow columns
     case 6:
       return "\xC3\xA9t\xC3\xA9";
+    case 7:
+      return std::string(130, 'W');  // whole 64-byte windows without a stop
     default:
       for (size_t n = 1 + random() % 12; n > 0; --n) text += kLetters[random() % 10];
       return text;
@@ -127,10 +129,24 @@ TEST_F(PlainRowsTest, OneColumnAndMixedIndicatorWidthsAreTheRecordLoops) {
 }
 
 TEST_F(PlainRowsTest, EveryIndicatorWidthSharedByAllColumnsIsTheRecordLoops) {
-  // The fast path is made once per indicator width: 200-byte columns have
-  // 2-byte indicators, 40,000-byte columns 4-byte ones.
-  compare(textTable(3, ',', '"', 200), ',', 3, 17, 30, 12);
-  compare(textTable(2, '\t', 0, 40000), '\t', 2, 18, 20, 12);
+  // The fast path is made once per indicator width and per qualified or
+  // not: 16-byte columns have 1-byte indicators, 200-byte columns 2-byte
+  // ones, 40,000-byte columns 4-byte ones; transcoded columns take only
+  // ASCII fields.
+  uint32_t seed = 17;
+  for (int64_t width : {16, 200, 40000}) {
+    for (uint8_t qualifier : {uint8_t('"'), uint8_t(0)}) {
+      for (bool latin : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << "width " << width << ", qualifier " << int(qualifier)
+                                          << (latin ? ", ISO-8859-1" : ", UTF-8"));
+        KovaObject* table = textTable(2, ',', qualifier, width);
+        if (latin) {
+          for (int32_t c = 0; c < table->columnCount; ++c) table->columns[c]->cei = 1;
+        }
+        compare(table, ',', 2, seed++, 12, 10);
+      }
+    }
+  }
 }
 
 TEST_F(PlainRowsTest, TranscodedColumnsLeaveNonAsciiFieldsToTheRecordLoop) {
@@ -165,6 +181,7 @@ TEST_F(PlainRowsTest, OnlyTablesOfTextColumnsWithASeparatorAreReadThisWay) {
   EXPECT_FALSE(enabled(textTable(3), kRipperReportRejects));
   EXPECT_FALSE(enabled(textTable(3, 0)));     // no separator
   EXPECT_FALSE(enabled(textTable(3, '\n')));  // the separator is a line end
+  EXPECT_FALSE(enabled(textTable(3, '\r')));
   KovaObject* typed = textTable(2);
   addColumn(typed, u"n", kTypeInt);
   EXPECT_FALSE(enabled(typed));
