@@ -4,6 +4,8 @@
 // "resultMakeRoom" line, null outs and nothing left in the host.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <random>
 
 #include "tests/burner/burner_fixture.h"
@@ -72,8 +74,25 @@ class RoundTripTest : public BurnerTest {
           setValue<double>(b, row, i, double(int32_t(rng_())) / 64.0);
           break;
         case kTypeDate:
-          setValue<double>(b, row, i, double(int32_t(rng_() % 80000) - 30000));
+          if (entryOf(b, i).storageType == kStorageDateRecord) {
+            setValue(b, row, i, dateParts(int(rng_() % 9000) - 4000));
+          } else {
+            setValue<double>(b, row, i, double(int32_t(rng_() % 80000) - 30000));
+          }
           break;
+        case kTypeTime:  // VARBIN tables only: hour, minute, second
+          setValue(b, row, i, std::array<uint16_t, 3>{clock(24), clock(60), clock(60)});
+          break;
+        case kTypeTimestamp: {  // VARBIN tables only: a date, a time, nanoseconds
+          const std::array<uint16_t, 3> date = dateParts(int(rng_() % 9000) - 4000);
+          std::array<uint8_t, 16> record;
+          const uint16_t parts[6] = {date[0], date[1], date[2], clock(24), clock(60), clock(60)};
+          const uint32_t fraction = uint32_t(rng_() % 1000000000);
+          std::memcpy(record.data(), parts, 12);
+          std::memcpy(record.data() + 12, &fraction, 4);
+          setValue(b, row, i, record);
+          break;
+        }
         case kTypeVarchar:
         case kTypeChar: {
           const uint64_t slot = entryOf(b, i).octetLength;
@@ -123,6 +142,12 @@ class RoundTripTest : public BurnerTest {
     ASSERT_EQ(ripped.size(), expected.size()) << bytes;
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(ripped[i], expected[i]) << i;
   }
+
+  // Year (negative ones too), month and day of a valid date, as 16-bit parts.
+  std::array<uint16_t, 3> dateParts(int year) {
+    return {uint16_t(int16_t(year)), uint16_t(1 + rng_() % 12), uint16_t(1 + rng_() % 28)};
+  }
+  uint16_t clock(uint32_t range) { return uint16_t(rng_() % range); }
 
   std::mt19937 rng_{12};
   bool mixedByteOrder_ = false;  // columns big- or little-endian at random
@@ -184,9 +209,10 @@ TEST_F(RoundTripTest, VarbinTextOfAnyLengthComesBackAlike) {
 }
 
 TEST_F(RoundTripTest, VarbinRowsComeBackAlike) {
-  const std::vector<ColumnKind> kinds = {{kTypeInt, 0, 4},       {kTypeBigint, 0, 8},
-                                         {kTypeSmallint, 0, 2},  {kTypeDouble, 0, 8},
-                                         {kTypeVarchar, 20, 20}, {kTypeDecimal, 12, 2}};
+  const std::vector<ColumnKind> kinds = {
+      {kTypeInt, 0, 4},    {kTypeBigint, 0, 8},    {kTypeSmallint, 0, 2},
+      {kTypeDouble, 0, 8}, {kTypeVarchar, 20, 20}, {kTypeDecimal, 12, 2},
+      {kTypeDate, 0, 0},   {kTypeTime, 0, 0},      {kTypeTimestamp, 0, 0}};
   for (int batch : {1, 7, 10000}) {
     for (int round = 0; round < 10; ++round) {
       SCOPED_TRACE(round);
