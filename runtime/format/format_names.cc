@@ -114,22 +114,4 @@ bool formatKnown(std::u16string_view name, int32_t kind) {
   return entry && entry->side(kind);
 }
 
-const char* formatCategoryName(FormatCategory category) {
-  switch (category) {
-    case FormatCategory::kNumber:
-      return "number";
-    case FormatCategory::kCharacter:
-      return "character";
-    case FormatCategory::kDate:
-      return "date";
-    case FormatCategory::kTime:
-      return "time";
-    case FormatCategory::kDatetime:
-      return "datetime";
-    case FormatCategory::kBinary:
-      return "binary";
-  }
-  return "?";
-}
-
 }  // namespace kova::runtime

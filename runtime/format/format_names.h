@@ -49,6 +49,4 @@ const FormatEntry* findFormatEntry(std::u16string_view name);
 // True when name is known as a format (kind 1) or an informat (kind 2).
 bool formatKnown(std::u16string_view name, int32_t kind);
 
-const char* formatCategoryName(FormatCategory category);
-
 }  // namespace kova::runtime
