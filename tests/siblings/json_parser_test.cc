@@ -210,6 +210,36 @@ TEST_F(JsonParserTest, OtherEncodingsAreReadInBlocksOfAnySize) {
   }
 }
 
+TEST_F(JsonParserTest, UnpairedSurrogatesAndPartialMarksAreNotTakenAsText) {
+  // UTF-16: a high surrogate before a plain character, a low one alone and
+  // a high one at the very end each become U+FFFD; the euro sign is three
+  // UTF-8 bytes.
+  auto utf16 = [](std::u16string_view text) {
+    std::string bytes;
+    for (char16_t u : text) {
+      bytes += char(u & 0xFF);
+      bytes += char(u >> 8);
+    }
+    return bytes;
+  };
+  const std::string replacement = "\xEF\xBF\xBD";
+  Recorder pairs;
+  EXPECT_EQ(run(pairs, utf16(u"{\"s\":\"\u20ac\xD800x\xDC00\"}"), {3}, 21),
+            kStatusDocumentComplete);
+  const std::vector<std::string> expected = {
+      "{", "key s", "str \xE2\x82\xAC" + replacement + "x" + replacement, "}"};
+  EXPECT_EQ(pairs.events, expected);
+  Recorder tail;
+  EXPECT_EQ(run(tail, utf16(u"{\"s\":1}\xD800"), {}, 21), kStatusJsonParse);
+  // UTF-8: the first bytes of a byte-order mark that does not go on are
+  // input, not a mark (here, bytes no JSON text may begin with).
+  Recorder partial;
+  EXPECT_EQ(run(partial, "\xEF\xBB{}", {1}), kStatusJsonParse);
+  Recorder whole;
+  EXPECT_EQ(run(whole, "\xEF\xBB\xBF{}", {1, 2}), kStatusDocumentComplete);
+  EXPECT_EQ(whole.events, (std::vector<std::string>{"{", "}"}));
+}
+
 TEST_F(JsonParserTest, LongStringsArriveInPiecesNeverSplittingAPair) {
   Recorder r;
   KovaJsonParser* p = parser(r, kEncodingUtf8, 4);
