@@ -239,6 +239,25 @@ TEST_F(CharFieldTest, CharacterInformatConvertsColumnsWithoutALength) {
   EXPECT_EQ(indicator(ripper, row, 0), 5);
   EXPECT_EQ(value(ripper, row, 0, 5), "ABCDE");
   EXPECT_EQ(ripper->truncations, 1u);
+  // A surrogate pair is kept whole or left out, never split: the emoji's
+  // four bytes do not fit after "ABC" in six, and do in seven.
+  convert(ripper, row, 0,
+          "abc\xF0\x9F\x98\x80"
+          "d");
+  EXPECT_EQ(indicator(ripper, row, 0), 3);
+  EXPECT_EQ(value(ripper, row, 0, 3), "ABC");
+  EXPECT_EQ(ripper->truncations, 2u);
+  KovaRipper* seven = charRipper(0, 7);
+  ASSERT_NE(seven, nullptr);
+  state(seven, 0).formatObject = &upper.object;
+  auto sevenRow = newRow(seven);
+  convert(seven, sevenRow, 0,
+          "abc\xF0\x9F\x98\x80"
+          "d");
+  EXPECT_EQ(indicator(seven, sevenRow, 0), 7);
+  EXPECT_EQ(value(seven, sevenRow, 0, 7), "ABC\xF0\x9F\x98\x80");
+  convert(seven, sevenRow, 0, "\xF0\x9F\x98\x80\xF0\x9F\x98\x80");
+  EXPECT_EQ(indicator(seven, sevenRow, 0), 4);
 
   // A failing informat stores an empty value, not an earlier field's length.
   upper.failWith = kStatusNotSupported;
