@@ -46,6 +46,23 @@ bool BlockReader::fill(size_t capacity) {
   return true;
 }
 
+bool BlockReader::reportFailedEnd(const char* command, const std::string& name,
+                                  uint64_t offset) const {
+  if (readError_ != 0) {
+    std::fprintf(stderr, "kova %s: %s: read error at offset %llu: %s\n", command, name.c_str(),
+                 static_cast<unsigned long long>(offset), std::strerror(readError_));
+    return true;
+  }
+  if (leftover() == 0) return false;
+  std::fprintf(stderr,
+               "kova %s: %s: the input ends inside a record: %llu bytes at offset %llu, of a "
+               "record of %llu\n",
+               command, name.c_str(), static_cast<unsigned long long>(leftover()),
+               static_cast<unsigned long long>(offset),
+               static_cast<unsigned long long>(leftoverClaim()));
+  return true;
+}
+
 size_t BlockReader::skipByteOrderMark(int32_t encoding) {
   if (!fill(4)) return 0;
   const size_t mark = byteOrderMarkLength(

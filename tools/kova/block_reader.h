@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace kova::tool {
@@ -28,6 +29,10 @@ class BlockReader {
   // fewer than four bytes are left).
   uint64_t leftover() const { return end_ - start_; }
   uint64_t leftoverClaim() const;
+  // After next() gave false: prints what went wrong ("kova COMMAND: NAME:
+  // ..." with the offset of the end), a read error or a record the input
+  // cut off; false when the input simply ended.
+  bool reportFailedEnd(const char* command, const std::string& name, uint64_t offset) const;
 
  private:
   bool fill(size_t capacity);

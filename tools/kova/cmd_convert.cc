@@ -370,21 +370,8 @@ int convert(const ConvertArgs& args, Session& session, Objects& o, LossCheck& ch
     const uint8_t* block = nullptr;
     size_t n = 0;
     if (!blocks.next(&block, &n)) {
-      if (blocks.readError() != 0) {
-        std::fprintf(stderr, "kova convert: %s: read error at offset %llu: %s\n",
-                     args.inData.c_str(), static_cast<unsigned long long>(inBytes),
-                     std::strerror(blocks.readError()));
-        result = kExitFailed;
-      } else if (blocks.leftover() > 0) {
-        progress.clear();
-        std::fprintf(stderr,
-                     "kova convert: %s: the input ends inside a record: %llu bytes at offset "
-                     "%llu, of a record of %llu\n",
-                     args.inData.c_str(), static_cast<unsigned long long>(blocks.leftover()),
-                     static_cast<unsigned long long>(inBytes),
-                     static_cast<unsigned long long>(blocks.leftoverClaim()));
-        result = kExitFailed;
-      }
+      progress.clear();
+      if (blocks.reportFailedEnd("convert", args.inData, inBytes)) result = kExitFailed;
       break;
     }
     uint8_t* rows = nullptr;

@@ -276,20 +276,8 @@ int ripData(const RipArgs& args, KovaRipper* ripper, KovaNls* nls, RejectLog* re
     const uint8_t* block = nullptr;
     size_t n = 0;
     if (!blocks.next(&block, &n)) {
-      if (blocks.readError() != 0) {
-        std::fprintf(stderr, "kova rip: %s: read error at offset %llu: %s\n", name.c_str(),
-                     static_cast<unsigned long long>(offset), std::strerror(blocks.readError()));
-        result = kExitFailed;
-      } else if (blocks.leftover() > 0) {
-        progress.clear();
-        std::fprintf(stderr,
-                     "kova rip: %s: the input ends inside a record: %llu bytes at offset %llu, "
-                     "of a record of %llu\n",
-                     name.c_str(), static_cast<unsigned long long>(blocks.leftover()),
-                     static_cast<unsigned long long>(offset),
-                     static_cast<unsigned long long>(blocks.leftoverClaim()));
-        result = kExitFailed;
-      }
+      progress.clear();
+      if (blocks.reportFailedEnd("rip", name, offset)) result = kExitFailed;
       break;
     }
     uint8_t* rows = nullptr;
