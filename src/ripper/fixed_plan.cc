@@ -506,6 +506,13 @@ KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** resu
   for (uint64_t i = 0; i < columns; ++i) {
     const KovaColumnState* state = &ripper->columns[i];
     if (!state->typedEntry) continue;
+    // An integer field wider or narrower than its slot: the table is left
+    // to the record converter.
+    const int64_t bytelength = state->column->bytelength;
+    if (state->valueKind == kValueInteger && bytelength > 0 &&
+        uint64_t(bytelength) != state->typedEntry->octetLength) {
+      return kStatusOk;
+    }
     plan->steps[plan->count++] = planColumn(ripper, state, plan->reclen);
   }
   *result = plan;

@@ -9,6 +9,7 @@
 
 #include "src/convert/missing.h"
 #include "src/ripper/convert_value.h"
+#include "src/ripper/fixed_integer.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
 
@@ -103,9 +104,20 @@ bool imageNumber(KovaRipper* ripper, KovaColumnState* state, const uint8_t* reco
     default:
       return false;
   }
-  const uint8_t* bytes = columnBytes(column, record, length, width);
+  // A field of another width than the c_type's: its low-order bytes, or
+  // widened by its sign.
+  const uint64_t field = column->bytelength > 0 ? uint64_t(column->bytelength) : width;
+  const uint8_t* bytes = columnBytes(column, record, length, field);
   if (!bytes) return false;
-  *value = integerAsDouble(bytes, width, isSigned, state->bigEndian != 0);
+  if (field == width) {
+    *value = integerAsDouble(bytes, width, isSigned, state->bigEndian != 0);
+  } else {
+    uint8_t slot[8];
+    if (moveWidenedInteger(slot, bytes, field, width, state->bigEndian != 0, isSigned)) {
+      ++ripper->truncations;
+    }
+    *value = integerAsDouble(slot, width, isSigned, false);
+  }
   return true;
 }
 
@@ -186,9 +198,15 @@ KovaStatus fixedTypedRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t le
     int64_t v = kIndicatorNull;  // a column no converter stores stays null
     switch (state->valueKind) {
       case kValueInteger: {
-        const uint8_t* from = columnBytes(column, bytes, length, octets);
-        if (!from) break;
-        copyOrdered(at, from, octets, state->bigEndian != 0);
+        // The field is bytelength bytes (the slot's size when not given).
+        const uint64_t width = count > 0 ? count : octets;
+        const uint8_t* from = columnBytes(column, bytes, length, width);
+        if (!from || octets == 0) break;
+        if (width == octets) {
+          copyOrdered(at, from, octets, state->bigEndian != 0);
+        } else if (moveWidenedInteger(at, from, width, octets, state->bigEndian != 0)) {
+          ++ripper->truncations;
+        }
         v = int64_t(octets);
         break;
       }
