@@ -114,6 +114,19 @@ TEST(CommandLine, FilesThatCannotBeUsedAreNamedWithExitOne) {
   });
 }
 
+TEST(CommandLine, ConvertRefusesRowImagesForFixedRecords) {
+  const std::string target = tempFile("cli_image_kept", "earlier output\n");
+  const ToolRun run =
+      runKova("convert " + examplePath("orders.delimited.xml") + " " + examplePath("orders.csv") +
+                  " " + examplePath("orders.fixed.xml") + " -o " + target + " --image",
+              true);
+  EXPECT_EQ(run.exit, 1) << run.out;
+  EXPECT_NE(run.out.find("FIXED records are burned from typed rows; drop --image"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(fileContent(target), "earlier output\n");
+}
+
 TEST(CommandLine, ConvertRefusingAFolderLeavesTheOutputAlone) {
   const std::string target = tempFile("cli_kept", "earlier output\n");
   const ToolRun run =

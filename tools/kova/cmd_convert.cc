@@ -448,6 +448,15 @@ int runConvert(std::span<char*> args) {
     std::fprintf(stderr, "kova convert: %s\n", error.c_str());
     return kExitFailed;
   }
+  // Row images are burned as delimited text whatever the table's records:
+  // a file of them is no FIXED file, which OUT_DOC could not read back.
+  if (parsed.image && o.outTable->recfm == kRecfmFixed) {
+    std::fprintf(stderr,
+                 "kova convert: %s: FIXED records are burned from typed rows; drop --image "
+                 "(row images would be written as delimited text)\n",
+                 parsed.outDoc.c_str());
+    return kExitFailed;
+  }
   // Every value the rip loses is counted, as by kova rip.
   LossCheck check(kName, parsed.loss, session.diagnostics(), nullptr);
   KovaRipperOptions ripOptions{};
