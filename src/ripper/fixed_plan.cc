@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "src/convert/missing.h"
 #include "src/host/kernel.h"
@@ -17,6 +14,7 @@
 #include "src/host/pool.h"
 #include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
+#include "src/ripper/fixed_text_move.h"
 #include "src/ripper/short_copy.h"
 
 namespace kova {
@@ -30,13 +28,18 @@ enum class StepKind : uint8_t {
   kInt2Swap,
   kInt4Swap,
   kInt8Swap,
-  kIntOther,     // any other width
   kDouble,       // 8 bytes in native order
   kDoubleSwap,   // 8 bytes reversed
   kDoubleShort,  // fewer than 8 bytes, widened
   kText,         // checked, trimmed, copied
-  kBytes,        // octets bytes as they are
+  kText1,        // text of 16 to 64 bytes in 1 to 4 chunks of 16 (fixed_text_move.h)
+  kText2,
+  kText3,
+  kText4,
+  kBytes,  // octets bytes as they are
 };
+
+constexpr bool isText(StepKind kind) { return kind >= StepKind::kText && kind <= StepKind::kText4; }
 
 // How the bytes of a text step are checked against the row encoding.
 enum class TextCheck : uint8_t {
@@ -51,18 +54,18 @@ constexpr unsigned kWidthClasses = 5;
 
 struct FixedStep {
   StepKind kind;
-  uint8_t op;               // kind and indicator width in one: what convertOne switches on
+  uint8_t op;               // kind and indicator width in one: what convertColumn switches on
   uint8_t indicatorWidth;   // the entry's code (masked)
-  uint8_t reverse;          // kIntOther, kDoubleShort: the column's bigEndian
+  uint8_t reverse;          // kDoubleShort: the column's bigEndian
   uint8_t keepMissingCode;  // doubles: a missing double keeps its code (nullAsMissing)
-  uint8_t blended;          // text: stored word by word (copyBlended)
   TextCheck check;          // text: how its bytes are checked
   uint8_t blank;            // text: the encoding's blank when it is one byte (trimmedInPlace)
   uint8_t trimmedInPlace;   // text: trailing blanks dropped here rather than by the handle
   int32_t nullIndicator;    // what a null becomes: -1, or -88 for a DOUBLE with nullAsMissing
   uint64_t source;          // the column's offset in the record
-  uint64_t length;  // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
-  uint64_t limit;   // text: the entry's octetLength
+  uint64_t length;     // bytes taken: octets (integers, bytes), width (doubles), bytelength (text)
+  uint64_t limit;      // text: the entry's octetLength
+  uint64_t lastChunk;  // kText1 to kText4: where the last chunk of the text starts (length - 16)
   uint64_t dataOffset;
   uint64_t indicatorOffset;
   KovaEncodingHandle* handle;  // text: the row encoding's handle
@@ -104,18 +107,23 @@ bool inside(int64_t offset, uint64_t count, uint64_t reclen) {
   return offset >= 0 && uint64_t(offset) <= reclen && count <= reclen - uint64_t(offset);
 }
 
-StepKind integerKind(uint64_t octets, bool reverse) {
+// The move of an integer of octets bytes (the layout gives 1, 2, 4 or 8).
+bool integerKind(uint64_t octets, bool reverse, StepKind* kind) {
   switch (octets) {
     case 1:
-      return StepKind::kInt1;
+      *kind = StepKind::kInt1;
+      return true;
     case 2:
-      return reverse ? StepKind::kInt2Swap : StepKind::kInt2;
+      *kind = reverse ? StepKind::kInt2Swap : StepKind::kInt2;
+      return true;
     case 4:
-      return reverse ? StepKind::kInt4Swap : StepKind::kInt4;
+      *kind = reverse ? StepKind::kInt4Swap : StepKind::kInt4;
+      return true;
     case 8:
-      return reverse ? StepKind::kInt8Swap : StepKind::kInt8;
+      *kind = reverse ? StepKind::kInt8Swap : StepKind::kInt8;
+      return true;
     default:
-      return StepKind::kIntOther;
+      return false;
   }
 }
 
@@ -158,7 +166,31 @@ void planTextChecks(FixedStep* step) {
   step->trimmedInPlace = 1;
 }
 
-FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uint64_t reclen) {
+// A text step's kind: kText1 to kText4 for a text of 16 to 64 bytes that
+// fills its slot (as the layout makes them), whose one-byte blank the step
+// trims itself and whose bytes need the handle's look at most when one is
+// not ASCII; else kText.
+void chooseTextKind(FixedStep* step) {
+  step->kind = StepKind::kText;
+  if (!kWideTexts || !step->trimmedInPlace || step->check == TextCheck::kByHandle ||
+      step->length != step->limit || step->length < 16 || step->length > 64) {
+    return;
+  }
+  step->kind = StepKind(unsigned(StepKind::kText1) + unsigned(step->length - 1) / 16);
+  step->lastChunk = step->length - 16;
+}
+
+// The indicator width classes compiled for a kind: none and 1 byte for
+// values of 64 bytes or fewer, up to 4 bytes for the others (a null column
+// or bytes of any length). A column of 2^31 bytes or more, whose indicator
+// has 8, is left to the record converter.
+constexpr unsigned widthClassesOf(StepKind kind) {
+  return kind == StepKind::kNull || kind == StepKind::kText || kind == StepKind::kBytes ? 4 : 2;
+}
+
+// The step of one column, or false when the plan has no move for it.
+bool planColumn(const KovaRipper* ripper, const KovaColumnState* state, uint64_t reclen,
+                FixedStep* planned) {
   const KovaLayoutEntry* entry = state->typedEntry;
   const KovaColumn* column = state->column;
   const bool reverse = state->bigEndian != 0;
@@ -177,8 +209,10 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
   const uint64_t bytelength = column->bytelength > 0 ? uint64_t(column->bytelength) : 0;
   switch (state->valueKind) {
     case kValueInteger:
+      // A field wider or narrower than its slot is left to the record converter.
+      if (bytelength > 0 && bytelength != octets) return false;
       if (!inside(column->offset, octets, reclen)) break;
-      step.kind = integerKind(octets, reverse);
+      if (!integerKind(octets, reverse, &step.kind)) return false;
       step.length = octets;
       break;
     case kValueDouble: {
@@ -192,16 +226,13 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
     }
     case kValueText:
       if (!inside(column->offset, bytelength, reclen) || !state->targetHandle) break;
-      step.kind = StepKind::kText;
       step.length = bytelength;
       step.limit = octets;
       step.handle = state->targetHandle;
       step.checkValue = step.handle->ops->checkValue;
       step.trimmedLength = step.handle->ops->trimmedLength;
       planTextChecks(&step);
-      // Word moves need a slot of 8 bytes or more and as many text bytes.
-      step.blended = std::endian::native == std::endian::little && octets >= 8 &&
-                     octets <= bytelength && octets <= 64;
+      chooseTextKind(&step);
       break;
     case kValueBytes:
       if (!inside(column->offset, octets, reclen)) break;
@@ -211,8 +242,11 @@ FixedStep planColumn(const KovaRipper* ripper, const KovaColumnState* state, uin
     default:
       break;
   }
-  step.op = opOf(step.kind, widthClass(step.indicatorWidth));
-  return step;
+  const unsigned width = widthClass(step.indicatorWidth);
+  if (width >= widthClassesOf(step.kind)) return false;
+  step.op = opOf(step.kind, width);
+  *planned = step;
+  return true;
 }
 
 // Stores an indicator of the width class W (0: none) at at.
@@ -249,86 +283,6 @@ inline void moveInteger(uint8_t* to, const uint8_t* from, bool reverse) {
   std::memcpy(to, &value, sizeof value);
 }
 
-// Stores the first n bytes of a text of room bytes or more into a slot of
-// room bytes (8 or more) without branching on n: every word of the slot is
-// rewritten, its bytes from n on with what they held. REQUIRES: n <= room,
-// a little-endian host.
-[[gnu::always_inline]] inline void copyBlended(uint8_t* to, const uint8_t* from, uint64_t n,
-                                               uint64_t room) {
-#if defined(__SSE2__)
-  if (room >= 16) {
-    // Sixteen bytes at a time, every old byte read before any is written so
-    // no load waits on an overlapping store; where chunks overlap they
-    // agree, both taking each byte by its place against n.
-    const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const __m128i limit = _mm_set1_epi8(static_cast<char>(n));  // n <= room <= 64
-    __m128i out[4];
-    uint64_t starts[4];
-    unsigned chunks = 0;
-    for (uint64_t at = 0;; at += 16) {
-      const uint64_t start = at + 16 <= room ? at : room - 16;
-      const __m128i place = _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(start)));
-      const __m128i keep = _mm_cmplt_epi8(place, limit);
-      const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + start));
-      const __m128i held = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to + start));
-      out[chunks] = _mm_or_si128(_mm_and_si128(keep, text), _mm_andnot_si128(keep, held));
-      starts[chunks++] = start;
-      if (start == room - 16) break;
-    }
-    for (unsigned i = 0; i < chunks; ++i) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + starts[i]), out[i]);
-    }
-    return;
-  }
-#endif
-  for (uint64_t at = 0;; at += 8) {
-    const uint64_t start = at + 8 <= room ? at : room - 8;
-    const uint64_t taken = std::min<uint64_t>(n - std::min(n, start), 8);
-    // The low taken bytes: (1 << 8 * taken) - 1, written so taken = 8 needs no branch.
-    const uint64_t mask = ((uint64_t(1) << (4 * taken)) << (4 * taken)) - 1;
-    uint64_t text, held;
-    std::memcpy(&text, from + start, 8);
-    std::memcpy(&held, to + start, 8);
-    held = (text & mask) | (held & ~mask);
-    std::memcpy(to + start, &held, 8);
-    if (start == room - 8) return;
-  }
-}
-
-// The length of the n bytes at p without the blank bytes they end with:
-// for 16 to 64 bytes one bit per byte that is no blank, from overlapping
-// loads, the highest set bit ending the text (no branch on where it ends);
-// otherwise eight bytes at a time from the end.
-inline uint64_t withoutTrailing(const uint8_t* p, uint64_t n, uint8_t blank) {
-#if defined(__SSE2__)
-  if (n >= 16 && n <= 64) {
-    const __m128i blanks16 = _mm_set1_epi8(static_cast<char>(blank));
-    uint64_t bits = 0;
-    for (uint64_t at = 0;; at += 16) {
-      const uint64_t start = at + 16 <= n ? at : n - 16;
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + start));
-      const auto same = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks16)));
-      bits |= uint64_t(~same & 0xFFFFu) << start;
-      if (start == n - 16) break;
-    }
-    return bits == 0 ? 0 : uint64_t(64 - std::countl_zero(bits));
-  }
-#endif
-  const uint64_t blanks = 0x0101010101010101ull * blank;
-  while (n >= 8) {
-    const uint64_t differ = loadBits(p + n - 8) ^ blanks;
-    if (differ != 0) {
-      // The bytes past the last one that differs are blanks.
-      const int trailing = std::endian::native == std::endian::little ? std::countl_zero(differ)
-                                                                      : std::countr_zero(differ);
-      return n - uint64_t(trailing / 8);
-    }
-    n -= 8;
-  }
-  while (n > 0 && p[n - 1] == blank) --n;
-  return n;
-}
-
 // The indicator of the double stored at value: 8, or for a missing value
 // its code (-89 "_", -87 to -62 "A" to "Z", -88 any other; complemented
 // byte 5) when the codes are kept and -1 when they are not.
@@ -341,10 +295,20 @@ inline int64_t doubleIndicator(const uint8_t* value, bool keepMissingCode) {
   return -88;
 }
 
+// Whether the row encoding's handle takes the text of a step at from; when
+// it does not, *refused is its status.
+inline bool checkText(const FixedStep& step, const uint8_t* from, KovaStatus* refused) {
+  uint64_t scratch = 0;
+  const KovaStatus status = step.checkValue(step.handle, from, step.length, 0, &scratch);
+  if (status == kStatusOk) return true;
+  *refused = status;
+  return false;
+}
+
 // The value of one step moved from from to at; returns its indicator (a
 // negative one for a double is its missing code). A text the row encoding
 // refuses sets *refused and returns 0.
-template <StepKind K>
+template <StepKind K, bool Ascii>
 [[gnu::always_inline]] inline int64_t moveValue(const FixedStep& step, const uint8_t* from,
                                                 uint8_t* at, KovaStatus* refused) {
   if constexpr (K == StepKind::kNull) {
@@ -361,9 +325,6 @@ template <StepKind K>
   } else if constexpr (K == StepKind::kInt8 || K == StepKind::kInt8Swap) {
     moveInteger<uint64_t>(at, from, K == StepKind::kInt8Swap);
     return 8;
-  } else if constexpr (K == StepKind::kIntOther) {
-    copyOrdered(at, from, step.length, step.reverse != 0);
-    return int64_t(step.length);
   } else if constexpr (K == StepKind::kDouble || K == StepKind::kDoubleSwap) {
     uint64_t bits;
     std::memcpy(&bits, from, 8);
@@ -386,22 +347,26 @@ template <StepKind K>
     const uint64_t length = step.length;
     if (step.check == TextCheck::kByHandle ||
         (step.check == TextCheck::kAscii && !allAscii(from, length))) {
-      uint64_t scratch = 0;
-      const KovaStatus status = step.checkValue(handle, from, length, 0, &scratch);
-      if (status != kStatusOk) {
-        *refused = status;
-        return 0;
-      }
+      if (!checkText(step, from, refused)) return 0;
     }
     const uint64_t text = step.trimmedInPlace ? withoutTrailing(from, length, step.blank)
                                               : step.trimmedLength(handle, from, length, 0);
     const uint64_t kept = std::min(text, step.limit);
-    if (step.blended) {
-      copyBlended(at, from, kept, step.limit);
-    } else {
-      copyShort(at, from, kept);
-    }
+    copyShort(at, from, kept);
     return int64_t(kept);
+#if defined(__SSE2__)
+  } else if constexpr (K >= StepKind::kText1 && K <= StepKind::kText4) {
+    constexpr unsigned C = unsigned(K) - unsigned(StepKind::kText1) + 1;
+    __m128i text[C];
+    unsigned high;
+    const uint64_t nonBlank = loadWideText<C, Ascii>(
+        from, step.lastChunk, _mm_set1_epi8(static_cast<char>(step.blank)), text, &high);
+    // Only UTF-8 is checked here (Ascii): its ASCII texts need no look.
+    if (Ascii && high != 0 && !checkText(step, from, refused)) return 0;
+    const uint64_t kept = keptLength(nonBlank);
+    storeWideText<C>(at, text, step.lastChunk, kept);
+    return int64_t(kept);
+#endif
   } else {
     static_assert(K == StepKind::kBytes);
     if (step.length > 0) std::memcpy(at, from, step.length);
@@ -409,43 +374,42 @@ template <StepKind K>
   }
 }
 
-// One step of the kind K with an indicator of width class W. Returns the
-// status of a refused text, else 0.
-template <StepKind K, unsigned W>
-[[gnu::always_inline]] inline KovaStatus runStep(const FixedStep& step, const uint8_t* record,
-                                                 uint8_t* row) {
-  KovaStatus refused = kStatusOk;
-  const int64_t v = moveValue<K>(step, record + step.source, row + step.dataOffset, &refused);
-  if constexpr (K == StepKind::kText) {
-    if (refused != kStatusOk) return refused;
-  }
-  storeIndicator<W>(row + step.indicatorOffset, v);
-  return kStatusOk;
-}
-
 // Records a chunk holds: the chunk's records and rows stay in the cache
 // while each column's move runs over all of them.
 constexpr int64_t kChunkRecords = 128;
 
 // One column of n consecutive records into n consecutive rows, by the step
-// of kind K with an indicator of width class W: the same moves for every
+// of kind K with an indicator of width class W (Ascii: a wide text whose
+// bytes that are not ASCII go to the handle): the same moves for every
 // record, without a choice between them. Returns the status of the first
 // refused text, else 0.
-template <StepKind K, unsigned W>
+template <StepKind K, unsigned W, bool Ascii = false>
 KovaStatus runColumn(const FixedStep& planned, const uint8_t* record, int64_t n, uint64_t reclen,
                      uint8_t* row, uint64_t rowLength) {
   // A local copy: the rows are bytes, so the compiler would otherwise read
   // the step anew after every store.
   const FixedStep step = planned;
-  for (int64_t i = 0; i < n; ++i) {
-    const KovaStatus status = runStep<K, W>(step, record, row);
-    if constexpr (K == StepKind::kText) {
-      if (status != kStatusOk) return status;
+  const uint8_t* from = record + step.source;
+  uint8_t* at = row + step.dataOffset;
+  const auto toIndicator = static_cast<ptrdiff_t>(step.indicatorOffset - step.dataOffset);
+  for (int64_t i = n; i > 0; --i, from += reclen, at += rowLength) {
+    KovaStatus refused = kStatusOk;
+    const int64_t v = moveValue<K, Ascii>(step, from, at, &refused);
+    if constexpr (isText(K)) {
+      if (refused != kStatusOk) return refused;
     }
-    record += reclen;
-    row += rowLength;
+    storeIndicator<W>(at + toIndicator, v);
   }
   return kStatusOk;
+}
+
+// A wide text's column: its loop with or without the look at ASCII, chosen once.
+template <StepKind K, unsigned W>
+KovaStatus runTextColumn(const FixedStep& step, const uint8_t* record, int64_t n, uint64_t reclen,
+                         uint8_t* row, uint64_t rowLength) {
+  return step.check == TextCheck::kAscii
+             ? runColumn<K, W, true>(step, record, n, reclen, row, rowLength)
+             : runColumn<K, W, false>(step, record, n, reclen, row, rowLength);
 }
 
 // One column of n records: one switch on its kind and indicator width
@@ -453,30 +417,34 @@ KovaStatus runColumn(const FixedStep& planned, const uint8_t* record, int64_t n,
 KovaStatus convertColumn(const FixedStep& step, const uint8_t* records, int64_t n, uint64_t reclen,
                          uint8_t* row, uint64_t rowLength) {
   switch (step.op) {
-#define KOVA_STEP_CASE(K, W) \
-  case opOf(StepKind::K, W): \
-    return runColumn<StepKind::K, W>(step, records, n, reclen, row, rowLength);
-#define KOVA_STEP_CASES(K) \
-  KOVA_STEP_CASE(K, 0)     \
-  KOVA_STEP_CASE(K, 1)     \
-  KOVA_STEP_CASE(K, 2)     \
-  KOVA_STEP_CASE(K, 3)     \
-  KOVA_STEP_CASE(K, 4)
-    KOVA_STEP_CASES(kNull)
-    KOVA_STEP_CASES(kInt1)
-    KOVA_STEP_CASES(kInt2)
-    KOVA_STEP_CASES(kInt4)
-    KOVA_STEP_CASES(kInt8)
-    KOVA_STEP_CASES(kInt2Swap)
-    KOVA_STEP_CASES(kInt4Swap)
-    KOVA_STEP_CASES(kInt8Swap)
-    KOVA_STEP_CASES(kIntOther)
-    KOVA_STEP_CASES(kDouble)
-    KOVA_STEP_CASES(kDoubleSwap)
-    KOVA_STEP_CASES(kDoubleShort)
-    KOVA_STEP_CASES(kText)
-    KOVA_STEP_CASES(kBytes)
-#undef KOVA_STEP_CASES
+#define KOVA_STEP_CASE(K, W, RUN) \
+  case opOf(StepKind::K, W):      \
+    return RUN<StepKind::K, W>(step, records, n, reclen, row, rowLength);
+// The width classes widthClassesOf gives: none and 1, or up to 4 bytes.
+#define KOVA_SMALL(K, RUN) KOVA_STEP_CASE(K, 0, RUN) KOVA_STEP_CASE(K, 1, RUN)
+#define KOVA_ANY(K) \
+  KOVA_SMALL(K, runColumn) KOVA_STEP_CASE(K, 2, runColumn) KOVA_STEP_CASE(K, 3, runColumn)
+    KOVA_ANY(kNull)
+    KOVA_SMALL(kInt1, runColumn)
+    KOVA_SMALL(kInt2, runColumn)
+    KOVA_SMALL(kInt4, runColumn)
+    KOVA_SMALL(kInt8, runColumn)
+    KOVA_SMALL(kInt2Swap, runColumn)
+    KOVA_SMALL(kInt4Swap, runColumn)
+    KOVA_SMALL(kInt8Swap, runColumn)
+    KOVA_SMALL(kDouble, runColumn)
+    KOVA_SMALL(kDoubleSwap, runColumn)
+    KOVA_SMALL(kDoubleShort, runColumn)
+    KOVA_ANY(kText)
+#if defined(__SSE2__)
+    KOVA_SMALL(kText1, runTextColumn)
+    KOVA_SMALL(kText2, runTextColumn)
+    KOVA_SMALL(kText3, runTextColumn)
+    KOVA_SMALL(kText4, runTextColumn)
+#endif
+    KOVA_ANY(kBytes)
+#undef KOVA_ANY
+#undef KOVA_SMALL
 #undef KOVA_STEP_CASE
     default:
       return kStatusOk;
@@ -503,17 +471,11 @@ KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** resu
   }
   plan->reclen = uint64_t(reclen);
   plan->count = 0;
+  *result = nullptr;
   for (uint64_t i = 0; i < columns; ++i) {
     const KovaColumnState* state = &ripper->columns[i];
     if (!state->typedEntry) continue;
-    // An integer field wider or narrower than its slot: the table is left
-    // to the record converter.
-    const int64_t bytelength = state->column->bytelength;
-    if (state->valueKind == kValueInteger && bytelength > 0 &&
-        uint64_t(bytelength) != state->typedEntry->octetLength) {
-      return kStatusOk;
-    }
-    plan->steps[plan->count++] = planColumn(ripper, state, plan->reclen);
+    if (!planColumn(ripper, state, plan->reclen, &plan->steps[plan->count++])) return kStatusOk;
   }
   *result = plan;
   return kStatusOk;

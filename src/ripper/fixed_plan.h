@@ -15,11 +15,13 @@ struct FixedPlan;
 
 // Sets *plan to the plan for records of reclen bytes, built afresh from the
 // ripper's column states (so a column changed between blocks is read as
-// fixedTypedRecord would read it). The plan's room is taken from the pool on
-// first use and grown when the table has more columns; when it cannot be
-// had, the level-4 allocation line names "fixedRipBlock" and the result is
-// kStatusNoMemory. REQUIRES: a bound typed FIXED ripper, reclen from 1 to
-// 2^31-1.
+// fixedTypedRecord would read it), or to null when a column needs a move the
+// plan does not make (an integer field wider or narrower than its slot, an
+// indicator of 8 bytes): the record converter then converts every record.
+// The plan's room is taken from the pool on first use and grown when the
+// table has more columns; when it cannot be had, the level-4 allocation
+// line names "fixedRipBlock" and the result is kStatusNoMemory. REQUIRES: a
+// bound typed FIXED ripper, reclen from 1 to 2^31-1.
 [[nodiscard]] KovaStatus prepareFixedPlan(KovaRipper* ripper, int64_t reclen, FixedPlan** plan);
 
 // Converts count consecutive records of the plan's reclen bytes into
