@@ -43,6 +43,17 @@ class BinaryRipTest : public RipperTest {
     }
   }
 
+  // A column of a FIXED table: bytelength bytes at offset (text of as many
+  // characters).
+  KovaColumn* at(KovaObject* table, std::u16string_view name, uint32_t type, uint32_t cType,
+                 int64_t offset, int64_t bytelength) {
+    const bool text = type == kTypeChar || type == kTypeVarchar;
+    KovaColumn* column = addColumn(table, name, type, text ? bytelength : 0, bytelength);
+    column->c_type = cType;
+    column->offset = offset;
+    return column;
+  }
+
   struct Result {
     KovaStatus status = 0;
     int32_t count = 0;
@@ -59,6 +70,32 @@ class BinaryRipTest : public RipperTest {
     result.status = ripper->ops.ripBlock(ripper, copy.get(), int64_t(block.size()), &result.rows,
                                          &result.count);
     return result;
+  }
+
+  // The rows of one block holding all of input, each compared with what
+  // convertRecord makes of its record in a row that held the same bytes.
+  static void expectRowsOfTheRecordConverter(KovaRipper* ripper, const std::string& input) {
+    const int64_t reclen = ripper->table->reclen;
+    const int64_t count = int64_t(input.size()) / reclen;
+    // A first pass gives the row block its size; the second fills rows whose
+    // bytes are known, so bytes a converter leaves alone compare as well.
+    ASSERT_EQ(ripOnce(ripper, input).status, kStatusOk);
+    std::memset(ripper->rowBlock, 0x5A, size_t(count) * ripper->rowLength);
+    Result r = ripOnce(ripper, input);
+    ASSERT_EQ(r.status, kStatusOk);
+    ASSERT_EQ(r.count, count);
+    std::vector<uint8_t> row(ripper->rowLength);
+    for (int64_t i = 0; i < count; ++i) {
+      std::fill(row.begin(), row.end(), 0x5A);
+      ASSERT_EQ(ripper->ops.convertRecord(
+                    ripper, reinterpret_cast<const uint8_t*>(input.data()) + i * reclen, reclen,
+                    row.data()),
+                kStatusOk);
+      const uint8_t* got = r.rows + uint64_t(i) * ripper->rowLength;
+      ASSERT_EQ(std::memcmp(got, row.data(), row.size()), 0)
+          << "record " << i << ": " << renderRow(ripper, got) << " vs "
+          << renderRow(ripper, row.data());
+    }
   }
 
   // Every block through ripOnce, then flushPending; rows rendered, a failing

@@ -15,8 +15,9 @@ namespace {
 using FixedTextCheckTest = BinaryRipTest;
 
 TEST_F(FixedTextCheckTest, EveryRecordGivesTheRecordConvertersRowOrRefusal) {
-  // Blanks of ASCII, EBCDIC and UTF-16, letters, bytes some encodings
-  // refuse, pieces of UTF-8 and of double-byte characters.
+  // Blanks of ASCII, EBCDIC and UTF-16, letters (the first 6 are ASCII),
+  // bytes some encodings refuse, pieces of UTF-8 (10 and 11 whole
+  // characters) and of double-byte characters.
   const std::vector<std::string> pieces = {
       " ",    " ",    "@",        std::string(1, '\0'), "q",    "Q",       "\x80", "\xAE",
       "\xFF", "\x81", "\xC3\xA9", "\xE3\x81\x82",       "\xC3", "\x82\xA0"};
@@ -25,32 +26,48 @@ TEST_F(FixedTextCheckTest, EveryRecordGivesTheRecordConvertersRowOrRefusal) {
   // EBCDIC 037, US-ASCII.
   for (int encoding : {1, 4, 12, 20, 21, 40, 43, 50, 62}) {
     SCOPED_TRACE(encoding);
+    // Texts of every move: the general one below 16 bytes, one to four
+    // chunks of 16 up to 64.
     KovaObject* table = newTable(kRecfmFixed, encoding);
-    table->reclen = 40;
-    for (auto [name, offset, width] :
-         {std::tuple{u"short", 0, 5}, std::tuple{u"mid", 5, 11}, std::tuple{u"long", 16, 24}}) {
+    int64_t reclen = 0;
+    std::vector<size_t> widths;
+    for (auto [name, width] :
+         {std::pair{u"s5", 5}, std::pair{u"s11", 11}, std::pair{u"s16", 16}, std::pair{u"s24", 24},
+          std::pair{u"s40", 40}, std::pair{u"s56", 56}, std::pair{u"s64", 64}}) {
       KovaColumn* column = addColumn(table, name, kTypeVarchar, width, width);
       column->c_type = kCTypeChar;
-      column->offset = offset;
+      column->offset = reclen;
+      reclen += width;
+      widths.push_back(size_t(width));
     }
+    table->reclen = reclen;
     KovaRipper* ripper = bound(table);
     ASSERT_NE(ripper, nullptr);
     std::vector<uint8_t> expected(ripper->rowLength);
     int refused = 0;
     for (int i = 0; i < 600; ++i) {
       std::string record;
-      while (record.size() < 40) {
-        // Mostly text then a run of one blank, as fields are written.
-        const std::string& piece = pieces[random() % pieces.size()];
-        record += random() % 3 ? piece : std::string(random() % 12, piece[0]);
+      for (size_t width : widths) {
+        // Most texts of ASCII pieces, some with pieces of UTF-8 characters,
+        // some of any: a refused text need not stop the record early.
+        const unsigned mode = random() % 4;
+        std::string text;
+        while (text.size() < width) {
+          // Mostly text then a run of one blank, as fields are written.
+          size_t pick = random() % (mode == 0 ? pieces.size() : 6);
+          if (mode == 1 && random() % 3 == 0) pick = 10 + random() % 2;
+          const std::string& piece = pieces[pick];
+          text += random() % 3 ? piece : std::string(random() % 12, piece[0]);
+        }
+        text.resize(width);
+        record += text;
       }
-      record.resize(40);
       (void)ripOnce(ripper, record);  // sizes the row block
       std::memset(ripper->rowBlock, 0x5A, ripper->rowLength);
       const Result got = ripOnce(ripper, record);
       std::fill(expected.begin(), expected.end(), 0x5A);
       const KovaStatus status = ripper->ops.convertRecord(
-          ripper, reinterpret_cast<const uint8_t*>(record.data()), 40, expected.data());
+          ripper, reinterpret_cast<const uint8_t*>(record.data()), reclen, expected.data());
       ASSERT_EQ(got.status, status) << "record " << i;
       if (status != kStatusOk) {
         ++refused;

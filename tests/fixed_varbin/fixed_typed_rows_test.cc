@@ -12,43 +12,7 @@
 namespace kova::testing {
 namespace {
 
-class FixedTypedRowsTest : public BinaryRipTest {
- protected:
-  KovaColumn* at(KovaObject* table, std::u16string_view name, uint32_t type, uint32_t cType,
-                 int64_t offset, int64_t bytelength) {
-    const bool text = type == kTypeChar || type == kTypeVarchar;
-    KovaColumn* column = addColumn(table, name, type, text ? bytelength : 0, bytelength);
-    column->c_type = cType;
-    column->offset = offset;
-    return column;
-  }
-
-  // The rows of one block holding all of input, each compared with what
-  // convertRecord makes of its record in a row that held the same bytes.
-  void expectRowsOfTheRecordConverter(KovaRipper* ripper, const std::string& input) {
-    const int64_t reclen = ripper->table->reclen;
-    const int64_t count = int64_t(input.size()) / reclen;
-    // A first pass gives the row block its size; the second fills rows whose
-    // bytes are known, so bytes a converter leaves alone compare as well.
-    ASSERT_EQ(ripOnce(ripper, input).status, kStatusOk);
-    std::memset(ripper->rowBlock, 0x5A, size_t(count) * ripper->rowLength);
-    Result r = ripOnce(ripper, input);
-    ASSERT_EQ(r.status, kStatusOk);
-    ASSERT_EQ(r.count, count);
-    std::vector<uint8_t> row(ripper->rowLength);
-    for (int64_t i = 0; i < count; ++i) {
-      std::fill(row.begin(), row.end(), 0x5A);
-      ASSERT_EQ(ripper->ops.convertRecord(
-                    ripper, reinterpret_cast<const uint8_t*>(input.data()) + i * reclen, reclen,
-                    row.data()),
-                kStatusOk);
-      const uint8_t* got = r.rows + uint64_t(i) * ripper->rowLength;
-      ASSERT_EQ(std::memcmp(got, row.data(), row.size()), 0)
-          << "record " << i << ": " << renderRow(ripper, got) << " vs "
-          << renderRow(ripper, row.data());
-    }
-  }
-};
+using FixedTypedRowsTest = BinaryRipTest;
 
 // Not a ripper option: the test's own mark for layouts without indicators.
 constexpr uint32_t kNoIndicators = 0x80000000u;
