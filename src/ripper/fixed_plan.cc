@@ -151,17 +151,16 @@ void planTextChecks(FixedStep* step) {
   } else if (handle->encoding == kEncodingUtf8) {
     step->check = TextCheck::kAscii;
   }
-  // A blank of one byte: four blanks are four equal bytes, and the handle
-  // trims exactly those.
+  // A blank of one byte: four blanks are four equal bytes (each the next),
+  // and the handle trims exactly those (a blank 'q' fails the probe).
   uint8_t blanks[4] = {1, 2, 3, 4};
   if (ops->fillBlanks(handle, blanks, sizeof blanks, 0, &scratch) != kStatusOk) return;
+  if (std::memcmp(blanks, blanks + 1, 3) != 0) return;
   const uint8_t b = blanks[0];
-  if (blanks[1] != b || blanks[2] != b || blanks[3] != b || b == 'q') return;
   const uint8_t probe[4] = {'q', b, 'q', b};
-  if (ops->trimmedLength(handle, blanks, sizeof blanks, 0) != 0 ||
-      ops->trimmedLength(handle, probe, sizeof probe, 0) != 3) {
-    return;
-  }
+  const uint64_t allBlank = ops->trimmedLength(handle, blanks, sizeof blanks, 0);
+  const uint64_t twoBlanks = ops->trimmedLength(handle, probe, sizeof probe, 0);
+  if ((allBlank != 0) | (twoBlanks != 3)) return;
   step->blank = b;
   step->trimmedInPlace = 1;
 }
@@ -305,6 +304,24 @@ inline bool checkText(const FixedStep& step, const uint8_t* from, KovaStatus* re
   return false;
 }
 
+// A text of the general move (kText): checked as the step says, trimmed in
+// place or by the handle, its kept bytes copied. Returns their count, or 0
+// with *refused set. One copy for every indicator width: these texts are
+// short, long, or checked by the handle, and the call is the least of it.
+[[gnu::noinline]] int64_t moveText(const FixedStep& step, const uint8_t* from, uint8_t* at,
+                                   KovaStatus* refused) {
+  const uint64_t length = step.length;
+  if (step.check == TextCheck::kByHandle ||
+      (step.check == TextCheck::kAscii && !allAscii(from, length))) {
+    if (!checkText(step, from, refused)) return 0;
+  }
+  const uint64_t text = step.trimmedInPlace ? withoutTrailing(from, length, step.blank)
+                                            : step.trimmedLength(step.handle, from, length, 0);
+  const uint64_t kept = std::min(text, step.limit);
+  copyShort(at, from, kept);
+  return int64_t(kept);
+}
+
 // The value of one step moved from from to at; returns its indicator (a
 // negative one for a double is its missing code). A text the row encoding
 // refuses sets *refused and returns 0.
@@ -343,17 +360,7 @@ template <StepKind K, bool Ascii>
     std::memcpy(at, &bits, 8);
     return doubleIndicator(at, step.keepMissingCode != 0);
   } else if constexpr (K == StepKind::kText) {
-    KovaEncodingHandle* handle = step.handle;
-    const uint64_t length = step.length;
-    if (step.check == TextCheck::kByHandle ||
-        (step.check == TextCheck::kAscii && !allAscii(from, length))) {
-      if (!checkText(step, from, refused)) return 0;
-    }
-    const uint64_t text = step.trimmedInPlace ? withoutTrailing(from, length, step.blank)
-                                              : step.trimmedLength(handle, from, length, 0);
-    const uint64_t kept = std::min(text, step.limit);
-    copyShort(at, from, kept);
-    return int64_t(kept);
+    return moveText(step, from, at, refused);
 #if defined(__SSE2__)
   } else if constexpr (K >= StepKind::kText1 && K <= StepKind::kText4) {
     constexpr unsigned C = unsigned(K) - unsigned(StepKind::kText1) + 1;

@@ -19,32 +19,38 @@ struct Kind {
   uint32_t type;
   uint32_t cType;
   int64_t bytelength;
-  int64_t colendian = 0;  // 1 little, 2 big, 0 the table's
+  int64_t colendian = 0;    // 1 little, 2 big, 0 the table's
+  int64_t charlength = -1;  // text: bytelength when -1
 };
 
 // Texts of 0 to 15 and of 65 bytes or more take the general move, those of
 // 16 to 64 one to four chunks of 16; 130 bytes have a 2-byte indicator.
 const Kind kKinds[] = {
-    {u"i8", kTypeTinyint, kCTypeInt8, 1},       {u"i16", kTypeSmallint, kCTypeInt16, 2},
-    {u"i32", kTypeInt, kCTypeInt32, 4},         {u"i64", kTypeBigint, kCTypeInt64, 8},
-    {u"x", kTypeDouble, kCTypeDouble, 8},       {u"xlittle", kTypeDouble, kCTypeDouble, 8, 1},
-    {u"xbig", kTypeDouble, kCTypeDouble, 8, 2}, {u"x1", kTypeDouble, kCTypeDouble, 1},
-    {u"x4", kTypeDouble, kCTypeDouble, 4},      {u"x7", kTypeDouble, kCTypeDouble, 7},
-    {u"day", kTypeDate, kCTypeDouble, 8},       {u"dec", kTypeDecimal, kCTypeChar, 5},
-    {u"b3", kTypeBinary, kCTypeBinary, 3},      {u"b130", kTypeBinary, kCTypeBinary, 130},
-    {u"s1", kTypeVarchar, kCTypeChar, 1},       {u"s7", kTypeVarchar, kCTypeChar, 7},
-    {u"s15", kTypeChar, kCTypeChar, 15},        {u"s16", kTypeVarchar, kCTypeChar, 16},
-    {u"s17", kTypeVarchar, kCTypeChar, 17},     {u"s32", kTypeChar, kCTypeChar, 32},
-    {u"s33", kTypeVarchar, kCTypeChar, 33},     {u"s48", kTypeVarchar, kCTypeChar, 48},
-    {u"s49", kTypeVarchar, kCTypeChar, 49},     {u"s64", kTypeVarchar, kCTypeChar, 64},
-    {u"s65", kTypeVarchar, kCTypeChar, 65},     {u"s130", kTypeVarchar, kCTypeChar, 130},
+    {u"i8", kTypeTinyint, kCTypeInt8, 1},        {u"i16", kTypeSmallint, kCTypeInt16, 2},
+    {u"i32", kTypeInt, kCTypeInt32, 4},          {u"i64", kTypeBigint, kCTypeInt64, 8},
+    {u"x", kTypeDouble, kCTypeDouble, 8},        {u"xlittle", kTypeDouble, kCTypeDouble, 8, 1},
+    {u"xbig", kTypeDouble, kCTypeDouble, 8, 2},  {u"x1", kTypeDouble, kCTypeDouble, 1},
+    {u"x4", kTypeDouble, kCTypeDouble, 4},       {u"x7", kTypeDouble, kCTypeDouble, 7},
+    {u"day", kTypeDate, kCTypeDouble, 8},        {u"dec", kTypeDecimal, kCTypeChar, 5},
+    {u"b3", kTypeBinary, kCTypeBinary, 3},       {u"b130", kTypeBinary, kCTypeBinary, 130},
+    {u"s0", kTypeVarchar, kCTypeChar, 0, 0, 20},  // a slot of 20 bytes, none in the record
+    {u"s1", kTypeVarchar, kCTypeChar, 1},        {u"s7", kTypeVarchar, kCTypeChar, 7},
+    {u"s15", kTypeChar, kCTypeChar, 15},         {u"s16", kTypeVarchar, kCTypeChar, 16},
+    {u"s17", kTypeVarchar, kCTypeChar, 17},      {u"s32", kTypeChar, kCTypeChar, 32},
+    {u"s33", kTypeVarchar, kCTypeChar, 33},      {u"s48", kTypeVarchar, kCTypeChar, 48},
+    {u"s49", kTypeVarchar, kCTypeChar, 49},      {u"s64", kTypeVarchar, kCTypeChar, 64},
+    {u"s65", kTypeVarchar, kCTypeChar, 65},      {u"s130", kTypeVarchar, kCTypeChar, 130},
 };
 
-// Columns that end past the record: null whatever their kind.
-const Kind kPast[] = {
-    {u"i32past", kTypeInt, kCTypeInt32, 4},   {u"xpast", kTypeDouble, kCTypeDouble, 8},
-    {u"spast", kTypeVarchar, kCTypeChar, 24}, {u"s130past", kTypeVarchar, kCTypeChar, 130},
-    {u"bpast", kTypeBinary, kCTypeBinary, 3},
+// Columns that end past the record (from its last byte, or 5 bytes past
+// it): null whatever their kind.
+const std::pair<int64_t, Kind> kPast[] = {
+    {-1, {u"i32past", kTypeInt, kCTypeInt32, 4}},
+    {-1, {u"xpast", kTypeDouble, kCTypeDouble, 8}},
+    {-1, {u"spast", kTypeVarchar, kCTypeChar, 24}},
+    {-1, {u"s130past", kTypeVarchar, kCTypeChar, 130}},
+    {-1, {u"bpast", kTypeBinary, kCTypeBinary, 3}},
+    {5, {u"i8beyond", kTypeTinyint, kCTypeInt8, 1}},
 };
 
 // What texts of an encoding are made of: its blank and pieces it takes.
@@ -68,8 +74,8 @@ class FixedPlanKindsTest : public BinaryRipTest {
     std::vector<std::pair<int64_t, Kind>> columns;  // offset and kind, in column order
   };
 
-  // Every kind of kKinds one after the other, then those of kPast from the
-  // record's last byte on.
+  // Every kind of kKinds one after the other, then those of kPast, and an
+  // integer 2 bytes before the record.
   Table everyKind(int encoding, int bigendian) {
     Table t{newTable(kRecfmFixed, encoding), {}};
     t.table->bigendian = bigendian;
@@ -79,10 +85,12 @@ class FixedPlanKindsTest : public BinaryRipTest {
       offset += kind.bytelength;
     }
     t.table->reclen = offset;
-    for (const Kind& kind : kPast) t.columns.emplace_back(offset - 1, kind);
+    for (const auto& [fromEnd, kind] : kPast) t.columns.emplace_back(offset + fromEnd, kind);
+    t.columns.emplace_back(-2, Kind{u"i32before", kTypeInt, kCTypeInt32, 4});
     for (const auto& [at_, kind] : t.columns) {
-      at(t.table, kind.name, kind.type, kind.cType, at_, kind.bytelength)->colendian =
-          kind.colendian;
+      KovaColumn* column = at(t.table, kind.name, kind.type, kind.cType, at_, kind.bytelength);
+      column->colendian = kind.colendian;
+      if (kind.charlength >= 0) column->charlength = kind.charlength;
     }
     return t;
   }
@@ -97,7 +105,7 @@ class FixedPlanKindsTest : public BinaryRipTest {
       for (char& c : record) c = char(random());
       for (const auto& [offset, kind] : t.columns) {
         const auto width = size_t(kind.bytelength);
-        if (offset + kind.bytelength > t.table->reclen) continue;
+        if (offset < 0 || offset + kind.bytelength > t.table->reclen) continue;
         if (kind.type == kTypeVarchar || kind.type == kTypeChar) {
           std::string text;
           const size_t kept = size_t(random() % (width + 1));
@@ -144,6 +152,7 @@ TEST_F(FixedPlanKindsTest, EveryKindAtEveryIndicatorWidthGivesTheRecordConverter
           KovaRipper* ripper = bound(t.table, flags);
           ASSERT_NE(ripper, nullptr);
           ASSERT_EQ(entry(ripper, 13).indicatorWidth, kIndicatorWidth2);  // b130
+          ASSERT_EQ(entry(ripper, 14).octetLength, 20u);                  // s0
           for (uint32_t k = 0; k < ripper->layoutCount; ++k) {
             if (indicators == kNoneAtAll || (indicators == kNoneOnEveryOther && k % 2 == 1)) {
               entry(ripper, k).indicatorWidth = kIndicatorNone;

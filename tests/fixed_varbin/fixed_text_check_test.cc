@@ -17,10 +17,11 @@ using FixedTextCheckTest = BinaryRipTest;
 TEST_F(FixedTextCheckTest, EveryRecordGivesTheRecordConvertersRowOrRefusal) {
   // Blanks of ASCII, EBCDIC and UTF-16, letters (the first 6 are ASCII),
   // bytes some encodings refuse, pieces of UTF-8 (10 and 11 whole
-  // characters) and of double-byte characters.
+  // characters), of double-byte characters and a lone UTF-16 surrogate.
+  using namespace std::string_literals;
   const std::vector<std::string> pieces = {
-      " ",    " ",    "@",        std::string(1, '\0'), "q",    "Q",       "\x80", "\xAE",
-      "\xFF", "\x81", "\xC3\xA9", "\xE3\x81\x82",       "\xC3", "\x82\xA0"};
+      " ",    " ",    "@",        "\0"s,          "q",    "Q",        "\x80",   "\xAE",
+      "\xFF", "\x81", "\xC3\xA9", "\xE3\x81\x82", "\xC3", "\x82\xA0", "\0\xD8"s};
   std::mt19937 random(17);
   // ISO-8859-1 and -7, windows-1252, UTF-8, UTF-16LE, Shift_JIS, GB18030,
   // EBCDIC 037, US-ASCII.
@@ -32,7 +33,7 @@ TEST_F(FixedTextCheckTest, EveryRecordGivesTheRecordConvertersRowOrRefusal) {
     int64_t reclen = 0;
     std::vector<size_t> widths;
     for (auto [name, width] :
-         {std::pair{u"s5", 5}, std::pair{u"s11", 11}, std::pair{u"s16", 16}, std::pair{u"s24", 24},
+         {std::pair{u"s6", 6}, std::pair{u"s12", 12}, std::pair{u"s16", 16}, std::pair{u"s24", 24},
           std::pair{u"s40", 40}, std::pair{u"s56", 56}, std::pair{u"s64", 64}}) {
       KovaColumn* column = addColumn(table, name, kTypeVarchar, width, width);
       column->c_type = kCTypeChar;
@@ -46,6 +47,12 @@ TEST_F(FixedTextCheckTest, EveryRecordGivesTheRecordConvertersRowOrRefusal) {
     std::vector<uint8_t> expected(ripper->rowLength);
     int refused = 0;
     for (int i = 0; i < 600; ++i) {
+      // The second half without indicators, as a host may ask.
+      if (i == 300) {
+        for (uint32_t k = 0; k < ripper->layoutCount; ++k) {
+          entry(ripper, k).indicatorWidth = kIndicatorNone;
+        }
+      }
       std::string record;
       for (size_t width : widths) {
         // Most texts of ASCII pieces, some with pieces of UTF-8 characters,
