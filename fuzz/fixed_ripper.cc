@@ -5,9 +5,11 @@
 // - ripping the file in blocks of 1 to 64 bytes gives the same rows, value
 //   for value, as ripping it as one block, and every call ends with status 0
 //   (a partial last record is dropped at the end, not turned into a row);
+// - typed rows are those the record converter makes of each record;
 // - no block is read outside its bytes (the sanitizers watch);
 // - nothing stays alive in the host once the ripper and table are destroyed.
 #include <memory>
+#include <vector>
 
 #include "fuzz/fuzz_support.h"
 
@@ -24,13 +26,15 @@ struct ColumnSpec {
   int64_t bytelength;
 };
 
-// Latin-1 columns over the first 24 bytes of a record; a shorter record
-// leaves the later ones outside it.
+// Latin-1 columns over the first 24 bytes of a record, and texts of 16 to
+// 64 bytes over all of it; a shorter record leaves the later ones outside it.
 constexpr ColumnSpec kColumns[] = {
-    {kTypeInt, kCTypeInt32, 0, 4},     {kTypeDouble, kCTypeDouble, 4, 8},
-    {kTypeChar, kCTypeChar, 12, 6},    {kTypeSmallint, kCTypeInt16, 2, 2},
-    {kTypeTinyint, kCTypeInt8, 18, 1}, {kTypeDouble, kCTypeDouble, 19, 4},
-    {kTypeVarchar, kCTypeChar, 20, 4}, {kTypeBinary, kCTypeBinary, 1, 3},
+    {kTypeInt, kCTypeInt32, 0, 4},      {kTypeDouble, kCTypeDouble, 4, 8},
+    {kTypeChar, kCTypeChar, 12, 6},     {kTypeSmallint, kCTypeInt16, 2, 2},
+    {kTypeTinyint, kCTypeInt8, 18, 1},  {kTypeDouble, kCTypeDouble, 19, 4},
+    {kTypeVarchar, kCTypeChar, 20, 4},  {kTypeBinary, kCTypeBinary, 1, 3},
+    {kTypeVarchar, kCTypeChar, 8, 16},  {kTypeVarchar, kCTypeChar, 24, 20},
+    {kTypeVarchar, kCTypeChar, 14, 40}, {kTypeChar, kCTypeChar, 0, 64},
 };
 
 KovaObject* fixedTable(int64_t reclen) {
@@ -76,6 +80,21 @@ std::string rip(KovaObject* table, uint32_t flags, const uint8_t* data, size_t s
   return out;
 }
 
+// The rows the record converter makes of every whole record of data.
+std::string converted(KovaObject* table, const uint8_t* data, size_t size) {
+  KovaRipper* ripper = boundRipper(table, 0);
+  std::string out;
+  std::vector<uint8_t> row(ripper->rowLength);
+  const auto reclen = size_t(table->reclen);
+  for (size_t at = 0; at + reclen <= size; at += reclen) {
+    check(ripper->ops.convertRecord(ripper, data + at, int64_t(reclen), row.data()) == kStatusOk,
+          "convertRecord failed");
+    appendRows(ripper, row.data(), 1, &out);
+  }
+  ripper->ops.destroy(ripper);
+  return out;
+}
+
 }  // namespace
 }  // namespace kova::fuzzing
 
@@ -92,6 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   KovaObject* table = fixedTable(reclen);
   const std::string whole = rip(table, flags, data, size, 0);
   check(rip(table, flags, data, size, seed) == whole, "blocks and one block give different rows");
+  if (flags == 0) {
+    check(converted(table, data, size) == whole, "the plan and the record converter differ");
+  }
   table->destroy(table);
   checkAccount(before);
   return 0;
