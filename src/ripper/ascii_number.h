@@ -145,6 +145,19 @@ inline bool asciiInteger(const uint8_t* text, uint32_t n, int64_t* value) {
   return true;
 }
 
+// asciiInteger for a text of 1 to 8 plain digits (no sign), read as one
+// word: the digits moved to the word's top and the bytes below them made
+// '0'. False for any other text. REQUIRES: 8 bytes readable at text.
+inline bool asciiShortInteger(const uint8_t* text, uint32_t n, int64_t* value) {
+  if (n == 0 || n > 8) return false;
+  const unsigned shift = 8 * (8 - n);
+  const uint64_t w =
+      ascii_detail::load8(text) << shift | (ascii_detail::kZeros & ((uint64_t(1) << shift) - 1));
+  if (!ascii_detail::allDigits(w)) return false;
+  *value = static_cast<int64_t>(ascii_detail::eightDigits(w));
+  return true;
+}
+
 // [-]digits[.digits] with at most 15 digits in all: the nearest double. The
 // digits and the power of ten are exact, so their one correctly rounded
 // division is the correctly rounded value of the text. False for any other

@@ -1,0 +1,246 @@
+// The marks of a CLF block: where its blanks, "[", "]", '"' and line feeds
+// lie, found once per 64 bytes of the whole block (two 32-byte compares
+// with AVX2, four 16-byte ones with SSE2, or byte by byte) and kept as one
+// bit mask per mark. cutMarkedLine walks those bits with count-trailing-
+// zeros to cut every line of the block into its fields without looking at
+// a byte twice; the masks carry over from one line to the next. Header
+// only and allocation-free; used by the CLF block parser on its thread.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include "src/ripper/terminator_scan.h"
+
+namespace kova {
+
+// The marks a line is cut at. Each mask of a window also has the window's
+// line feeds, so that a search for a mark stops at the end of its line.
+enum ClfMark : unsigned { kMarkBlank, kMarkOpen, kMarkClose, kMarkQuote, kMarkLineFeed, kMarks };
+
+// Bit i of stops[m]: byte i of a 64-byte window is mark m or a line feed.
+struct ClfWindow {
+  uint64_t stops[kMarks];
+};
+
+using ClfWindowFn = void (*)(const uint8_t* at, ClfWindow* window);
+
+inline void clfWindowPortable(const uint8_t* at, ClfWindow* window) {
+  uint64_t marks[kMarks] = {};
+  for (unsigned i = 0; i < 64; ++i) {
+    const uint64_t bit = uint64_t(1) << i;
+    switch (at[i]) {
+      case ' ':
+        marks[kMarkBlank] |= bit;
+        break;
+      case '[':
+        marks[kMarkOpen] |= bit;
+        break;
+      case ']':
+        marks[kMarkClose] |= bit;
+        break;
+      case '"':
+        marks[kMarkQuote] |= bit;
+        break;
+      case '\n':
+        marks[kMarkLineFeed] |= bit;
+        break;
+      default:
+        break;
+    }
+  }
+  for (unsigned m = 0; m < kMarks; ++m) window->stops[m] = marks[m] | marks[kMarkLineFeed];
+}
+
+#if defined(__x86_64__)
+inline uint64_t clfMaskSse2(const __m128i (&v)[4], char c) {
+  const __m128i k = _mm_set1_epi8(c);
+  uint64_t bits = 0;
+  for (unsigned part = 0; part < 4; ++part) {
+    bits |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v[part], k)))) << (16 * part);
+  }
+  return bits;
+}
+
+inline void clfWindowSse2(const uint8_t* at, ClfWindow* window) {
+  __m128i v[4];
+  for (unsigned part = 0; part < 4; ++part) {
+    v[part] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
+  }
+  const uint64_t lf = clfMaskSse2(v, '\n');
+  window->stops[kMarkBlank] = clfMaskSse2(v, ' ') | lf;
+  window->stops[kMarkOpen] = clfMaskSse2(v, '[') | lf;
+  window->stops[kMarkClose] = clfMaskSse2(v, ']') | lf;
+  window->stops[kMarkQuote] = clfMaskSse2(v, '"') | lf;
+  window->stops[kMarkLineFeed] = lf;
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline uint64_t clfMaskAvx2(__m256i low, __m256i high,
+                                                                        char c) {
+  const __m256i k = _mm256_set1_epi8(c);
+  const auto lowBits = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, k)));
+  const auto highBits = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, k)));
+  return uint64_t(lowBits) | uint64_t(highBits) << 32;
+}
+
+[[gnu::target("avx2")]] inline void clfWindowAvx2(const uint8_t* at, ClfWindow* window) {
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
+  const uint64_t lf = clfMaskAvx2(low, high, '\n');
+  window->stops[kMarkBlank] = clfMaskAvx2(low, high, ' ') | lf;
+  window->stops[kMarkOpen] = clfMaskAvx2(low, high, '[') | lf;
+  window->stops[kMarkClose] = clfMaskAvx2(low, high, ']') | lf;
+  window->stops[kMarkQuote] = clfMaskAvx2(low, high, '"') | lf;
+  window->stops[kMarkLineFeed] = lf;
+}
+#endif
+
+// The window comparison of path; REQUIRES: scanPathAvailable(path).
+inline ClfWindowFn clfWindowOf(ScanPath path) {
+  switch (path) {
+#if defined(__x86_64__)
+    case ScanPath::kSse2:
+      return clfWindowSse2;
+    case ScanPath::kAvx2:
+      return clfWindowAvx2;
+#endif
+    default:
+      return clfWindowPortable;
+  }
+}
+
+// A forward walk over the marks of size bytes at begin, one 64-byte window
+// at a time. Positions are offsets from begin and never go back below the
+// start of the current window (cutMarkedLine only moves forward).
+class ClfMarkCursor {
+ public:
+  ClfMarkCursor(const uint8_t* begin, uint64_t size, ScanPath path)
+      : begin_(begin), size_(size), window_(clfWindowOf(path)) {
+    load(0);
+  }
+
+  uint64_t size() const { return size_; }
+
+  // The first byte at or after from that is mark m or a line feed; size()
+  // when the block has none. REQUIRES: from at or after the current window.
+  template <ClfMark m>
+  [[gnu::always_inline]] uint64_t find(uint64_t from) {
+    while (from - base_ >= 64) {
+      if (!next()) return size_;
+    }
+    uint64_t bits = marks_.stops[m] & (~uint64_t(0) << (from - base_));
+    while (bits == 0) {
+      if (!next()) return size_;
+      bits = marks_.stops[m];
+    }
+    return base_ + uint64_t(std::countr_zero(bits));
+  }
+
+ private:
+  [[gnu::always_inline]] bool next() {
+    if (size_ - base_ <= 64) return false;
+    load(base_ + 64);
+    return true;
+  }
+
+  // The window at base: the last one, shorter than 64 bytes, is compared
+  // from a copy padded with NUL bytes (no mark).
+  [[gnu::noinline]] void load(uint64_t base) {
+    base_ = base;
+    if (size_ - base >= 64) {
+      window_(begin_ + base, &marks_);
+      return;
+    }
+    uint8_t copy[64] = {};
+    if (size_ > base) std::memcpy(copy, begin_ + base, size_ - base);
+    window_(copy, &marks_);
+  }
+
+  const uint8_t* begin_;
+  uint64_t size_;
+  ClfWindowFn window_;
+  uint64_t base_ = 0;
+  ClfWindow marks_;
+};
+
+// The fields of one line as cutMarkedLine finds them, offsets from the
+// cursor's start.
+struct ClfCut {
+  static constexpr uint32_t kFields = 7;
+  uint64_t first[kFields];
+  uint64_t length[kFields];
+  uint32_t count;    // fields found: 0 to 7, in order
+  uint64_t lineEnd;  // the end of the line's bytes (a CR before the LF left out)
+  uint64_t next;     // the start of the next line
+};
+
+// Cuts the line that starts at start into fields as cutClfLine does (the
+// same fields for the same line; the test compares them), with the line
+// end found on the way. False when the block ends before the line's LF:
+// nothing of cut is meaningful then.
+[[gnu::always_inline]] inline bool cutMarkedLine(ClfMarkCursor& marks, const uint8_t* bytes,
+                                                 uint64_t start, ClfCut* cut) {
+  const uint64_t size = marks.size();
+  uint32_t k = 0;
+  uint64_t at = start;
+  uint64_t stop;
+  auto put = [&](uint64_t end) {
+    cut->first[k] = at;
+    cut->length[k] = end - at;
+    ++k;
+  };
+  for (; k < 3;) {
+    stop = marks.find<kMarkBlank>(at);
+    if (stop == size) return false;
+    if (bytes[stop] == '\n') goto lastField;
+    put(stop);
+    at = stop + 1;
+  }
+  stop = marks.find<kMarkOpen>(at);
+  if (stop == size) return false;
+  if (bytes[stop] == '\n') goto lineEnd;
+  at = stop + 1;
+  stop = marks.find<kMarkClose>(at);
+  if (stop == size) return false;
+  if (bytes[stop] == '\n') goto lastField;
+  put(stop);
+  stop = marks.find<kMarkQuote>(stop + 1);
+  if (stop == size) return false;
+  if (bytes[stop] == '\n') goto lineEnd;
+  at = stop + 1;
+  stop = marks.find<kMarkQuote>(at);
+  if (stop == size) return false;
+  if (bytes[stop] == '\n') goto lastField;
+  put(stop);
+  // The status: after any blanks. A CR right before the LF is the line's
+  // end here too.
+  at = stop + 1;
+  while (at < size && bytes[at] == ' ') ++at;
+  if (at == size || (bytes[at] == '\r' && at + 1 == size)) return false;
+  if (bytes[at] == '\n' || (bytes[at] == '\r' && bytes[at + 1] == '\n')) {
+    stop = marks.find<kMarkLineFeed>(at);
+    goto lineEnd;
+  }
+  stop = marks.find<kMarkBlank>(at);
+  if (stop == size) return false;
+  if (bytes[stop] == '\n') goto lastField;
+  put(stop);
+  at = stop + 1;
+  stop = marks.find<kMarkLineFeed>(at);
+  if (stop == size) return false;
+lastField:
+  // Field k runs to the end of the line.
+  put(stop > start && bytes[stop - 1] == '\r' ? stop - 1 : stop);
+lineEnd:
+  cut->count = k;
+  cut->lineEnd = stop > start && bytes[stop - 1] == '\r' ? stop - 1 : stop;
+  cut->next = stop + 1;
+  return true;
+}
+
+}  // namespace kova
