@@ -51,6 +51,7 @@ struct ClfStep {
   bool asciiOnly;      // kText: other bytes need the column's transcoder
   DateReader reader;   // kTime: kUnknown until the block's first time field
   bool shortInteger;   // kNumber: an integer column, read as one word when it can be
+  uint8_t slotBytes;   // shortInteger: the integer's bytes (1, 2, 4 or 8)
   ClfTimeCache times;  // kTime: the month of the last time read
   uint8_t width;       // the indicator's width code
   uint64_t room;       // kText: the most bytes stored as they are
@@ -109,6 +110,10 @@ ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
           step.number.kind == FieldKind::kDecimal) {
         step.kind = StepKind::kNumber;
         step.shortInteger = step.number.kind == FieldKind::kInteger;
+        step.slotBytes = step.number.storageType == kStorageInt8    ? 1
+                         : step.number.storageType == kStorageInt16 ? 2
+                         : step.number.storageType == kStorageInt32 ? 4
+                                                                    : 8;
       }
       break;
   }
@@ -122,27 +127,87 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
   for (uint32_t k = 0; k < kClfFields; ++k) plan->steps[k] = planField(ripper, k, general);
 }
 
+// writeIndicatorAt, always inlined: a code known to the caller folds away.
+[[gnu::always_inline]] inline void putIndicator(uint8_t* at, uint32_t widthCode, int64_t value) {
+  switch (widthCode) {
+    case kIndicatorWidth8:
+      std::memcpy(at, &value, 8);
+      break;
+    case kIndicatorWidth1: {
+      const auto narrow = static_cast<int8_t>(value);
+      std::memcpy(at, &narrow, 1);
+      break;
+    }
+    case kIndicatorWidth2: {
+      const auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      break;
+    }
+    case kIndicatorWidth4: {
+      const auto narrow = static_cast<int32_t>(value);
+      std::memcpy(at, &narrow, 4);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// A value of at most 8 digits into a slot of bytes bytes; false when it
+// does not fit.
+[[gnu::always_inline]] inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int64_t value) {
+  switch (bytes) {
+    case 1: {
+      if (value > INT8_MAX) return false;
+      const auto narrow = static_cast<int8_t>(value);
+      std::memcpy(at, &narrow, 1);
+      return true;
+    }
+    case 2: {
+      if (value > INT16_MAX) return false;
+      const auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      return true;
+    }
+    case 4: {
+      const auto narrow = static_cast<int32_t>(value);  // below 10^8
+      std::memcpy(at, &narrow, 4);
+      return true;
+    }
+    default:
+      std::memcpy(at, &value, 8);
+      return true;
+  }
+}
+
 // A field of n >= 1 bytes at bytes stored into row by a step of kind
 // (kText, kNumber or kTime) as convertField would store it; false when the
 // field must go to convertField (nothing was written then). readable: bytes
 // from bytes that may be read (n or more).
-template <StepKind kind>
+// width: the indicator's width code when the caller knows it, else
+// kAnyWidth (the step's).
+constexpr uint32_t kAnyWidth = ~0u;
+
+template <StepKind kind, uint32_t width = kAnyWidth>
 [[gnu::always_inline]] inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                              const uint8_t* bytes, uint32_t n, uint64_t readable) {
+  auto putIndicator = [&](uint8_t * at, int64_t value) __attribute__((always_inline)) {
+    kova::putIndicator(at, width == kAnyWidth ? step.width : width, value);
+  };
   if constexpr (kind == StepKind::kText) {
     if (n > step.room || (step.asciiOnly && !allAscii(bytes, n))) return false;
     copyShort(row + step.dataOffset, bytes, n);
-    writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
+    putIndicator(row + step.indicatorOffset, int64_t(n));
     return true;
   } else if constexpr (kind == StepKind::kNumber) {
     // "-" (no value) and whatever the module does not read take the general path.
     int64_t value;
     if (step.shortInteger && readable >= 8) {
       if (!asciiShortInteger(bytes, n, &value) ||
-          !field_plan_detail::storeInSlot(row, step.number, value)) {
+          !storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
         return field_plan_detail::convertByPlan(step.number, row, bytes, n);
       }
-      writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(step.number.octetLength));
+      putIndicator(row + step.indicatorOffset, int64_t(step.number.octetLength));
       return true;
     }
     return field_plan_detail::convertByPlan(step.number, row, bytes, n);
@@ -157,7 +222,7 @@ template <StepKind kind>
       return false;
     }
     std::memcpy(row + step.dataOffset, &value, 8);
-    writeIndicatorAt(row + step.indicatorOffset, step.width, isMissing(value) ? step.nullValue : 8);
+    putIndicator(row + step.indicatorOffset, isMissing(value) ? step.nullValue : 8);
     return true;
   }
 }
@@ -167,15 +232,14 @@ uint32_t fieldLength(uint64_t length) {
                                                        : static_cast<uint32_t>(length);
 }
 
-// Field k of length bytes at bytes into row, by a step known to be of kind.
+// Field k of n bytes at bytes into row, by a step known to be of kind.
 // REQUIRES: the row cleared (an empty text or time is a null, as cleared).
-template <StepKind kind>
+template <StepKind kind, uint32_t width = kAnyWidth>
 [[gnu::always_inline]] inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
-                                                uint32_t k, const uint8_t* bytes, uint64_t length,
+                                                uint32_t k, const uint8_t* bytes, uint32_t n,
                                                 uint64_t readable) {
-  if (length == 0) return;
-  const uint32_t n = fieldLength(length);
-  if (!convertAs<kind>(ripper, step, row, bytes, n, readable)) {
+  if (n == 0) return;
+  if (!convertAs<kind, width>(ripper, step, row, bytes, n, readable)) {
     (void)convertField(ripper, row, k, bytes, n);
   }
 }
@@ -189,11 +253,14 @@ inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row, uint
     case StepKind::kNothing:
       return;
     case StepKind::kText:
-      return convertKnown<StepKind::kText>(ripper, step, row, k, bytes, length, readable);
+      return convertKnown<StepKind::kText>(ripper, step, row, k, bytes, fieldLength(length),
+                                           readable);
     case StepKind::kNumber:
-      return convertKnown<StepKind::kNumber>(ripper, step, row, k, bytes, length, readable);
+      return convertKnown<StepKind::kNumber>(ripper, step, row, k, bytes, fieldLength(length),
+                                             readable);
     case StepKind::kTime:
-      return convertKnown<StepKind::kTime>(ripper, step, row, k, bytes, length, readable);
+      return convertKnown<StepKind::kTime>(ripper, step, row, k, bytes, fieldLength(length),
+                                           readable);
     case StepKind::kGeneral:
       (void)convertField(ripper, row, k, bytes, fieldLength(length));
       return;
@@ -242,32 +309,39 @@ struct LineConverter {
     return kStatusOk;
   }
 
+  // The fields of a log-shaped plan's cut (offsets from bytes, size bytes
+  // readable, below 2^32) into row, straight-line: each field by the kind
+  // it is known to have, indicators of the given width.
+  template <uint32_t width>
+  [[gnu::always_inline]] void convertLogShaped(const uint8_t* bytes, uint64_t size,
+                                               const ClfCut& cut, uint8_t* row) {
+    auto field = [&]<StepKind kind>(uint32_t k) __attribute__((always_inline)) {
+      convertKnown<kind, width>(ripper, plan.steps[k], row, k, bytes + cut.first[k],
+                                static_cast<uint32_t>(cut.length[k]), size - cut.first[k]);
+    };
+    const uint32_t count = cut.count;
+    if (count == 0) return;
+    field.template operator()<StepKind::kText>(0);
+    if (count == 1) return;
+    field.template operator()<StepKind::kText>(1);
+    if (count == 2) return;
+    field.template operator()<StepKind::kText>(2);
+    if (count == 3) return;
+    field.template operator()<StepKind::kTime>(3);
+    if (count == 4) return;
+    field.template operator()<StepKind::kText>(4);
+    if (count == 5) return;
+    field.template operator()<StepKind::kNumber>(5);
+    if (count == 6) return;
+    field.template operator()<StepKind::kNumber>(6);
+  }
+
   // The fields of cut (offsets from bytes, size bytes readable) into row.
   [[gnu::always_inline]] void convertCut(const uint8_t* bytes, uint64_t size, const ClfCut& cut,
                                          uint8_t* row) {
     clearer.clear(row);
-    if (logShape) {
-      // Straight-line: each field by the kind it is known to have.
-      auto field = [&]<StepKind kind>(uint32_t k) __attribute__((always_inline)) {
-        convertKnown<kind>(ripper, plan.steps[k], row, k, bytes + cut.first[k], cut.length[k],
-                           size - cut.first[k]);
-      };
-      const uint32_t count = cut.count;
-      if (count == 0) return;
-      field.template operator()<StepKind::kText>(0);
-      if (count == 1) return;
-      field.template operator()<StepKind::kText>(1);
-      if (count == 2) return;
-      field.template operator()<StepKind::kText>(2);
-      if (count == 3) return;
-      field.template operator()<StepKind::kTime>(3);
-      if (count == 4) return;
-      field.template operator()<StepKind::kText>(4);
-      if (count == 5) return;
-      field.template operator()<StepKind::kNumber>(5);
-      if (count == 6) return;
-      field.template operator()<StepKind::kNumber>(6);
-      return;
+    if (logShape && size <= std::numeric_limits<uint32_t>::max()) {
+      return convertLogShaped<kAnyWidth>(bytes, size, cut, row);
     }
     for (uint32_t k = 0; k < cut.count; ++k) {
       convertPlanned(ripper, plan.steps[k], row, k, bytes + cut.first[k], cut.length[k],
