@@ -216,7 +216,8 @@ template <StepKind kind, uint32_t width = kAnyWidth>
     if (step.reader == DateReader::kUnknown) step.reader = dateReaderOf(ripper, step.state);
     double value;
     int64_t seconds;
-    if (step.reader == DateReader::kAnyDatetime && readClfTime(bytes, n, &seconds, &step.times)) {
+    if (step.reader == DateReader::kAnyDatetime &&
+        readClfTime(bytes, n, readable, &seconds, &step.times)) {
       value = double(seconds);
     } else if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
       return false;
@@ -352,7 +353,7 @@ struct LineConverter {
 
 // Makes room for one more row; the row, or null (status set) when the row
 // block cannot grow.
-uint8_t* nextRow(KovaRipper* ripper, KovaStatus* status) {
+[[gnu::always_inline]] inline uint8_t* nextRow(KovaRipper* ripper, KovaStatus* status) {
   if (ripper->rowsInBlock >= uint32_t(ripper->blockCapacity)) {
     // Half again as many rows, at least 10, so that a block of short
     // lines grows its row block a few times rather than once per 10 rows.

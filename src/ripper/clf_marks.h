@@ -201,7 +201,8 @@ struct ClfCut {
     put(stop);
     at = stop + 1;
   }
-  stop = marks.find<kMarkOpen>(at);
+  // A mark right where the search starts is the one it would find.
+  stop = at < size && bytes[at] == '[' ? at : marks.find<kMarkOpen>(at);
   if (stop == size) return false;
   if (bytes[stop] == '\n') goto lineEnd;
   at = stop + 1;
@@ -209,7 +210,9 @@ struct ClfCut {
   if (stop == size) return false;
   if (bytes[stop] == '\n') goto lastField;
   put(stop);
-  stop = marks.find<kMarkQuote>(stop + 1);
+  stop = stop + 2 < size && bytes[stop + 1] == ' ' && bytes[stop + 2] == '"'
+             ? stop + 2
+             : marks.find<kMarkQuote>(stop + 1);
   if (stop == size) return false;
   if (bytes[stop] == '\n') goto lineEnd;
   at = stop + 1;
