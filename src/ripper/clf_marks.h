@@ -1,9 +1,9 @@
 // The marks of a CLF block: where its blanks, "[", "]", '"' and line feeds
 // lie, found once per 64 bytes of the whole block (two 32-byte compares
-// with AVX2, four 16-byte ones with SSE2, or byte by byte) and kept as one
-// bit mask per mark. cutMarkedLine walks those bits with count-trailing-
-// zeros to cut every line of the block into its fields without looking at
-// a byte twice; the masks carry over from one line to the next. Header
+// with AVX2, four 16-byte ones with SSE2, or byte by byte) and kept as bit
+// masks. cutMarkedLine walks those bits with count-trailing-zeros to cut
+// every line of the block into its fields without scanning a byte twice;
+// the masks carry over from one line to the next. Header
 // only and allocation-free; used by the CLF block parser on its thread.
 #pragma once
 
@@ -19,11 +19,12 @@
 
 namespace kova {
 
-// The marks a line is cut at. Each mask of a window also has the window's
-// line feeds, so that a search for a mark stops at the end of its line.
-enum ClfMark : unsigned { kMarkBlank, kMarkOpen, kMarkClose, kMarkQuote, kMarkLineFeed, kMarks };
+// The marks a line is cut at, in two masks per window: the blanks, and the
+// bytes that open or close a part ("[", "]", '"'). Both masks also have the
+// window's line feeds, so that a search stops at the end of its line.
+enum ClfMark : unsigned { kMarkBlank, kMarkBracket, kMarks };
 
-// Bit i of stops[m]: byte i of a 64-byte window is mark m or a line feed.
+// Bit i of stops[m]: byte i of a 64-byte window is of mark m or a line feed.
 struct ClfWindow {
   uint64_t stops[kMarks];
 };
@@ -31,72 +32,54 @@ struct ClfWindow {
 using ClfWindowFn = void (*)(const uint8_t* at, ClfWindow* window);
 
 inline void clfWindowPortable(const uint8_t* at, ClfWindow* window) {
-  uint64_t marks[kMarks] = {};
+  uint64_t blanks = 0;
+  uint64_t brackets = 0;
   for (unsigned i = 0; i < 64; ++i) {
-    const uint64_t bit = uint64_t(1) << i;
-    switch (at[i]) {
-      case ' ':
-        marks[kMarkBlank] |= bit;
-        break;
-      case '[':
-        marks[kMarkOpen] |= bit;
-        break;
-      case ']':
-        marks[kMarkClose] |= bit;
-        break;
-      case '"':
-        marks[kMarkQuote] |= bit;
-        break;
-      case '\n':
-        marks[kMarkLineFeed] |= bit;
-        break;
-      default:
-        break;
-    }
+    const uint8_t b = at[i];
+    blanks |= uint64_t(b == ' ' || b == '\n') << i;
+    brackets |= uint64_t(b == '[' || b == ']' || b == '"' || b == '\n') << i;
   }
-  for (unsigned m = 0; m < kMarks; ++m) window->stops[m] = marks[m] | marks[kMarkLineFeed];
+  window->stops[kMarkBlank] = blanks;
+  window->stops[kMarkBracket] = brackets;
 }
 
 #if defined(__x86_64__)
-inline uint64_t clfMaskSse2(const __m128i (&v)[4], char c) {
-  const __m128i k = _mm_set1_epi8(c);
-  uint64_t bits = 0;
-  for (unsigned part = 0; part < 4; ++part) {
-    bits |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v[part], k)))) << (16 * part);
-  }
-  return bits;
-}
-
 inline void clfWindowSse2(const uint8_t* at, ClfWindow* window) {
-  __m128i v[4];
+  uint64_t blanks = 0;
+  uint64_t brackets = 0;
   for (unsigned part = 0; part < 4; ++part) {
-    v[part] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
+    const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+    const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), lf);
+    const __m128i bracket =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')),
+                                  _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))),
+                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), lf));
+    blanks |= uint64_t(uint32_t(_mm_movemask_epi8(blank))) << (16 * part);
+    brackets |= uint64_t(uint32_t(_mm_movemask_epi8(bracket))) << (16 * part);
   }
-  const uint64_t lf = clfMaskSse2(v, '\n');
-  window->stops[kMarkBlank] = clfMaskSse2(v, ' ') | lf;
-  window->stops[kMarkOpen] = clfMaskSse2(v, '[') | lf;
-  window->stops[kMarkClose] = clfMaskSse2(v, ']') | lf;
-  window->stops[kMarkQuote] = clfMaskSse2(v, '"') | lf;
-  window->stops[kMarkLineFeed] = lf;
+  window->stops[kMarkBlank] = blanks;
+  window->stops[kMarkBracket] = brackets;
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline uint64_t clfMaskAvx2(__m256i low, __m256i high,
-                                                                        char c) {
-  const __m256i k = _mm256_set1_epi8(c);
-  const auto lowBits = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, k)));
-  const auto highBits = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, k)));
-  return uint64_t(lowBits) | uint64_t(highBits) << 32;
+// The two masks of 32 bytes: blanks in the low half, brackets in the high.
+[[gnu::target("avx2"), gnu::always_inline]] inline uint64_t clfHalfAvx2(const uint8_t* at) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i lf = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'));
+  const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), lf);
+  const __m256i bracket =
+      _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('[')),
+                                      _mm256_cmpeq_epi8(v, _mm256_set1_epi8(']'))),
+                      _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')), lf));
+  return uint64_t(uint32_t(_mm256_movemask_epi8(blank))) |
+         uint64_t(uint32_t(_mm256_movemask_epi8(bracket))) << 32;
 }
 
 [[gnu::target("avx2")]] inline void clfWindowAvx2(const uint8_t* at, ClfWindow* window) {
-  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
-  const uint64_t lf = clfMaskAvx2(low, high, '\n');
-  window->stops[kMarkBlank] = clfMaskAvx2(low, high, ' ') | lf;
-  window->stops[kMarkOpen] = clfMaskAvx2(low, high, '[') | lf;
-  window->stops[kMarkClose] = clfMaskAvx2(low, high, ']') | lf;
-  window->stops[kMarkQuote] = clfMaskAvx2(low, high, '"') | lf;
-  window->stops[kMarkLineFeed] = lf;
+  const uint64_t low = clfHalfAvx2(at);
+  const uint64_t high = clfHalfAvx2(at + 32);
+  window->stops[kMarkBlank] = (low & 0xFFFFFFFFu) | high << 32;
+  window->stops[kMarkBracket] = low >> 32 | (high & ~uint64_t(0xFFFFFFFFu));
 }
 #endif
 
@@ -144,7 +127,12 @@ class ClfMarkCursor {
  private:
   [[gnu::always_inline]] bool next() {
     if (size_ - base_ <= 64) return false;
-    load(base_ + 64);
+    base_ += 64;
+    if (size_ - base_ >= 64) {
+      window_(begin_ + base_, &marks_);
+    } else {
+      load(base_);
+    }
     return true;
   }
 
@@ -179,6 +167,18 @@ struct ClfCut {
   uint64_t next;     // the start of the next line
 };
 
+// From the search start from on, the first byte that is c or a line feed,
+// where c is a byte of mark m; size() when the block has none.
+template <ClfMark m, uint8_t c>
+[[gnu::always_inline]] inline uint64_t findByte(ClfMarkCursor& marks, const uint8_t* bytes,
+                                                uint64_t from) {
+  uint64_t stop = marks.find<m>(from);
+  while (stop != marks.size() && bytes[stop] != c && bytes[stop] != '\n') {
+    stop = marks.find<m>(stop + 1);
+  }
+  return stop;
+}
+
 // Cuts the line that starts at start into fields as cutClfLine does (the
 // same fields for the same line; the test compares them), with the line
 // end found on the way. False when the block ends before the line's LF:
@@ -201,22 +201,22 @@ struct ClfCut {
     put(stop);
     at = stop + 1;
   }
-  // A mark right where the search starts is the one it would find.
-  stop = at < size && bytes[at] == '[' ? at : marks.find<kMarkOpen>(at);
+  // A mark right where a search starts is the one it would find.
+  stop = at < size && bytes[at] == '[' ? at : findByte<kMarkBracket, '['>(marks, bytes, at);
   if (stop == size) return false;
   if (bytes[stop] == '\n') goto lineEnd;
   at = stop + 1;
-  stop = marks.find<kMarkClose>(at);
+  stop = findByte<kMarkBracket, ']'>(marks, bytes, at);
   if (stop == size) return false;
   if (bytes[stop] == '\n') goto lastField;
   put(stop);
   stop = stop + 2 < size && bytes[stop + 1] == ' ' && bytes[stop + 2] == '"'
              ? stop + 2
-             : marks.find<kMarkQuote>(stop + 1);
+             : findByte<kMarkBracket, '"'>(marks, bytes, stop + 1);
   if (stop == size) return false;
   if (bytes[stop] == '\n') goto lineEnd;
   at = stop + 1;
-  stop = marks.find<kMarkQuote>(at);
+  stop = findByte<kMarkBracket, '"'>(marks, bytes, at);
   if (stop == size) return false;
   if (bytes[stop] == '\n') goto lastField;
   put(stop);
@@ -226,7 +226,7 @@ struct ClfCut {
   while (at < size && bytes[at] == ' ') ++at;
   if (at == size || (bytes[at] == '\r' && at + 1 == size)) return false;
   if (bytes[at] == '\n' || (bytes[at] == '\r' && bytes[at + 1] == '\n')) {
-    stop = marks.find<kMarkLineFeed>(at);
+    stop = findByte<kMarkBlank, '\n'>(marks, bytes, at);
     goto lineEnd;
   }
   stop = marks.find<kMarkBlank>(at);
@@ -234,7 +234,7 @@ struct ClfCut {
   if (bytes[stop] == '\n') goto lastField;
   put(stop);
   at = stop + 1;
-  stop = marks.find<kMarkLineFeed>(at);
+  stop = findByte<kMarkBlank, '\n'>(marks, bytes, at);
   if (stop == size) return false;
 lastField:
   // Field k runs to the end of the line.
