@@ -270,12 +270,13 @@ inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row, uint
 
 // Whether the plan's steps are those of the log table: host, ident, user and
 // request as text, the time by a date reader, status and size as numbers.
+constexpr StepKind kLogShape[kClfFields] = {StepKind::kText,  StepKind::kText, StepKind::kText,
+                                            StepKind::kTime,  StepKind::kText, StepKind::kNumber,
+                                            StepKind::kNumber};
+
 bool logShaped(const ClfPlan& plan) {
-  constexpr StepKind kShape[kClfFields] = {StepKind::kText,  StepKind::kText, StepKind::kText,
-                                           StepKind::kTime,  StepKind::kText, StepKind::kNumber,
-                                           StepKind::kNumber};
   for (uint32_t k = 0; k < kClfFields; ++k) {
-    if (plan.steps[k].kind != kShape[k]) return false;
+    if (plan.steps[k].kind != kLogShape[k]) return false;
   }
   return true;
 }
@@ -309,46 +310,6 @@ struct LineConverter {
         });
     return kStatusOk;
   }
-
-  // The fields of a log-shaped plan's cut (offsets from bytes, size bytes
-  // readable, below 2^32) into row, straight-line: each field by the kind
-  // it is known to have, indicators of the given width.
-  template <uint32_t width>
-  [[gnu::always_inline]] void convertLogShaped(const uint8_t* bytes, uint64_t size,
-                                               const ClfCut& cut, uint8_t* row) {
-    auto field = [&]<StepKind kind>(uint32_t k) __attribute__((always_inline)) {
-      convertKnown<kind, width>(ripper, plan.steps[k], row, k, bytes + cut.first[k],
-                                static_cast<uint32_t>(cut.length[k]), size - cut.first[k]);
-    };
-    const uint32_t count = cut.count;
-    if (count == 0) return;
-    field.template operator()<StepKind::kText>(0);
-    if (count == 1) return;
-    field.template operator()<StepKind::kText>(1);
-    if (count == 2) return;
-    field.template operator()<StepKind::kText>(2);
-    if (count == 3) return;
-    field.template operator()<StepKind::kTime>(3);
-    if (count == 4) return;
-    field.template operator()<StepKind::kText>(4);
-    if (count == 5) return;
-    field.template operator()<StepKind::kNumber>(5);
-    if (count == 6) return;
-    field.template operator()<StepKind::kNumber>(6);
-  }
-
-  // The fields of cut (offsets from bytes, size bytes readable) into row.
-  [[gnu::always_inline]] void convertCut(const uint8_t* bytes, uint64_t size, const ClfCut& cut,
-                                         uint8_t* row) {
-    clearer.clear(row);
-    if (logShape && size <= std::numeric_limits<uint32_t>::max()) {
-      return convertLogShaped<kAnyWidth>(bytes, size, cut, row);
-    }
-    for (uint32_t k = 0; k < cut.count; ++k) {
-      convertPlanned(ripper, plan.steps[k], row, k, bytes + cut.first[k], cut.length[k],
-                     size - cut.first[k]);
-    }
-  }
 };
 
 // Makes room for one more row; the row, or null (status set) when the row
@@ -364,28 +325,52 @@ struct LineConverter {
   return ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;
 }
 
-// The lines of [at, end) cut by their marks; the first one starts a line
-// (nothing is held). A line the block does not end is held.
+// The lines of [at, end) cut by their marks, each line's fields converted
+// as they are cut, in place; the first byte starts a line (nothing is
+// held). Every line up to the block's last LF ends in the block; the bytes
+// after it are held. logShape: the plan is log-shaped and the block below
+// 4 GiB (each field then by the kind it is known to have, straight-line).
+template <bool logShape>
 KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const uint8_t* at,
                           const uint8_t* end, ScanPath path) {
   const uint64_t size = uint64_t(end - at);
-  ClfMarkCursor marks(at, size, path);
+  const auto* lastLf = static_cast<const uint8_t*>(memrchr(at, '\n', size));
+  const uint64_t lines = lastLf ? uint64_t(lastLf - at) + 1 : 0;
+  ClfMarkCursor marks(at, lines, path);
+  const bool tracking = moduleSide(ripper)->rejects != nullptr;
+  ClfPlan& plan = converter.plan;
   uint64_t start = 0;
-  ClfCut cut;
-  while (start < size) {
-    if (!cutMarkedLine(marks, at, start, &cut)) {
-      return holdClfBytes(ripper, at + start, size - start, kFragmentLabel);
+  while (start < lines) {
+    // An empty line gives no row.
+    if (at[start] == '\n') {
+      ++start;
+      continue;
     }
-    if (cut.lineEnd > start) {  // an empty line gives no row
-      KovaStatus status = kStatusOk;
-      uint8_t* row = nextRow(ripper, &status);
-      if (!row) return status;
-      noteRecordStart(ripper, at + start);
-      converter.convertCut(at, size, cut, row);
-      ++ripper->rowsInBlock;
+    if (at[start] == '\r' && at[start + 1] == '\n') {
+      start += 2;
+      continue;
     }
-    start = cut.next;
+    KovaStatus status = kStatusOk;
+    uint8_t* row = nextRow(ripper, &status);
+    if (!row) return status;
+    if (tracking) noteRecordStart(ripper, at + start);
+    converter.clearer.clear(row);
+    const uint64_t lf = cutMarkedLine(
+        marks, at, start,
+        [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) __attribute__((always_inline)) {
+          if constexpr (logShape) {
+            constexpr StepKind kind = kLogShape[k];
+            convertKnown<kind>(ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n),
+                               size - first);
+          } else {
+            convertPlanned(ripper, plan.steps[k], row, k, at + first, n, size - first);
+          }
+        });
+    if (lf >= lines) break;  // not reached: the line ends at or before lastLf
+    ++ripper->rowsInBlock;
+    start = lf + 1;
   }
+  if (lines < size) return holdClfBytes(ripper, at + lines, size - lines, kFragmentLabel);
   return kStatusOk;
 }
 
@@ -422,7 +407,9 @@ KovaStatus ripClfBlockWith(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   const uint8_t* const end = bytes + length;
   while (at < end) {
     if (converter.planned && ripper->fragmentLength == 0) {
-      status = ripMarkedLines(ripper, converter, at, end, path);
+      status = converter.logShape && end - at <= std::numeric_limits<uint32_t>::max()
+                   ? ripMarkedLines<true>(ripper, converter, at, end, path)
+                   : ripMarkedLines<false>(ripper, converter, at, end, path);
       break;
     }
     const auto* lf = static_cast<const uint8_t*>(std::memchr(at, '\n', size_t(end - at)));

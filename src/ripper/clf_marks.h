@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -51,10 +52,9 @@ inline void clfWindowSse2(const uint8_t* at, ClfWindow* window) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
     const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
     const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), lf);
-    const __m128i bracket =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')),
-                                  _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), lf));
+    const __m128i bracket = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')), _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), lf));
     blanks |= uint64_t(uint32_t(_mm_movemask_epi8(blank))) << (16 * part);
     brackets |= uint64_t(uint32_t(_mm_movemask_epi8(bracket))) << (16 * part);
   }
@@ -156,17 +156,6 @@ class ClfMarkCursor {
   ClfWindow marks_;
 };
 
-// The fields of one line as cutMarkedLine finds them, offsets from the
-// cursor's start.
-struct ClfCut {
-  static constexpr uint32_t kFields = 7;
-  uint64_t first[kFields];
-  uint64_t length[kFields];
-  uint32_t count;    // fields found: 0 to 7, in order
-  uint64_t lineEnd;  // the end of the line's bytes (a CR before the LF left out)
-  uint64_t next;     // the start of the next line
-};
-
 // From the search start from on, the first byte that is c or a line feed,
 // where c is a byte of mark m; size() when the block has none.
 template <ClfMark m, uint8_t c>
@@ -179,71 +168,76 @@ template <ClfMark m, uint8_t c>
   return stop;
 }
 
+// The number of a field as a type, so that a sink can be compiled apart
+// for each field.
+template <uint32_t k>
+using ClfField = std::integral_constant<uint32_t, k>;
+
 // Cuts the line that starts at start into fields as cutClfLine does (the
-// same fields for the same line; the test compares them), with the line
-// end found on the way. False when the block ends before the line's LF:
-// nothing of cut is meaningful then.
-[[gnu::always_inline]] inline bool cutMarkedLine(ClfMarkCursor& marks, const uint8_t* bytes,
-                                                 uint64_t start, ClfCut* cut) {
+// same fields for the same line; the test compares them), calling
+// sink(ClfField<k>(), first, n) for each field k found, in order (first:
+// an offset from bytes). Returns the offset of the line's LF, or size()
+// when the block ends before it: the fields handed over are then no line's.
+template <typename Sink>
+[[gnu::always_inline]] inline uint64_t cutMarkedLine(ClfMarkCursor& marks, const uint8_t* bytes,
+                                                     uint64_t start, Sink&& sink) {
   const uint64_t size = marks.size();
-  uint32_t k = 0;
   uint64_t at = start;
   uint64_t stop;
-  auto put = [&](uint64_t end) {
-    cut->first[k] = at;
-    cut->length[k] = end - at;
-    ++k;
+  // The end of the line's bytes, a CR before the LF at stop left out.
+  auto lineEnd = [&] { return stop > start && bytes[stop - 1] == '\r' ? stop - 1 : stop; };
+  // Field k: the rest of the line when stop is its LF, else up to stop.
+  auto field = [&]<uint32_t k>(ClfField<k> number) __attribute__((always_inline)) {
+    if (bytes[stop] == '\n') {
+      sink(number, at, lineEnd() - at);
+      return false;
+    }
+    sink(number, at, stop - at);
+    return true;
   };
-  for (; k < 3;) {
-    stop = marks.find<kMarkBlank>(at);
-    if (stop == size) return false;
-    if (bytes[stop] == '\n') goto lastField;
-    put(stop);
-    at = stop + 1;
-  }
+  stop = marks.find<kMarkBlank>(at);
+  if (stop == size) return size;
+  if (!field(ClfField<0>())) return stop;
+  at = stop + 1;
+  stop = marks.find<kMarkBlank>(at);
+  if (stop == size) return size;
+  if (!field(ClfField<1>())) return stop;
+  at = stop + 1;
+  stop = marks.find<kMarkBlank>(at);
+  if (stop == size) return size;
+  if (!field(ClfField<2>())) return stop;
+  at = stop + 1;
   // A mark right where a search starts is the one it would find.
   stop = at < size && bytes[at] == '[' ? at : findByte<kMarkBracket, '['>(marks, bytes, at);
-  if (stop == size) return false;
-  if (bytes[stop] == '\n') goto lineEnd;
+  if (stop == size || bytes[stop] == '\n') return stop;
   at = stop + 1;
   stop = findByte<kMarkBracket, ']'>(marks, bytes, at);
-  if (stop == size) return false;
-  if (bytes[stop] == '\n') goto lastField;
-  put(stop);
+  if (stop == size) return size;
+  if (!field(ClfField<3>())) return stop;
   stop = stop + 2 < size && bytes[stop + 1] == ' ' && bytes[stop + 2] == '"'
              ? stop + 2
              : findByte<kMarkBracket, '"'>(marks, bytes, stop + 1);
-  if (stop == size) return false;
-  if (bytes[stop] == '\n') goto lineEnd;
+  if (stop == size || bytes[stop] == '\n') return stop;
   at = stop + 1;
   stop = findByte<kMarkBracket, '"'>(marks, bytes, at);
-  if (stop == size) return false;
-  if (bytes[stop] == '\n') goto lastField;
-  put(stop);
+  if (stop == size) return size;
+  if (!field(ClfField<4>())) return stop;
   // The status: after any blanks. A CR right before the LF is the line's
   // end here too.
   at = stop + 1;
   while (at < size && bytes[at] == ' ') ++at;
-  if (at == size || (bytes[at] == '\r' && at + 1 == size)) return false;
+  if (at == size || (bytes[at] == '\r' && at + 1 == size)) return size;
   if (bytes[at] == '\n' || (bytes[at] == '\r' && bytes[at + 1] == '\n')) {
-    stop = findByte<kMarkBlank, '\n'>(marks, bytes, at);
-    goto lineEnd;
+    return findByte<kMarkBlank, '\n'>(marks, bytes, at);
   }
   stop = marks.find<kMarkBlank>(at);
-  if (stop == size) return false;
-  if (bytes[stop] == '\n') goto lastField;
-  put(stop);
+  if (stop == size) return size;
+  if (!field(ClfField<5>())) return stop;
   at = stop + 1;
   stop = findByte<kMarkBlank, '\n'>(marks, bytes, at);
-  if (stop == size) return false;
-lastField:
-  // Field k runs to the end of the line.
-  put(stop > start && bytes[stop - 1] == '\r' ? stop - 1 : stop);
-lineEnd:
-  cut->count = k;
-  cut->lineEnd = stop > start && bytes[stop - 1] == '\r' ? stop - 1 : stop;
-  cut->next = stop + 1;
-  return true;
+  if (stop == size) return size;
+  sink(ClfField<6>(), at, lineEnd() - at);
+  return stop;
 }
 
 }  // namespace kova
