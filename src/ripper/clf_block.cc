@@ -127,32 +127,6 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
   for (uint32_t k = 0; k < kClfFields; ++k) plan->steps[k] = planField(ripper, k, general);
 }
 
-// writeIndicatorAt, always inlined: a code known to the caller folds away.
-[[gnu::always_inline]] inline void putIndicator(uint8_t* at, uint32_t widthCode, int64_t value) {
-  switch (widthCode) {
-    case kIndicatorWidth8:
-      std::memcpy(at, &value, 8);
-      break;
-    case kIndicatorWidth1: {
-      const auto narrow = static_cast<int8_t>(value);
-      std::memcpy(at, &narrow, 1);
-      break;
-    }
-    case kIndicatorWidth2: {
-      const auto narrow = static_cast<int16_t>(value);
-      std::memcpy(at, &narrow, 2);
-      break;
-    }
-    case kIndicatorWidth4: {
-      const auto narrow = static_cast<int32_t>(value);
-      std::memcpy(at, &narrow, 4);
-      break;
-    }
-    default:
-      break;
-  }
-}
-
 // A value of at most 8 digits into a slot of bytes bytes; false when it
 // does not fit.
 [[gnu::always_inline]] inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int64_t value) {
@@ -184,20 +158,13 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
 // (kText, kNumber or kTime) as convertField would store it; false when the
 // field must go to convertField (nothing was written then). readable: bytes
 // from bytes that may be read (n or more).
-// width: the indicator's width code when the caller knows it, else
-// kAnyWidth (the step's).
-constexpr uint32_t kAnyWidth = ~0u;
-
-template <StepKind kind, uint32_t width = kAnyWidth>
+template <StepKind kind>
 [[gnu::always_inline]] inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                              const uint8_t* bytes, uint32_t n, uint64_t readable) {
-  auto putIndicator = [&](uint8_t * at, int64_t value) __attribute__((always_inline)) {
-    kova::putIndicator(at, width == kAnyWidth ? step.width : width, value);
-  };
   if constexpr (kind == StepKind::kText) {
     if (n > step.room || (step.asciiOnly && !allAscii(bytes, n))) return false;
     copyShort(row + step.dataOffset, bytes, n);
-    putIndicator(row + step.indicatorOffset, int64_t(n));
+    writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
     return true;
   } else if constexpr (kind == StepKind::kNumber) {
     // "-" (no value) and whatever the module does not read take the general path.
@@ -207,7 +174,7 @@ template <StepKind kind, uint32_t width = kAnyWidth>
           !storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
         return field_plan_detail::convertByPlan(step.number, row, bytes, n);
       }
-      putIndicator(row + step.indicatorOffset, int64_t(step.number.octetLength));
+      writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(step.number.octetLength));
       return true;
     }
     return field_plan_detail::convertByPlan(step.number, row, bytes, n);
@@ -223,7 +190,7 @@ template <StepKind kind, uint32_t width = kAnyWidth>
       return false;
     }
     std::memcpy(row + step.dataOffset, &value, 8);
-    putIndicator(row + step.indicatorOffset, isMissing(value) ? step.nullValue : 8);
+    writeIndicatorAt(row + step.indicatorOffset, step.width, isMissing(value) ? step.nullValue : 8);
     return true;
   }
 }
@@ -235,12 +202,12 @@ uint32_t fieldLength(uint64_t length) {
 
 // Field k of n bytes at bytes into row, by a step known to be of kind.
 // REQUIRES: the row cleared (an empty text or time is a null, as cleared).
-template <StepKind kind, uint32_t width = kAnyWidth>
+template <StepKind kind>
 [[gnu::always_inline]] inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                                 uint32_t k, const uint8_t* bytes, uint32_t n,
                                                 uint64_t readable) {
   if (n == 0) return;
-  if (!convertAs<kind, width>(ripper, step, row, bytes, n, readable)) {
+  if (!convertAs<kind>(ripper, step, row, bytes, n, readable)) {
     (void)convertField(ripper, row, k, bytes, n);
   }
 }
