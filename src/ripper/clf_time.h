@@ -204,7 +204,8 @@ inline bool readClfTime(const uint8_t* p, uint32_t n, int64_t* seconds, ClfTimeC
 // readClfTime with the shape checked 16 bytes at a time: bytes 0 to 15 and
 // 10 to 25 compared at once with the digits and separators they must have.
 // REQUIRES: 26 bytes readable at p.
-inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int64_t* seconds, ClfTimeCache* cache) {
+[[gnu::always_inline]] inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int64_t* seconds,
+                                                   ClfTimeCache* cache) {
   using namespace clf_time_detail;
   if (n != 20 && n != 26) return false;
   const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
