@@ -7,6 +7,10 @@
 //   encodings this is checked for valid text only: how many substitutes an
 //   ill-formed sequence that meets a block boundary becomes follows the
 //   host's converter tables, which the module does not know;
+// - in UTF-8, with the time also as a TIMESTAMP read by ANYDTDTM, the block
+//   parser's own path (marks of the whole block, the column plan) gives the
+//   rows of the general one (each line through convertRecord and
+//   convertField);
 // - nothing stays alive in the host once the ripper and table are destroyed.
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +20,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
+#include "src/ripper/operations.h"
 #include "unicode/ucnv.h"
 
 namespace kova::fuzzing {
@@ -67,7 +72,14 @@ void name(KovaObject* table, KovaColumn* column, std::u16string_view text) {
   column->nameLength = int64_t(text.size());
 }
 
-KovaObject* logTable(int32_t encoding) {
+// The line converter under another address: the block parser then calls it
+// once per line instead of cutting lines itself.
+KovaStatus generalLine(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t* row) {
+  return kova::splitClfLine(ripper, bytes, length, row);
+}
+
+// timestamp: the time as a TIMESTAMP read by ANYDTDTM, else as text.
+KovaObject* logTable(int32_t encoding, bool timestamp = false) {
   KovaExtensionObject* e = module().extension;
   KovaObject* table = e->createInstance(e, nullptr, nullptr, "fuzz");
   check(table != nullptr, "createInstance failed");
@@ -80,6 +92,13 @@ KovaObject* logTable(int32_t encoding) {
     column->type = kTypeVarchar;
     column->charlength = 24;
     column->cei = 20;
+    if (timestamp && text == u"time") {
+      static constexpr std::u16string_view kInformat = u"ANYDTDTM.";
+      column->type = kTypeTimestamp;
+      column->charlength = 0;
+      column->informat = e->copyString(table, kInformat.data(), int64_t(kInformat.size()));
+      column->informatLength = int64_t(kInformat.size());
+    }
   }
   for (std::u16string_view text : {u"status", u"size"}) {
     KovaColumn* column = e->addColumn(table);
@@ -90,8 +109,11 @@ KovaObject* logTable(int32_t encoding) {
   return table;
 }
 
-std::string rip(KovaObject* table, const uint8_t* data, size_t size, uint32_t seed) {
+// general: every line through convertRecord.
+std::string rip(KovaObject* table, const uint8_t* data, size_t size, uint32_t seed,
+                bool general = false) {
   KovaRipper* ripper = kova::fuzzing::boundRipper(table, 0);
+  if (general) ripper->ops.convertRecord = generalLine;
   std::string out;
   size_t offset = 0;
   while (offset < size) {
@@ -131,6 +153,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* dbcs = doubleByteName(encoding);
   if (!dbcs || wellFormed(dbcs, data, size)) {
     check(pieces == whole, "blocks and one block give different rows");
+  }
+  if (encoding == 20) {
+    check(rip(table, data, size, seed, true) == pieces, "the general path gives other rows");
+    KovaObject* typed = logTable(encoding, true);
+    check(rip(typed, data, size, seed) == rip(typed, data, size, 0, true),
+          "the general path gives other typed rows");
+    typed->destroy(typed);
   }
   table->destroy(table);
   kova::fuzzing::checkAccount(before);

@@ -4,19 +4,21 @@
 // as its fields need (clf_held_line.h); rows are never carried, so the row
 // block is sized here rather than by initBlock.
 //
-// With the module's own line converter the block cuts its lines itself
-// (cutClfLine) and converts each field by a plan made once per block: plain
-// text copied, the time read by the column's date reader, numbers of plain
-// digits read in the module, everything else (and whatever the plan does not
-// take) through convertField. Another
-// convertRecord is called once per line.
+// With the module's own line converter the block finds the marks of all its
+// lines in one pass (clf_marks.h), cuts each line by them and converts each
+// field by a plan made once per block: plain text copied, the time read by
+// the column's date reader, numbers of plain digits read in the module,
+// everything else (and whatever the plan does not take) through
+// convertField. Another convertRecord is called once per line.
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
 #include "src/convert/missing.h"
+#include "src/ripper/clf_block.h"
 #include "src/ripper/clf_held_line.h"
+#include "src/ripper/clf_marks.h"
 #include "src/ripper/clf_scan.h"
 #include "src/ripper/clf_time.h"
 #include "src/ripper/column_settings.h"
@@ -46,10 +48,13 @@ enum class StepKind : uint8_t {
 
 struct ClfStep {
   StepKind kind;
-  bool asciiOnly;     // kText: other bytes need the column's transcoder
-  DateReader reader;  // kTime: kUnknown until the block's first time field
-  uint8_t width;      // the indicator's width code
-  uint64_t room;      // kText: the most bytes stored as they are
+  bool asciiOnly;      // kText: other bytes need the column's transcoder
+  DateReader reader;   // kTime: kUnknown until the block's first time field
+  bool shortInteger;   // kNumber: an integer column, read as one word when it can be
+  uint8_t slotBytes;   // shortInteger: the integer's bytes (1, 2, 4 or 8)
+  ClfTimeCache times;  // kTime: the month of the last time read
+  uint8_t width;       // the indicator's width code
+  uint64_t room;       // kText: the most bytes stored as they are
   uint64_t dataOffset;
   uint64_t indicatorOffset;
   KovaColumnState* state;
@@ -104,6 +109,11 @@ ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
       if (step.number.kind == FieldKind::kInteger || step.number.kind == FieldKind::kDouble ||
           step.number.kind == FieldKind::kDecimal) {
         step.kind = StepKind::kNumber;
+        step.shortInteger = step.number.kind == FieldKind::kInteger;
+        step.slotBytes = step.number.storageType == kStorageInt8    ? 1
+                         : step.number.storageType == kStorageInt16 ? 2
+                         : step.number.storageType == kStorageInt32 ? 4
+                                                                    : 8;
       }
       break;
   }
@@ -117,44 +127,125 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
   for (uint32_t k = 0; k < kClfFields; ++k) plan->steps[k] = planField(ripper, k, general);
 }
 
-// Field k of n bytes at bytes into row, as convertField would store it.
-// REQUIRES: the row cleared (an empty text or time is a null, as cleared).
-[[gnu::always_inline]] inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row,
-                                                  uint32_t k, const uint8_t* bytes,
-                                                  uint64_t length) {
-  if (step.kind == StepKind::kNothing) return;
-  if (length == 0 && step.kind != StepKind::kGeneral) return;
-  const uint32_t n = length > std::numeric_limits<uint32_t>::max()
-                         ? std::numeric_limits<uint32_t>::max()
-                         : static_cast<uint32_t>(length);
-  if (step.kind == StepKind::kText) {
-    if (n <= step.room && (!step.asciiOnly || allAscii(bytes, n))) {
-      copyShort(row + step.dataOffset, bytes, n);
-      writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
-      return;
+// A value of at most 8 digits into a slot of bytes bytes; false when it
+// does not fit.
+[[gnu::always_inline]] inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int64_t value) {
+  switch (bytes) {
+    case 1: {
+      if (value > INT8_MAX) return false;
+      const auto narrow = static_cast<int8_t>(value);
+      std::memcpy(at, &narrow, 1);
+      return true;
     }
-  } else if (step.kind == StepKind::kNumber) {
+    case 2: {
+      if (value > INT16_MAX) return false;
+      const auto narrow = static_cast<int16_t>(value);
+      std::memcpy(at, &narrow, 2);
+      return true;
+    }
+    case 4: {
+      const auto narrow = static_cast<int32_t>(value);  // below 10^8
+      std::memcpy(at, &narrow, 4);
+      return true;
+    }
+    default:
+      std::memcpy(at, &value, 8);
+      return true;
+  }
+}
+
+// A field of n >= 1 bytes at bytes stored into row by a step of kind
+// (kText, kNumber or kTime) as convertField would store it; false when the
+// field must go to convertField (nothing was written then). readable: bytes
+// from bytes that may be read (n or more).
+template <StepKind kind>
+[[gnu::always_inline]] inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
+                                             const uint8_t* bytes, uint32_t n, uint64_t readable) {
+  if constexpr (kind == StepKind::kText) {
+    if (n > step.room || (step.asciiOnly && !allAscii(bytes, n))) return false;
+    copyShort(row + step.dataOffset, bytes, n);
+    writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
+    return true;
+  } else if constexpr (kind == StepKind::kNumber) {
     // "-" (no value) and whatever the module does not read take the general path.
-    if (field_plan_detail::convertByPlan(step.number, row, bytes, n)) return;
-  } else if (step.kind == StepKind::kTime) {
+    int64_t value;
+    if (step.shortInteger && readable >= 8) {
+      if (!asciiShortInteger(bytes, n, &value) ||
+          !storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
+        return field_plan_detail::convertByPlan(step.number, row, bytes, n);
+      }
+      writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(step.number.octetLength));
+      return true;
+    }
+    return field_plan_detail::convertByPlan(step.number, row, bytes, n);
+  } else {
+    static_assert(kind == StepKind::kTime);
     if (step.reader == DateReader::kUnknown) step.reader = dateReaderOf(ripper, step.state);
     double value;
     int64_t seconds;
-    bool read = false;
-    if (step.reader == DateReader::kAnyDatetime && readClfTime(bytes, n, &seconds)) {
+    if (step.reader == DateReader::kAnyDatetime &&
+        readClfTime(bytes, n, readable, &seconds, &step.times)) {
       value = double(seconds);
-      read = true;
-    } else if (step.reader != DateReader::kNone) {
-      read = readDateText(step.reader, bytes, n, &value);
+    } else if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
+      return false;
     }
-    if (read) {
-      std::memcpy(row + step.dataOffset, &value, 8);
-      writeIndicatorAt(row + step.indicatorOffset, step.width,
-                       isMissing(value) ? step.nullValue : 8);
-      return;
-    }
+    std::memcpy(row + step.dataOffset, &value, 8);
+    writeIndicatorAt(row + step.indicatorOffset, step.width, isMissing(value) ? step.nullValue : 8);
+    return true;
   }
-  (void)convertField(ripper, row, k, bytes, n);
+}
+
+uint32_t fieldLength(uint64_t length) {
+  return length > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
+                                                       : static_cast<uint32_t>(length);
+}
+
+// Field k of n bytes at bytes into row, by a step known to be of kind.
+// REQUIRES: the row cleared (an empty text or time is a null, as cleared).
+template <StepKind kind>
+[[gnu::always_inline]] inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
+                                                uint32_t k, const uint8_t* bytes, uint32_t n,
+                                                uint64_t readable) {
+  if (n == 0) return;
+  if (!convertAs<kind>(ripper, step, row, bytes, n, readable)) {
+    (void)convertField(ripper, row, k, bytes, n);
+  }
+}
+
+// Field k of length bytes at bytes into row, as convertField would store it.
+// readable: bytes from bytes that may be read (length or more).
+// REQUIRES: the row cleared (an empty text or time is a null, as cleared).
+inline void convertPlanned(KovaRipper* ripper, ClfStep& step, uint8_t* row, uint32_t k,
+                           const uint8_t* bytes, uint64_t length, uint64_t readable) {
+  switch (step.kind) {
+    case StepKind::kNothing:
+      return;
+    case StepKind::kText:
+      return convertKnown<StepKind::kText>(ripper, step, row, k, bytes, fieldLength(length),
+                                           readable);
+    case StepKind::kNumber:
+      return convertKnown<StepKind::kNumber>(ripper, step, row, k, bytes, fieldLength(length),
+                                             readable);
+    case StepKind::kTime:
+      return convertKnown<StepKind::kTime>(ripper, step, row, k, bytes, fieldLength(length),
+                                           readable);
+    case StepKind::kGeneral:
+      (void)convertField(ripper, row, k, bytes, fieldLength(length));
+      return;
+  }
+}
+
+// Whether the plan's steps are those of the log table: host, ident, user and
+// request as text, the time by a date reader, status and size as numbers.
+constexpr StepKind kLogShape[kClfFields] = {StepKind::kText,  StepKind::kText, StepKind::kText,
+                                            StepKind::kTime,  StepKind::kText, StepKind::kNumber,
+                                            StepKind::kNumber};
+
+bool logShaped(const ClfPlan& plan) {
+  for (uint32_t k = 0; k < kClfFields; ++k) {
+    if (plan.steps[k].kind != kLogShape[k]) return false;
+  }
+  return true;
 }
 
 // How a block turns one line into one row.
@@ -164,9 +255,14 @@ struct LineConverter {
   ClfPlan plan;
   RowClearer clearer;
 
+  bool logShape = false;  // planned: the steps are those of logShaped
+
   LineConverter(KovaRipper* r)
       : ripper(r), planned(r->ops.convertRecord == splitClfLine), clearer(r) {
-    if (planned) preparePlan(r, &plan);
+    if (planned) {
+      preparePlan(r, &plan);
+      logShape = logShaped(plan);
+    }
   }
 
   // readable: bytes from line that may be read (length or more).
@@ -176,16 +272,84 @@ struct LineConverter {
     cutClfLine(
         line, length,
         readable, [&](uint32_t k, const uint8_t* first, uint64_t n) __attribute__((always_inline)) {
-          convertPlanned(ripper, plan.steps[k], row, k, first, n);
+          convertPlanned(ripper, plan.steps[k], row, k, first, n,
+                         readable - uint64_t(first - line));
         });
     return kStatusOk;
   }
 };
 
+// Makes room for one more row; the row, or null (status set) when the row
+// block cannot grow.
+[[gnu::always_inline]] inline uint8_t* nextRow(KovaRipper* ripper, KovaStatus* status) {
+  if (ripper->rowsInBlock >= uint32_t(ripper->blockCapacity)) {
+    // Half again as many rows, at least 10, so that a block of short
+    // lines grows its row block a few times rather than once per 10 rows.
+    const uint64_t used = ripper->rowsInBlock;
+    *status = sizeRowBlock(ripper, used + std::max<uint64_t>(10, used / 2), used == 0);
+    if (*status != kStatusOk) return nullptr;
+  }
+  return ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;
+}
+
+// The lines of [at, end) cut by their marks, each line's fields converted
+// as they are cut, in place; the first byte starts a line (nothing is
+// held). Every line up to the block's last LF ends in the block; the bytes
+// after it are held. logShape: the plan is log-shaped and the block below
+// 4 GiB (each field then by the kind it is known to have, straight-line).
+template <bool logShape>
+KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const uint8_t* at,
+                          const uint8_t* end, ScanPath path) {
+  const uint64_t size = uint64_t(end - at);
+  const auto* lastLf = static_cast<const uint8_t*>(memrchr(at, '\n', size));
+  const uint64_t lines = lastLf ? uint64_t(lastLf - at) + 1 : 0;
+  ClfMarkCursor marks(at, lines, path);
+  const bool tracking = moduleSide(ripper)->rejects != nullptr;
+  ClfPlan& plan = converter.plan;
+  uint64_t start = 0;
+  while (start < lines) {
+    // An empty line gives no row.
+    if (at[start] == '\n') {
+      ++start;
+      continue;
+    }
+    if (at[start] == '\r' && at[start + 1] == '\n') {
+      start += 2;
+      continue;
+    }
+    KovaStatus status = kStatusOk;
+    uint8_t* row = nextRow(ripper, &status);
+    if (!row) return status;
+    if (tracking) noteRecordStart(ripper, at + start);
+    converter.clearer.clear(row);
+    const uint64_t lf = cutMarkedLine(
+        marks, at, start,
+        [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) __attribute__((always_inline)) {
+          if constexpr (logShape) {
+            constexpr StepKind kind = kLogShape[k];
+            convertKnown<kind>(ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n),
+                               size - first);
+          } else {
+            convertPlanned(ripper, plan.steps[k], row, k, at + first, n, size - first);
+          }
+        });
+    if (lf >= lines) break;  // not reached: the line ends at or before lastLf
+    ++ripper->rowsInBlock;
+    start = lf + 1;
+  }
+  if (lines < size) return holdClfBytes(ripper, at + lines, size - lines, kFragmentLabel);
+  return kStatusOk;
+}
+
 }  // namespace
 
 KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
                                uint8_t** rows, int32_t* rowCount) {
+  return ripClfBlockWith(ripper, bytes, length, rows, rowCount, bestScanPath());
+}
+
+KovaStatus ripClfBlockWith(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                           int32_t* rowCount, ScanPath path) {
   ripper->rowsInBlock = 0;
   if (refusedBlock(bytes, length, rowCount)) return kStatusNotSupported;
   // A host that passes no outputs gets the block parsed all the same.
@@ -209,6 +373,12 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
   const uint8_t* at = bytes;
   const uint8_t* const end = bytes + length;
   while (at < end) {
+    if (converter.planned && ripper->fragmentLength == 0) {
+      status = converter.logShape && end - at <= std::numeric_limits<uint32_t>::max()
+                   ? ripMarkedLines<true>(ripper, converter, at, end, path)
+                   : ripMarkedLines<false>(ripper, converter, at, end, path);
+      break;
+    }
     const auto* lf = static_cast<const uint8_t*>(std::memchr(at, '\n', size_t(end - at)));
     if (!lf) {
       // The line goes on in the next block.
@@ -234,14 +404,8 @@ KovaStatus newlineRipBlockUTF8(KovaRipper* ripper, const uint8_t* bytes, int64_t
     }
     at = lf + 1;
     if (lineLength == 0) continue;  // an empty line gives no row
-    if (ripper->rowsInBlock >= uint32_t(ripper->blockCapacity)) {
-      // Half again as many rows, at least 10, so that a block of short
-      // lines grows its row block a few times rather than once per 10 rows.
-      const uint64_t used = ripper->rowsInBlock;
-      status = sizeRowBlock(ripper, used + std::max<uint64_t>(10, used / 2), used == 0);
-      if (status != kStatusOk) break;
-    }
-    uint8_t* row = ripper->rowBlock + uint64_t(ripper->rowsInBlock) * ripper->rowLength;
+    uint8_t* row = nextRow(ripper, &status);
+    if (!row) break;
     ripper->fragmentLength = 0;
     noteRecordStart(ripper, line);
     status = converter.convert(line, lineLength, readable, row);

@@ -11,6 +11,7 @@
 
 #include "kova/ripper.h"
 #include "src/ripper/row_block.h"
+#include "src/ripper/short_copy.h"
 
 namespace kova {
 
@@ -23,7 +24,7 @@ class RowClearer {
   explicit RowClearer(const KovaRipper* ripper);
   void clear(uint8_t* row) const {
     if (size_) {
-      std::memcpy(row + low_, bytes_, size_);
+      copyShort(row + low_, bytes_, size_);
     } else {
       clearRow(ripper_, row);
     }

@@ -13,7 +13,15 @@ namespace kova {
 inline void copyShort(uint8_t* to, const uint8_t* from, uint64_t n) {
   if (n >= 8) {
     if (n > 16) {
-      std::memcpy(to, from, n);
+      if (n > 32) {
+        std::memcpy(to, from, n);
+        return;
+      }
+      uint8_t head[16], tail[16];
+      std::memcpy(head, from, 16);
+      std::memcpy(tail, from + n - 16, 16);
+      std::memcpy(to, head, 16);
+      std::memcpy(to + n - 16, tail, 16);
       return;
     }
     uint64_t head, tail;

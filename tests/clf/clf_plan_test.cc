@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "src/ripper/clf_block.h"
+#include "src/ripper/clf_marks.h"
 #include "src/ripper/clf_scan.h"
 #include "src/ripper/operations.h"
 #include "tests/clf/clf_test_util.h"
@@ -19,6 +21,28 @@ KovaStatus generalLine(KovaRipper* ripper, const uint8_t* bytes, int64_t length,
   return splitClfLine(ripper, bytes, length, row);
 }
 
+// The block parser with its marks found on one path, whatever the CPU
+// offers best.
+template <ScanPath path>
+KovaStatus ripOnPath(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uint8_t** rows,
+                     int32_t* rowCount) {
+  return ripClfBlockWith(ripper, bytes, length, rows, rowCount, path);
+}
+
+// The paths this CPU can take, each with the block parser that takes it.
+struct PathCase {
+  ScanPath path;
+  const char* name;
+  decltype(&ripOnPath<ScanPath::kPortable>) rip;
+};
+std::vector<PathCase> availablePaths() {
+  std::vector<PathCase> paths = {{ScanPath::kPortable, "portable", ripOnPath<ScanPath::kPortable>},
+                                 {ScanPath::kSse2, "SSE2", ripOnPath<ScanPath::kSse2>},
+                                 {ScanPath::kAvx2, "AVX2", ripOnPath<ScanPath::kAvx2>}};
+  std::erase_if(paths, [](const PathCase& c) { return !scanPathAvailable(c.path); });
+  return paths;
+}
+
 class ClfPlanTest : public ClfTest {
  protected:
   struct Result {
@@ -27,12 +51,16 @@ class ClfPlanTest : public ClfTest {
     bool operator==(const Result&) const = default;
   };
 
+  // general: every line through convertRecord; else the block parser on
+  // the given path (null: the one the CPU offers best).
   Result ripWith(KovaObject* table, std::string_view input, size_t block, bool general,
-                 uint32_t flags = 0) {
+                 uint32_t flags = 0, decltype(&ripOnPath<ScanPath::kPortable>) path = nullptr) {
     KovaRipper* ripper = bound(table, flags);
     Result result;
     if (!ripper) return result;
     if (general) ripper->ops.convertRecord = generalLine;
+    // A table in another encoding keeps its transcoding front end.
+    if (path && ripper->ops.ripBlock == newlineRipBlockUTF8) ripper->ops.ripBlock = path;
     std::vector<std::string_view> blocks;
     for (size_t at = 0; at < input.size(); at += block) blocks.push_back(input.substr(at, block));
     result.rows = ripBlocks(ripper, blocks);
@@ -143,6 +171,10 @@ TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
       const Result general = ripWith(c.table, input, block, true, c.flags);
       ASSERT_GT(general.rows.size(), 2000u);
       EXPECT_EQ(ripWith(c.table, input, block, false, c.flags), general) << block;
+      for (const PathCase& path : availablePaths()) {
+        EXPECT_EQ(ripWith(c.table, input, block, false, c.flags, path.rip), general)
+            << block << " " << path.name;
+      }
     }
   }
 }
@@ -173,14 +205,21 @@ std::vector<std::string> referenceCut(std::string_view line) {
   return fields;
 }
 
-TEST_F(ClfPlanTest, LinesAreCutWhereOneSearchAfterAnotherCutsThem) {
+// Lines of every shape, and long ones: fields and the parts between them
+// across several 64-byte windows.
+std::string linesToCut() {
   std::string lines = mixedLines(2000, 9);
-  // Long lines: fields and the parts between them across several windows.
   lines += std::string(70, 'h') + " " + std::string(130, ' ') + "[" + std::string(64, 't') + "] " +
            std::string(200, 'x') + "\"" + std::string(63, 'r') + "\"" + std::string(65, ' ') +
            "1 2\n";
   lines += std::string(63, 'a') + " b c " + std::string(128, '-') + "[]\"\"" +
            std::string(64, ' ') + "\n";
+  lines += "a b c [t] \"[r]\" 1 2\na b c [t]x\"r\"   \r\na b c [\n\r\n \n";
+  return lines;
+}
+
+TEST_F(ClfPlanTest, LinesAreCutWhereOneSearchAfterAnotherCutsThem) {
+  const std::string lines = linesToCut();
   size_t start = 0;
   int checked = 0;
   while (start < lines.size()) {
@@ -197,6 +236,47 @@ TEST_F(ClfPlanTest, LinesAreCutWhereOneSearchAfterAnotherCutsThem) {
     start = lf + 1;
   }
   EXPECT_GT(checked, 2000);
+}
+
+// The marks of a whole block walked line after line, on every path and at
+// every offset of the lines from the 64-byte windows (so that each mark
+// falls on each place of a window, the first and last included): the
+// fields of each line are those one search after another finds, and a
+// line the block does not end is reported so.
+TEST_F(ClfPlanTest, MarkedLinesAreCutWhereOneSearchAfterAnotherCutsThemOnEveryPath) {
+  const std::string lines = linesToCut();
+  for (const PathCase& path : availablePaths()) {
+    SCOPED_TRACE(path.name);
+    for (size_t shift = 0; shift < 64; ++shift) {
+      // Blanks before the first line: its host is empty, the rest shifted.
+      const std::string text = std::string(shift, ' ') + lines;
+      // The last line without its LF: the block ends inside it.
+      const std::string block = text.substr(0, text.size() - 1);
+      const auto* bytes = reinterpret_cast<const uint8_t*>(block.data());
+      ClfMarkCursor marks(bytes, block.size(), path.path);
+      size_t start = 0;
+      int checked = 0;
+      while (start < block.size()) {
+        std::vector<std::string> cut;
+        const uint64_t lf = cutMarkedLine(
+            marks, bytes, start, [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) {
+              cut.push_back(std::to_string(k) + "=" + block.substr(first, n));
+            });
+        const size_t expectedLf = block.find('\n', start);
+        if (expectedLf == std::string::npos) {
+          ASSERT_EQ(lf, block.size()) << shift;
+          break;
+        }
+        ASSERT_EQ(lf, expectedLf) << shift << " " << start;
+        std::string_view line(block.data() + start, lf - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        ASSERT_EQ(cut, referenceCut(line)) << shift << " " << line;
+        ++checked;
+        start = lf + 1;
+      }
+      EXPECT_GT(checked, 2000) << shift;
+    }
+  }
 }
 
 }  // namespace
