@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "kova/decimal.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -61,13 +62,13 @@ inline uint64_t load8(const uint8_t* p) {
 }
 
 // True when every byte of w is an ASCII digit.
-[[gnu::always_inline]] inline bool allDigits(uint64_t w) {
+KOVA_ALWAYS_INLINE inline bool allDigits(uint64_t w) {
   return (w & kHighNibbles) == kZeros && ((w + 0x0606060606060606ull) & kHighNibbles) == kZeros;
 }
 
 // The value of the eight ASCII digits of w, the first in its lowest byte:
 // pairs, then quadruples, then the whole, each step one multiply.
-[[gnu::always_inline]] inline uint64_t eightDigits(uint64_t w) {
+KOVA_ALWAYS_INLINE inline uint64_t eightDigits(uint64_t w) {
   uint64_t d = w - kZeros;
   d = d * 10 + (d >> 8);  // byte 2k: digits 2k and 2k+1 as a number
   d = ((d & 0x000000FF000000FFull) * (100 + (1000000ull << 32)) +
@@ -148,8 +149,7 @@ inline bool asciiInteger(const uint8_t* text, uint32_t n, int64_t* value) {
 // asciiInteger for a text of 1 to 8 plain digits (no sign), read as one
 // word: the digits moved to the word's top and the bytes below them made
 // '0'. False for any other text. REQUIRES: 8 bytes readable at text.
-[[gnu::always_inline]] inline bool asciiShortInteger(const uint8_t* text, uint32_t n,
-                                                     int64_t* value) {
+KOVA_ALWAYS_INLINE inline bool asciiShortInteger(const uint8_t* text, uint32_t n, int64_t* value) {
   if (n == 0 || n > 8) return false;
   const unsigned shift = 8 * (8 - n);
   const uint64_t w =

@@ -31,6 +31,7 @@
 #include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 #include "src/ripper/short_copy.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 namespace {
@@ -129,7 +130,7 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
 
 // A value of at most 8 digits into a slot of bytes bytes; false when it
 // does not fit.
-[[gnu::always_inline]] inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int64_t value) {
+KOVA_ALWAYS_INLINE inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int64_t value) {
   switch (bytes) {
     case 1: {
       if (value > INT8_MAX) return false;
@@ -159,8 +160,8 @@ void preparePlan(KovaRipper* ripper, ClfPlan* plan) {
 // field must go to convertField (nothing was written then). readable: bytes
 // from bytes that may be read (n or more).
 template <StepKind kind>
-[[gnu::always_inline]] inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
-                                             const uint8_t* bytes, uint32_t n, uint64_t readable) {
+KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
+                                         const uint8_t* bytes, uint32_t n, uint64_t readable) {
   if constexpr (kind == StepKind::kText) {
     if (n > step.room || (step.asciiOnly && !allAscii(bytes, n))) return false;
     copyShort(row + step.dataOffset, bytes, n);
@@ -203,9 +204,9 @@ uint32_t fieldLength(uint64_t length) {
 // Field k of n bytes at bytes into row, by a step known to be of kind.
 // REQUIRES: the row cleared (an empty text or time is a null, as cleared).
 template <StepKind kind>
-[[gnu::always_inline]] inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
-                                                uint32_t k, const uint8_t* bytes, uint32_t n,
-                                                uint64_t readable) {
+KOVA_ALWAYS_INLINE inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
+                                            uint32_t k, const uint8_t* bytes, uint32_t n,
+                                            uint64_t readable) {
   if (n == 0) return;
   if (!convertAs<kind>(ripper, step, row, bytes, n, readable)) {
     (void)convertField(ripper, row, k, bytes, n);
@@ -269,19 +270,18 @@ struct LineConverter {
   KovaStatus convert(const uint8_t* line, uint64_t length, uint64_t readable, uint8_t* row) {
     if (!planned) return ripper->ops.convertRecord(ripper, line, int64_t(length), row);
     clearer.clear(row);
-    cutClfLine(
-        line, length,
-        readable, [&](uint32_t k, const uint8_t* first, uint64_t n) __attribute__((always_inline)) {
-          convertPlanned(ripper, plan.steps[k], row, k, first, n,
-                         readable - uint64_t(first - line));
-        });
+    cutClfLine(line, length, readable,
+               [&](uint32_t k, const uint8_t* first, uint64_t n) KOVA_LAMBDA_ALWAYS_INLINE {
+                 convertPlanned(ripper, plan.steps[k], row, k, first, n,
+                                readable - uint64_t(first - line));
+               });
     return kStatusOk;
   }
 };
 
 // Makes room for one more row; the row, or null (status set) when the row
 // block cannot grow.
-[[gnu::always_inline]] inline uint8_t* nextRow(KovaRipper* ripper, KovaStatus* status) {
+KOVA_ALWAYS_INLINE inline uint8_t* nextRow(KovaRipper* ripper, KovaStatus* status) {
   if (ripper->rowsInBlock >= uint32_t(ripper->blockCapacity)) {
     // Half again as many rows, at least 10, so that a block of short
     // lines grows its row block a few times rather than once per 10 rows.
@@ -324,7 +324,7 @@ KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const ui
     converter.clearer.clear(row);
     const uint64_t lf = cutMarkedLine(
         marks, at, start,
-        [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) __attribute__((always_inline)) {
+        [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) KOVA_LAMBDA_ALWAYS_INLINE {
           if constexpr (logShape) {
             constexpr StepKind kind = kLogShape[k];
             convertKnown<kind>(ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n),

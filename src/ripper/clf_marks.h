@@ -17,6 +17,7 @@
 #endif
 
 #include "src/ripper/terminator_scan.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -63,7 +64,7 @@ inline void clfWindowSse2(const uint8_t* at, ClfWindow* window) {
 }
 
 // The two masks of 32 bytes: blanks in the low half, brackets in the high.
-[[gnu::target("avx2"), gnu::always_inline]] inline uint64_t clfHalfAvx2(const uint8_t* at) {
+[[gnu::target("avx2")]] KOVA_ALWAYS_INLINE inline uint64_t clfHalfAvx2(const uint8_t* at) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   const __m256i lf = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'));
   const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), lf);
@@ -112,7 +113,7 @@ class ClfMarkCursor {
   // The first byte at or after from that is mark m or a line feed; size()
   // when the block has none. REQUIRES: from at or after the current window.
   template <ClfMark m>
-  [[gnu::always_inline]] uint64_t find(uint64_t from) {
+  KOVA_ALWAYS_INLINE uint64_t find(uint64_t from) {
     while (from - base_ >= 64) {
       if (!next()) return size_;
     }
@@ -125,7 +126,7 @@ class ClfMarkCursor {
   }
 
  private:
-  [[gnu::always_inline]] bool next() {
+  KOVA_ALWAYS_INLINE bool next() {
     if (size_ - base_ <= 64) return false;
     base_ += 64;
     if (size_ - base_ >= 64) {
@@ -159,8 +160,8 @@ class ClfMarkCursor {
 // From the search start from on, the first byte that is c or a line feed,
 // where c is a byte of mark m; size() when the block has none.
 template <ClfMark m, uint8_t c>
-[[gnu::always_inline]] inline uint64_t findByte(ClfMarkCursor& marks, const uint8_t* bytes,
-                                                uint64_t from) {
+KOVA_ALWAYS_INLINE inline uint64_t findByte(ClfMarkCursor& marks, const uint8_t* bytes,
+                                            uint64_t from) {
   uint64_t stop = marks.find<m>(from);
   while (stop != marks.size() && bytes[stop] != c && bytes[stop] != '\n') {
     stop = marks.find<m>(stop + 1);
@@ -179,15 +180,15 @@ using ClfField = std::integral_constant<uint32_t, k>;
 // an offset from bytes). Returns the offset of the line's LF, or size()
 // when the block ends before it: the fields handed over are then no line's.
 template <typename Sink>
-[[gnu::always_inline]] inline uint64_t cutMarkedLine(ClfMarkCursor& marks, const uint8_t* bytes,
-                                                     uint64_t start, Sink&& sink) {
+KOVA_ALWAYS_INLINE inline uint64_t cutMarkedLine(ClfMarkCursor& marks, const uint8_t* bytes,
+                                                 uint64_t start, Sink&& sink) {
   const uint64_t size = marks.size();
   uint64_t at = start;
   uint64_t stop;
   // The end of the line's bytes, a CR before the LF at stop left out.
   auto lineEnd = [&] { return stop > start && bytes[stop - 1] == '\r' ? stop - 1 : stop; };
   // Field k: the rest of the line when stop is its LF, else up to stop.
-  auto field = [&]<uint32_t k>(ClfField<k> number) __attribute__((always_inline)) {
+  auto field = [&]<uint32_t k>(ClfField<k> number) KOVA_LAMBDA_ALWAYS_INLINE {
     if (bytes[stop] == '\n') {
       sink(number, at, lineEnd() - at);
       return false;

@@ -14,6 +14,7 @@
 #endif
 
 #include "src/convert/calendar.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -163,8 +164,7 @@ namespace clf_time_detail {
 
 // The day, clock and month of a text whose shape was checked: the seconds.
 // False for a month name, year, day or time of day that is out of range.
-[[gnu::always_inline]] inline bool secondsOf(const uint8_t* p, int64_t* seconds,
-                                             ClfTimeCache* cache) {
+KOVA_ALWAYS_INLINE inline bool secondsOf(const uint8_t* p, int64_t* seconds, ClfTimeCache* cache) {
   const uint64_t monthYear = load8(p + 3);
   ClfTimeMonth* month = &cache->slotOf(monthYear);
   if (monthYear != month->monthYear && !readMonthYear(p + 3, month)) return false;
@@ -204,8 +204,8 @@ inline bool readClfTime(const uint8_t* p, uint32_t n, int64_t* seconds, ClfTimeC
 // readClfTime with the shape checked 16 bytes at a time: bytes 0 to 15 and
 // 10 to 25 compared at once with the digits and separators they must have.
 // REQUIRES: 26 bytes readable at p.
-[[gnu::always_inline]] inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int64_t* seconds,
-                                                   ClfTimeCache* cache) {
+KOVA_ALWAYS_INLINE inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int64_t* seconds,
+                                               ClfTimeCache* cache) {
   using namespace clf_time_detail;
   if (n != 20 && n != 26) return false;
   const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -249,8 +249,8 @@ inline bool readClfTime(const uint8_t* p, uint32_t n, int64_t* seconds, ClfTimeC
 #endif
 
 // readClfTime by the widest shape check that may read readable bytes at p.
-[[gnu::always_inline]] inline bool readClfTime(const uint8_t* p, uint32_t n, uint64_t readable,
-                                               int64_t* seconds, ClfTimeCache* cache) {
+KOVA_ALWAYS_INLINE inline bool readClfTime(const uint8_t* p, uint32_t n, uint64_t readable,
+                                           int64_t* seconds, ClfTimeCache* cache) {
 #if defined(__SSE2__)
   if (readable >= 26) return readClfTimeWide(p, n, seconds, cache);
 #else

@@ -19,6 +19,7 @@
 #include "src/ripper/iso_fixed.h"
 #include "src/ripper/operations.h"
 #include "src/ripper/row_block.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -72,8 +73,8 @@ inline bool storeInSlot(uint8_t* row, const FieldPlan& plan, int64_t value) {
 
 // The plan's conversion of a field of n >= 1 bytes; false when the field
 // must go to the general path (nothing was written then).
-[[gnu::always_inline]] inline bool convertByPlan(const FieldPlan& plan, uint8_t* row,
-                                                 const uint8_t* bytes, uint32_t n) {
+KOVA_ALWAYS_INLINE inline bool convertByPlan(const FieldPlan& plan, uint8_t* row,
+                                             const uint8_t* bytes, uint32_t n) {
   switch (plan.kind) {
     case FieldKind::kText:
       if (n > plan.textLimit || (plan.asciiOnly && !allAscii(bytes, n))) return false;
@@ -122,9 +123,9 @@ inline bool storeInSlot(uint8_t* row, const FieldPlan& plan, int64_t value) {
 // Converts field number field (n bytes at bytes) into row: by the column's
 // plan when planned (prepareFieldPlans' result) covers it and the plan can
 // read the text, else by convertField.
-[[gnu::always_inline]] inline void convertPlannedField(KovaRipper* ripper, uint32_t planned,
-                                                       uint8_t* row, uint32_t field,
-                                                       const uint8_t* bytes, uint32_t n) {
+KOVA_ALWAYS_INLINE inline void convertPlannedField(KovaRipper* ripper, uint32_t planned,
+                                                   uint8_t* row, uint32_t field,
+                                                   const uint8_t* bytes, uint32_t n) {
   if (field < planned) {
     const FieldPlan& plan = moduleSide(ripper)->settings[field].plan;
     if (plan.kind != FieldKind::kGeneral) {

@@ -16,6 +16,7 @@
 #include "src/ripper/convert_value.h"
 #include "src/ripper/fixed_text_move.h"
 #include "src/ripper/short_copy.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -326,8 +327,8 @@ inline bool checkText(const FixedStep& step, const uint8_t* from, KovaStatus* re
 // negative one for a double is its missing code). A text the row encoding
 // refuses sets *refused and returns 0.
 template <StepKind K, bool Ascii>
-[[gnu::always_inline]] inline int64_t moveValue(const FixedStep& step, const uint8_t* from,
-                                                uint8_t* at, KovaStatus* refused) {
+KOVA_ALWAYS_INLINE inline int64_t moveValue(const FixedStep& step, const uint8_t* from, uint8_t* at,
+                                            KovaStatus* refused) {
   if constexpr (K == StepKind::kNull) {
     return step.nullIndicator;
   } else if constexpr (K == StepKind::kInt1) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include "src/ripper/force_inline.h"
 #endif
 
 namespace kova {
@@ -63,9 +64,8 @@ inline __m128i loadChunk(const uint8_t* p) {
 // one bit per byte that is not blank in the result (bit i for byte i), and
 // when Ascii in *high the bytes' high bits (not 0 when a byte is not ASCII).
 template <unsigned C, bool Ascii>
-[[gnu::always_inline]] inline uint64_t loadWideText(const uint8_t* from, uint64_t lastStart,
-                                                    __m128i blanks, __m128i text[C],
-                                                    unsigned* high) {
+KOVA_ALWAYS_INLINE inline uint64_t loadWideText(const uint8_t* from, uint64_t lastStart,
+                                                __m128i blanks, __m128i text[C], unsigned* high) {
   uint64_t nonBlank = 0;
   unsigned highBits = 0;
   for (unsigned k = 0; k < C; ++k) {
@@ -90,8 +90,8 @@ inline uint64_t keptLength(uint64_t nonBlank) {
 // keeping what they held. Every old byte is read before any is written, so
 // no load waits on an overlapping store.
 template <unsigned C>
-[[gnu::always_inline]] inline void storeWideText(uint8_t* to, const __m128i text[C],
-                                                 uint64_t lastStart, uint64_t kept) {
+KOVA_ALWAYS_INLINE inline void storeWideText(uint8_t* to, const __m128i text[C], uint64_t lastStart,
+                                             uint64_t kept) {
   __m128i out[C];
   const uint8_t* keep = kKeepMask + 64 - kept;
   for (unsigned k = 0; k < C; ++k) {

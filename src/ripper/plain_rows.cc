@@ -3,6 +3,7 @@
 #include "src/ripper/column_settings.h"
 #include "src/ripper/convert_value.h"
 #include "src/ripper/row_block.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 namespace {
@@ -14,8 +15,8 @@ constexpr uint8_t kMixedWidths = 0xFF;
 // Writes a plan's indicator; kWidthCode is the width every column shares,
 // or kMixedWidths to take the plan's own.
 template <uint32_t kWidthCode>
-[[gnu::always_inline]] inline void writePlanIndicator(uint8_t* row, const FieldPlan& plan,
-                                                      int64_t value) {
+KOVA_ALWAYS_INLINE inline void writePlanIndicator(uint8_t* row, const FieldPlan& plan,
+                                                  int64_t value) {
   writeIndicatorAt(row + plan.indicatorOffset,
                    kWidthCode == kMixedWidths ? plan.indicatorWidth : kWidthCode, value);
 }

@@ -14,6 +14,7 @@
 #include "kova/ripper.h"
 #include "src/ripper/next_record.h"
 #include "src/ripper/terminator_scan.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -62,7 +63,7 @@ class PlainRows {
   }
 
   // The next terminator not yet taken, or null at the end of the block.
-  [[gnu::always_inline]] const uint8_t* nextStop() {
+  KOVA_ALWAYS_INLINE const uint8_t* nextStop() {
     while (bits_ == 0) {
       if (size_ - base_ <= 64) return nullptr;
       load(base_ + 64);

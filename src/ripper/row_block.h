@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "kova/ripper.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -40,8 +41,7 @@ inline int64_t nullIndicator(const KovaRipper* ripper, const KovaLayoutEntry* en
 // 8 bytes; 1, 2, 4: that many); any other code writes nothing. Inline: the
 // converters write one per value. writeIndicatorAt takes the place and the
 // masked code.
-[[gnu::always_inline]] inline void writeIndicatorAt(uint8_t* at, uint32_t widthCode,
-                                                    int64_t value) {
+KOVA_ALWAYS_INLINE inline void writeIndicatorAt(uint8_t* at, uint32_t widthCode, int64_t value) {
   switch (widthCode) {
     case kIndicatorWidth8:
       std::memcpy(at, &value, 8);

@@ -15,6 +15,7 @@
 #endif
 
 #include "kova/ripper.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -124,7 +125,7 @@ struct TerminatorSet {
   }
 
   // Bit i set when at[i] is a terminator, for the n (at most 64) bytes at at.
-  [[gnu::always_inline]] uint64_t mask(const uint8_t* at, uint64_t n) const {
+  KOVA_ALWAYS_INLINE uint64_t mask(const uint8_t* at, uint64_t n) const {
     if (!any()) return 0;
     uint64_t bits = 0;
 #if defined(__x86_64__)
@@ -161,7 +162,7 @@ class TerminatorCursor {
       : set_(set), begin_(begin), size_(uint64_t(end - begin)), window_(windowMaskOf(path)) {}
 
   // The first terminator in [from, end), or null.
-  [[gnu::always_inline]] const uint8_t* next(const uint8_t* from) {
+  KOVA_ALWAYS_INLINE const uint8_t* next(const uint8_t* from) {
     uint64_t at = uint64_t(from - begin_);
     if (!loaded_ || at < base_ || at - base_ >= 64) load(at);
     uint64_t bits = mask_ & (~uint64_t(0) << (at - base_));
