@@ -179,6 +179,22 @@ TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
   }
 }
 
+TEST_F(ClfPlanTest, BlocksEndingAnywhereGiveTheRowsOfTheGeneralPath) {
+  // Short blocks end inside every field of some line, and inside or right
+  // after a 64-byte window, on every path.
+  const std::string input = mixedLines(300, 11);
+  for (KovaObject* table : {logTable(), typedTable(0), numberTable(kTypeInt, kTypeBigint)}) {
+    for (size_t block : {61, 64, 100, 127, 128, 129, 200, 331, 509}) {
+      const Result general = ripWith(table, input, block, true);
+      ASSERT_GT(general.rows.size(), 200u);
+      for (const PathCase& path : availablePaths()) {
+        EXPECT_EQ(ripWith(table, input, block, false, 0, path.rip), general)
+            << block << " " << path.name;
+      }
+    }
+  }
+}
+
 // The fields of a line found the plain way, one search after another:
 // "k=text" for each field found.
 std::vector<std::string> referenceCut(std::string_view line) {
