@@ -164,7 +164,7 @@ KovaStatus ripText(KovaRipper* ripper, const uint8_t* bytes, int64_t length, uin
       // The common case, a field ended by the separator, without the
       // bookkeeping of line ends.
       convertPlannedField(ripper, block.planned, block.row, ripper->fieldIndex, p,
-                          clampFieldLength(uint64_t(stop - p)));
+                          clampFieldLength(uint64_t(stop - p)), uint64_t(block.end - p));
       ++ripper->fieldIndex;
       ripper->lastTerminator = *stop;
       p = stop + 1;

@@ -72,9 +72,11 @@ inline bool storeInSlot(uint8_t* row, const FieldPlan& plan, int64_t value) {
 }
 
 // The plan's conversion of a field of n >= 1 bytes; false when the field
-// must go to the general path (nothing was written then).
+// must go to the general path (nothing was written then). readable: bytes
+// that may be read from bytes on (0 when unknown), at least n.
 KOVA_ALWAYS_INLINE inline bool convertByPlan(const FieldPlan& plan, uint8_t* row,
-                                             const uint8_t* bytes, uint32_t n) {
+                                             const uint8_t* bytes, uint32_t n,
+                                             uint64_t readable = 0) {
   switch (plan.kind) {
     case FieldKind::kText:
       if (n > plan.textLimit || (plan.asciiOnly && !allAscii(bytes, n))) return false;
@@ -85,7 +87,11 @@ KOVA_ALWAYS_INLINE inline bool convertByPlan(const FieldPlan& plan, uint8_t* row
       int64_t value;
       // A value outside the slot's range is left to the general path, which
       // counts and notes it.
-      if (!asciiInteger(bytes, n, &value) || !storeInSlot(row, plan, value)) return false;
+      // Up to eight plain digits with a word readable: one load.
+      const bool read = readable >= 8 && n <= 8 && asciiShortInteger(bytes, n, &value);
+      if ((!read && !asciiInteger(bytes, n, &value)) || !storeInSlot(row, plan, value)) {
+        return false;
+      }
       writeIndicatorOf(row, plan, int64_t(plan.octetLength));
       return true;
     }
@@ -122,10 +128,11 @@ KOVA_ALWAYS_INLINE inline bool convertByPlan(const FieldPlan& plan, uint8_t* row
 
 // Converts field number field (n bytes at bytes) into row: by the column's
 // plan when planned (prepareFieldPlans' result) covers it and the plan can
-// read the text, else by convertField.
+// read the text, else by convertField. readable: as for convertByPlan.
 KOVA_ALWAYS_INLINE inline void convertPlannedField(KovaRipper* ripper, uint32_t planned,
                                                    uint8_t* row, uint32_t field,
-                                                   const uint8_t* bytes, uint32_t n) {
+                                                   const uint8_t* bytes, uint32_t n,
+                                                   uint64_t readable = 0) {
   if (field < planned) {
     const FieldPlan& plan = moduleSide(ripper)->settings[field].plan;
     if (plan.kind != FieldKind::kGeneral) {
@@ -134,7 +141,8 @@ KOVA_ALWAYS_INLINE inline void convertPlannedField(KovaRipper* ripper, uint32_t 
         return;
       }
       // "\N" (a null) and the texts a plan cannot read take the general path.
-      if (!(n == 2 && bytes[0] == '\\') && field_plan_detail::convertByPlan(plan, row, bytes, n)) {
+      if (!(n == 2 && bytes[0] == '\\') &&
+          field_plan_detail::convertByPlan(plan, row, bytes, n, readable)) {
         return;
       }
     }
