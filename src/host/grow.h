@@ -25,7 +25,7 @@ constexpr uint64_t roundUpToStep(uint64_t size) {
 // [size]" (size the rounded request; the largest 32-bit value when it is
 // larger or when the request cannot be rounded). The old block stays valid on
 // failure. keep: whether its contents must survive the resize. *size receives
-// the new capacity on success.
+// the grown capacity on success.
 void* growToStep(KovaPool* pool, KovaDiagnostics* diagnostics, void* block, uint64_t needed,
                  bool keep, std::u16string_view label, uint64_t* size);
 
