@@ -9,6 +9,7 @@
 #include "src/convert/calendar.h"
 #include "src/ripper/ascii_number.h"
 #include "src/ripper/convert_dates.h"
+#include "src/ripper/force_inline.h"
 
 namespace kova {
 
@@ -39,22 +40,34 @@ constexpr int64_t daysBeforeYear(int64_t year) {
 
 // Days from 1960-01-01 to year-month-day; false when that is no day of the
 // span.
-inline bool dateOf(int year, int month, int day, int64_t* date) {
-  static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  static constexpr int kBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  if (year < kFirstYear || year > kLastYear || month < 1 || month > 12 || day < 1) return false;
+KOVA_ALWAYS_INLINE inline bool dateOf(int year, int month, int day, int64_t* date) {
+  // Days before each month, in a common and in a leap year; [13] ends December.
+  static constexpr int16_t kBefore[2][13] = {
+      {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
+      {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
+  if (month < 1 || month > 12 || day < 1) return false;
+  if (unsigned(year - 1901) < 199u) {
+    // 1901 to 2099: every fourth year is a leap year, 2000 too, so the days
+    // before the year need no division: 489 is 1959 / 4.
+    const int leap = (year & 3) == 0;
+    const int16_t* before = kBefore[leap];
+    if (day > before[month] - before[month - 1]) return false;
+    *date = 365 * int64_t(year - 1960) + ((year - 1) >> 2) - 489 + before[month - 1] + day - 1;
+    return true;
+  }
+  if (year < kFirstYear || year > kLastYear) return false;
   // isLeapYear for a positive year: a century is a leap year when it is a
   // multiple of 400, that is of 16 too.
-  const bool leap = (year & 3) == 0 && (year % 100 != 0 || (year & 15) == 0) && year % 4000 != 0;
-  if (day > kLengths[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
-  *date = daysBeforeYear(year) - daysBeforeYear(1960) + kBefore[month - 1] +
-          (month > 2 && leap ? 1 : 0) + day - 1;
+  const int leap = (year & 3) == 0 && (year % 100 != 0 || (year & 15) == 0) && year % 4000 != 0;
+  const int16_t* before = kBefore[leap];
+  if (day > before[month] - before[month - 1]) return false;
+  *date = daysBeforeYear(year) - daysBeforeYear(1960) + before[month - 1] + day - 1;
   return true;
 }
 
 // yyyy-mm-dd at p (10 bytes): the digits of "yyyy-mm-" checked and paired
 // in one word, the day's two on their own.
-inline bool isoDate(const uint8_t* p, int64_t* date) {
+KOVA_ALWAYS_INLINE inline bool isoDate(const uint8_t* p, int64_t* date) {
   using namespace ascii_detail;
   uint64_t w = load8(p);
   // The separators at bytes 4 and 7 must be '-'; they become '0' so that
@@ -75,15 +88,21 @@ inline bool isoDate(const uint8_t* p, int64_t* date) {
 }
 
 // hh:mm:ss at p (8 bytes) as seconds of the day; false when it is no time
-// of day.
-inline bool isoClock(const uint8_t* p, int64_t* seconds) {
-  if (p[2] != ':' || p[5] != ':') return false;
-  const int hour = twoDigits(p);
-  const int minute = twoDigits(p + 3);
-  const int second = twoDigits(p + 6);
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
-    return false;
-  }
+// of day. The colons become '0' so that the word is checked as eight digits.
+KOVA_ALWAYS_INLINE inline bool isoClock(const uint8_t* p, int64_t* seconds) {
+  using namespace ascii_detail;
+  uint64_t w = load8(p);
+  constexpr uint64_t kSeparators = 0x0000FF0000FF0000ull;
+  constexpr uint64_t kColons = 0x00003A00003A0000ull;
+  if ((w & kSeparators) != kColons) return false;
+  w = (w & ~kSeparators) | (kZeros & kSeparators);
+  if (!allDigits(w)) return false;
+  const uint64_t d = w - kZeros;
+  const uint64_t pairs = d * 10 + (d >> 8);  // byte i: 10 x digit i + digit i+1
+  const int hour = int(pairs & 0xFF);
+  const int minute = int((pairs >> 24) & 0xFF);
+  const int second = int((pairs >> 48) & 0xFF);
+  if (hour > 23 || minute > 59 || second > 59) return false;
   *seconds = hour * 3600 + minute * 60 + second;
   return true;
 }
@@ -91,7 +110,8 @@ inline bool isoClock(const uint8_t* p, int64_t* seconds) {
 // yyyy-mm-dd (n 10) and yyyy-mm-dd hh:mm:ss (n 19, with " " or "T" between)
 // read as readDateText reads them, without its search for the form; false
 // for every other text, which readDateText may still read.
-inline bool readIsoFixed(DateReader reader, const uint8_t* text, uint32_t n, double* value) {
+KOVA_ALWAYS_INLINE inline bool readIsoFixed(DateReader reader, const uint8_t* text, uint32_t n,
+                                            double* value) {
   int64_t date = 0;
   if ((n != 10 && n != 19) || !isoDate(text, &date)) return false;
   if (n == 10) {

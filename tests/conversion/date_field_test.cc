@@ -264,8 +264,11 @@ TEST_F(DateFieldTest, FixedIsoShapesReadAsTheGeneralInPlaceReaderReadsThem) {
     texts.push_back(day + "T00:00:00");
   }
   for (const std::string& text : generatedTexts(40000)) texts.push_back(text);
-  for (const char* text : {"2024-02-29 24:00:00", "2024-02-29 12:60:00", "2024-02-29x12:00:00",
-                           "2024-02-29 12:00:0a", "0000-01-01", "9999-12-31 23:59:59"}) {
+  for (const char* text :
+       {"2024-02-29 24:00:00", "2024-02-29 12:60:00", "2024-02-29x12:00:00", "2024-02-29 12:00:0a",
+        "0000-01-01", "9999-12-31 23:59:59", "2024-02-29 12:00;00", "2024-02-29 1a:00:00",
+        "2024-02-29 12:0\xFF:00", "2024-02-29 12:\xFA\xFA:00", "1900-02-29", "2100-02-29 00:00:00",
+        "2099-12-31", "1901-01-01T00:00:00"}) {
     texts.push_back(text);
   }
   for (const Reader& r : kReaders) {
@@ -308,6 +311,33 @@ TEST(DateArithmeticTest, YearsAndLeapDaysFollowTheHostsCalendar) {
   // Two days fewer than the plain Gregorian count: no 4000-02-29, 8000-02-29.
   ASSERT_TRUE(dateOf(9999, 12, 31, &date));
   EXPECT_EQ(date, 2936549 - 2);
+}
+
+TEST(DateArithmeticTest, EveryDayOfTheSpanIsCountedOnceAndNothingElseIsADay) {
+  // Every year, month 0 to 13, day 0 to 32, against a count that goes day
+  // by day: the years that take a shorter path (the 1900s and 2000s) and
+  // their neighbours agree with the rest.
+  static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  int64_t next = daysBeforeYear(kFirstYear) - daysBeforeYear(1960);
+  size_t wrong = 0;
+  for (int year = kFirstYear - 1; year <= kLastYear + 1; ++year) {
+    const bool inSpan = year >= kFirstYear && year <= kLastYear;
+    for (int month = 0; month <= 13; ++month) {
+      const bool realMonth = month >= 1 && month <= 12;
+      const int length =
+          realMonth ? kLengths[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0) : 0;
+      for (int day = 0; day <= 32; ++day) {
+        int64_t date = INT64_MIN;
+        const bool isDay = inSpan && realMonth && day >= 1 && day <= length;
+        const bool read = dateOf(year, month, day, &date);
+        if (read != isDay || (isDay && date != next)) {
+          if (++wrong <= 5) ADD_FAILURE() << year << "-" << month << "-" << day << ": " << date;
+        }
+        if (isDay) ++next;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0u);
 }
 
 TEST_F(DateFieldTest, OnlyTheHostsDateReadersAreReadInPlace) {
