@@ -39,7 +39,8 @@ void probeNumberReaders(KovaRipper* ripper, const KovaColumnState* state);
 
 namespace field_plan_detail {
 
-inline void writeIndicatorOf(uint8_t* row, const FieldPlan& plan, int64_t value) {
+KOVA_ALWAYS_INLINE inline void writeIndicatorOf(uint8_t* row, const FieldPlan& plan,
+                                                int64_t value) {
   writeIndicatorAt(row + plan.indicatorOffset, plan.indicatorWidth, value);
 }
 
