@@ -55,7 +55,7 @@ $(BUILD_FUZZ)/build.ninja:
 FUZZ_SECONDS ?= 30
 fuzz: setup $(BUILD_FUZZ)/build.ninja
 	@cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzzers
-	@bash scripts/run-fuzz.sh $(BUILD_FUZZ)/bin $(FUZZ_SECONDS)
+	@bash scripts/run-fuzz.sh $(BUILD_FUZZ)/bin $(FUZZ_SECONDS) $(JOBS)
 
 $(BUILD_COV)/build.ninja:
 	@cmake -S . -B $(BUILD_COV) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKOVA_COVERAGE=ON -DKOVA_BENCH=OFF \
