@@ -65,40 +65,38 @@ KOVA_ALWAYS_INLINE inline bool dateOf(int year, int month, int day, int64_t* dat
   return true;
 }
 
-// yyyy-mm-dd at p (10 bytes): the digits of "yyyy-mm-" checked and paired
-// in one word, the day's two on their own.
-KOVA_ALWAYS_INLINE inline bool isoDate(const uint8_t* p, int64_t* date) {
+// The 8 bytes at p, digits with separators: false unless the bytes under
+// mask are those of separators and every other byte is a digit. Else *pairs
+// holds in byte i 10 x digit i + digit i+1, the separators read as '0'.
+KOVA_ALWAYS_INLINE inline bool digitPairs(const uint8_t* p, uint64_t mask, uint64_t separators,
+                                          uint64_t* pairs) {
   using namespace ascii_detail;
   uint64_t w = load8(p);
-  // The separators at bytes 4 and 7 must be '-'; they become '0' so that
-  // the word is checked as eight digits.
-  constexpr uint64_t kSeparators = 0xFF0000FF00000000ull;
-  constexpr uint64_t kDashes = 0x2D00002D00000000ull;
-  if ((w & kSeparators) != kDashes) return false;
-  w = (w & ~kSeparators) | (kZeros & kSeparators);
+  if ((w & mask) != separators) return false;
+  w = (w & ~mask) | (kZeros & mask);
   if (!allDigits(w)) return false;
+  const uint64_t d = w - kZeros;
+  *pairs = d * 10 + (d >> 8);
+  return true;
+}
+
+// yyyy-mm-dd at p (10 bytes): "yyyy-mm-" paired in one word, the day's two
+// digits on their own.
+KOVA_ALWAYS_INLINE inline bool isoDate(const uint8_t* p, int64_t* date) {
+  uint64_t pairs = 0;
+  if (!digitPairs(p, 0xFF0000FF00000000ull, 0x2D00002D00000000ull, &pairs)) return false;
   const int day = twoDigits(p + 8);
   if (day < 0) return false;
-  const uint64_t d = w - kZeros;
-  // Byte i of pairs is 10 x digit i + digit i+1.
-  const uint64_t pairs = d * 10 + (d >> 8);
   const int year = int(pairs & 0xFF) * 100 + int((pairs >> 16) & 0xFF);
   const int month = int((pairs >> 40) & 0xFF);
   return dateOf(year, month, day, date);
 }
 
 // hh:mm:ss at p (8 bytes) as seconds of the day; false when it is no time
-// of day. The colons become '0' so that the word is checked as eight digits.
+// of day.
 KOVA_ALWAYS_INLINE inline bool isoClock(const uint8_t* p, int64_t* seconds) {
-  using namespace ascii_detail;
-  uint64_t w = load8(p);
-  constexpr uint64_t kSeparators = 0x0000FF0000FF0000ull;
-  constexpr uint64_t kColons = 0x00003A00003A0000ull;
-  if ((w & kSeparators) != kColons) return false;
-  w = (w & ~kSeparators) | (kZeros & kSeparators);
-  if (!allDigits(w)) return false;
-  const uint64_t d = w - kZeros;
-  const uint64_t pairs = d * 10 + (d >> 8);  // byte i: 10 x digit i + digit i+1
+  uint64_t pairs = 0;
+  if (!digitPairs(p, 0x0000FF0000FF0000ull, 0x00003A00003A0000ull, &pairs)) return false;
   const int hour = int(pairs & 0xFF);
   const int minute = int((pairs >> 24) & 0xFF);
   const int second = int((pairs >> 48) & 0xFF);
