@@ -56,6 +56,8 @@ struct ClfStep {
   ClfTimeCache times;  // kTime: the month of the last time read
   uint8_t width;       // the indicator's width code
   uint64_t room;       // kText: the most bytes stored as they are
+  uint32_t wideCopy;   // kText: 16 when the slot holds 16 bytes (a text up to
+                       // 16 bytes is then moved as one 16-byte word), else 0
   uint64_t dataOffset;
   uint64_t indicatorOffset;
   KovaColumnState* state;
@@ -93,6 +95,7 @@ ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
       if (state->charLength > 0) room = std::min<uint64_t>(room, state->charLength);
       step.kind = StepKind::kText;
       step.room = room;
+      step.wideCopy = entry->octetLength >= 16 ? 16 : 0;
       step.asciiOnly = state->directTranscoder != nullptr;
       break;
     }
@@ -163,8 +166,18 @@ template <StepKind kind>
 KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                          const uint8_t* bytes, uint32_t n, uint64_t readable) {
   if constexpr (kind == StepKind::kText) {
-    if (n > step.room || (step.asciiOnly && !allAscii(bytes, n))) return false;
-    copyShort(row + step.dataOffset, bytes, n);
+    // REQUIRES (convertKnown): n within the room.
+    if (step.asciiOnly && !allAscii(bytes, n)) return false;
+    uint8_t* to = row + step.dataOffset;
+    if (n <= step.wideCopy && readable >= 16) {
+      // The bytes after the text, up to 16, land in the slot past its
+      // length, where the row has no value.
+      uint8_t word[16];
+      std::memcpy(word, bytes, 16);
+      std::memcpy(to, word, 16);
+    } else {
+      copyShort(to, bytes, n);
+    }
     writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
     return true;
   } else if constexpr (kind == StepKind::kNumber) {
@@ -207,7 +220,16 @@ template <StepKind kind>
 KOVA_ALWAYS_INLINE inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                             uint32_t k, const uint8_t* bytes, uint32_t n,
                                             uint64_t readable) {
-  if (n == 0) return;
+  // n of 0 (the row keeps the null it was cleared to) or past the room
+  // of a text: one test for both.
+  if constexpr (kind == StepKind::kText) {
+    if (uint64_t(n) - 1 >= step.room) [[unlikely]] {
+      if (n > 0) (void)convertField(ripper, row, k, bytes, n);
+      return;
+    }
+  } else {
+    if (n == 0) return;
+  }
   if (!convertAs<kind>(ripper, step, row, bytes, n, readable)) {
     (void)convertField(ripper, row, k, bytes, n);
   }

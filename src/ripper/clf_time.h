@@ -240,9 +240,13 @@ KOVA_ALWAYS_INLINE inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int
   }
   if (n == 26) {
     if (p[21] != '+' && p[21] != '-') return false;
-    if ((p[22] & 0x0F) * 10 + (p[23] & 0x0F) > 23 || (p[24] & 0x0F) * 10 + (p[25] & 0x0F) > 59) {
-      return false;
-    }
+    // The zone's hours and minutes as two-digit numbers in bytes 0 and 2.
+    uint32_t zone;
+    std::memcpy(&zone, p + 22, 4);
+    if constexpr (std::endian::native == std::endian::big) zone = __builtin_bswap32(zone);
+    zone &= 0x0F0F0F0Fu;
+    zone = zone * 10 + (zone >> 8);
+    if ((zone & 0xFF) > 23 || ((zone >> 16) & 0xFF) > 59) return false;
   }
   return secondsOf(p, seconds, cache);
 }
