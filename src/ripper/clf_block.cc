@@ -161,13 +161,14 @@ KOVA_ALWAYS_INLINE inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int
 // A field of n >= 1 bytes at bytes stored into row by a step of kind
 // (kText, kNumber or kTime) as convertField would store it; false when the
 // field must go to convertField (nothing was written then). readable: bytes
-// from bytes that may be read (n or more).
-template <StepKind kind>
+// from bytes that may be read (n or more). plain: the step is known to be
+// a text without the ASCII check, or an integer read as one word.
+template <StepKind kind, bool plain>
 KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                          const uint8_t* bytes, uint32_t n, uint64_t readable) {
   if constexpr (kind == StepKind::kText) {
     // REQUIRES (convertKnown): n within the room.
-    if (step.asciiOnly && !allAscii(bytes, n)) return false;
+    if (!plain && step.asciiOnly && !allAscii(bytes, n)) return false;
     uint8_t* to = row + step.dataOffset;
     if (n <= step.wideCopy && readable >= 16) {
       // The bytes after the text, up to 16, land in the slot past its
@@ -183,7 +184,7 @@ KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint
   } else if constexpr (kind == StepKind::kNumber) {
     // "-" (no value) and whatever the module does not read take the general path.
     int64_t value;
-    if (step.shortInteger && readable >= 8) {
+    if ((plain || step.shortInteger) && readable >= 8) {
       if (!asciiShortInteger(bytes, n, &value) ||
           !storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
         return field_plan_detail::convertByPlan(step.number, row, bytes, n);
@@ -214,9 +215,10 @@ uint32_t fieldLength(uint64_t length) {
                                                        : static_cast<uint32_t>(length);
 }
 
-// Field k of n bytes at bytes into row, by a step known to be of kind.
+// Field k of n bytes at bytes into row, by a step known to be of kind
+// (plain: as convertAs).
 // REQUIRES: the row cleared (an empty text or time is a null, as cleared).
-template <StepKind kind>
+template <StepKind kind, bool plain = false>
 KOVA_ALWAYS_INLINE inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                             uint32_t k, const uint8_t* bytes, uint32_t n,
                                             uint64_t readable) {
@@ -230,7 +232,7 @@ KOVA_ALWAYS_INLINE inline void convertKnown(KovaRipper* ripper, ClfStep& step, u
   } else {
     if (n == 0) return;
   }
-  if (!convertAs<kind>(ripper, step, row, bytes, n, readable)) {
+  if (!convertAs<kind, plain>(ripper, step, row, bytes, n, readable)) {
     (void)convertField(ripper, row, k, bytes, n);
   }
 }
@@ -271,6 +273,23 @@ bool logShaped(const ClfPlan& plan) {
   return true;
 }
 
+// Whether a log-shaped plan's texts need no ASCII check and its numbers
+// are integers read as one word: the steps convertAs takes as plain.
+bool plainLog(const ClfPlan& plan) {
+  for (uint32_t k = 0; k < kClfFields; ++k) {
+    const ClfStep& step = plan.steps[k];
+    if ((step.kind == StepKind::kText && step.asciiOnly) ||
+        (step.kind == StepKind::kNumber && !step.shortInteger)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// How ripMarkedLines converts the fields: each by its step's kind, or by
+// the kind it is known to have in a log-shaped plan (plain: as plainLog).
+enum class LineShape { kAny, kLog, kPlainLog };
+
 // How a block turns one line into one row.
 struct LineConverter {
   KovaRipper* ripper;
@@ -279,12 +298,14 @@ struct LineConverter {
   RowClearer clearer;
 
   bool logShape = false;  // planned: the steps are those of logShaped
+  bool plain = false;     // logShape, and plainLog
 
   LineConverter(KovaRipper* r)
       : ripper(r), planned(r->ops.convertRecord == splitClfLine), clearer(r) {
     if (planned) {
       preparePlan(r, &plan);
       logShape = logShaped(plan);
+      plain = logShape && plainLog(plan);
     }
   }
 
@@ -317,9 +338,10 @@ KOVA_ALWAYS_INLINE inline uint8_t* nextRow(KovaRipper* ripper, KovaStatus* statu
 // The lines of [at, end) cut by their marks, each line's fields converted
 // as they are cut, in place; the first byte starts a line (nothing is
 // held). Every line up to the block's last LF ends in the block; the bytes
-// after it are held. logShape: the plan is log-shaped and the block below
-// 4 GiB (each field then by the kind it is known to have, straight-line).
-template <bool logShape>
+// after it are held. shape: kAny unless the plan is log-shaped and the
+// block below 4 GiB (each field then by the kind it is known to have,
+// straight-line).
+template <LineShape shape>
 KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const uint8_t* at,
                           const uint8_t* end, ScanPath path) {
   const uint64_t size = uint64_t(end - at);
@@ -347,10 +369,10 @@ KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const ui
     const uint64_t lf = cutMarkedLine(
         marks, at, start,
         [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) KOVA_LAMBDA_ALWAYS_INLINE {
-          if constexpr (logShape) {
+          if constexpr (shape != LineShape::kAny) {
             constexpr StepKind kind = kLogShape[k];
-            convertKnown<kind>(ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n),
-                               size - first);
+            convertKnown<kind, shape == LineShape::kPlainLog>(
+                ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n), size - first);
           } else {
             convertPlanned(ripper, plan.steps[k], row, k, at + first, n, size - first);
           }
@@ -396,9 +418,13 @@ KovaStatus ripClfBlockWith(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   const uint8_t* const end = bytes + length;
   while (at < end) {
     if (converter.planned && ripper->fragmentLength == 0) {
-      status = converter.logShape && end - at <= std::numeric_limits<uint32_t>::max()
-                   ? ripMarkedLines<true>(ripper, converter, at, end, path)
-                   : ripMarkedLines<false>(ripper, converter, at, end, path);
+      if (!converter.logShape || end - at > std::numeric_limits<uint32_t>::max()) {
+        status = ripMarkedLines<LineShape::kAny>(ripper, converter, at, end, path);
+      } else if (converter.plain) {
+        status = ripMarkedLines<LineShape::kPlainLog>(ripper, converter, at, end, path);
+      } else {
+        status = ripMarkedLines<LineShape::kLog>(ripper, converter, at, end, path);
+      }
       break;
     }
     const auto* lf = static_cast<const uint8_t*>(std::memchr(at, '\n', size_t(end - at)));

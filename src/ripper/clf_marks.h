@@ -69,26 +69,36 @@ inline void clfWindowsSse2(const uint8_t* at, uint32_t count, uint64_t* blanks,
   }
 }
 
-// The two masks of 32 bytes: blanks in the low half, brackets in the high.
-[[gnu::target("avx2")]] KOVA_ALWAYS_INLINE inline uint64_t clfHalfAvx2(const uint8_t* at) {
+// The blanks (with the line feeds) and the brackets of 32 bytes, each a
+// byte mask.
+struct ClfHalfAvx2 {
+  __m256i blanks;
+  __m256i brackets;
+};
+
+[[gnu::target("avx2")]] KOVA_ALWAYS_INLINE inline ClfHalfAvx2 clfHalfAvx2(const uint8_t* at) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   const __m256i lf = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'));
-  const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), lf);
-  const __m256i bracket =
+  return ClfHalfAvx2{
+      _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(' ')), lf),
       _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('[')),
                                       _mm256_cmpeq_epi8(v, _mm256_set1_epi8(']'))),
-                      _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')), lf));
-  return uint64_t(uint32_t(_mm256_movemask_epi8(blank))) |
-         uint64_t(uint32_t(_mm256_movemask_epi8(bracket))) << 32;
+                      _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')), lf))};
+}
+
+// The bit mask of the 64 bytes of two byte masks.
+[[gnu::target("avx2")]] KOVA_ALWAYS_INLINE inline uint64_t clfBitsAvx2(__m256i low, __m256i high) {
+  return uint64_t(uint32_t(_mm256_movemask_epi8(low))) |
+         uint64_t(uint32_t(_mm256_movemask_epi8(high))) << 32;
 }
 
 [[gnu::target("avx2")]] inline void clfWindowsAvx2(const uint8_t* at, uint32_t count,
                                                    uint64_t* blanks, uint64_t* brackets) {
   for (uint32_t w = 0; w < count; ++w) {
-    const uint64_t low = clfHalfAvx2(at + 64 * w);
-    const uint64_t high = clfHalfAvx2(at + 64 * w + 32);
-    blanks[w] = (low & 0xFFFFFFFFu) | high << 32;
-    brackets[w] = low >> 32 | (high & ~uint64_t(0xFFFFFFFFu));
+    const ClfHalfAvx2 low = clfHalfAvx2(at + 64 * w);
+    const ClfHalfAvx2 high = clfHalfAvx2(at + 64 * w + 32);
+    blanks[w] = clfBitsAvx2(low.blanks, high.blanks);
+    brackets[w] = clfBitsAvx2(low.brackets, high.brackets);
   }
 }
 #endif
