@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <type_traits>
 
 #include "src/convert/missing.h"
 #include "src/ripper/clf_block.h"
@@ -350,6 +351,17 @@ KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const ui
   ClfMarkCursor marks(at, lines, path);
   const bool tracking = moduleSide(ripper)->rejects != nullptr;
   ClfPlan& plan = converter.plan;
+  // The lines before safeLines end kReadAhead bytes or more before the
+  // block's end, so that every read past a field its conversion makes
+  // (16 bytes of a text, 26 of a time from the field's start) stays in the
+  // block: their fields are converted without a test of the bytes left.
+  constexpr uint64_t kReadAhead = 32;
+  uint64_t safeLines = 0;
+  if (shape != LineShape::kAny && lines > 0 && size > kReadAhead) {
+    const auto* lf =
+        static_cast<const uint8_t*>(memrchr(at, '\n', std::min(lines, size - kReadAhead + 1)));
+    safeLines = lf ? uint64_t(lf - at) + 1 : 0;
+  }
   uint64_t start = 0;
   while (start < lines) {
     // An empty line gives no row.
@@ -366,17 +378,29 @@ KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const ui
     if (!row) return status;
     if (tracking) noteRecordStart(ripper, at + start);
     converter.clearer.clear(row);
-    const uint64_t lf = cutMarkedLine(
-        marks, at, start,
-        [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) KOVA_LAMBDA_ALWAYS_INLINE {
-          if constexpr (shape != LineShape::kAny) {
-            constexpr StepKind kind = kLogShape[k];
-            convertKnown<kind, shape == LineShape::kPlainLog>(
-                ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n), size - first);
-          } else {
-            convertPlanned(ripper, plan.steps[k], row, k, at + first, n, size - first);
-          }
-        });
+    // The line cut and converted; safe: the line lies before safeLines.
+    auto cutLine = [&]<bool safe>(std::bool_constant<safe>) KOVA_LAMBDA_ALWAYS_INLINE {
+      return cutMarkedLine(
+          marks, at, start,
+          [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) KOVA_LAMBDA_ALWAYS_INLINE {
+            // (A log-shaped block is below 4 GiB: n fits 32 bits.)
+            const uint64_t readable =
+                safe ? uint64_t(static_cast<uint32_t>(n)) + kReadAhead : size - first;
+            if constexpr (shape != LineShape::kAny) {
+              constexpr StepKind kind = kLogShape[k];
+              convertKnown<kind, shape == LineShape::kPlainLog>(
+                  ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n), readable);
+            } else {
+              convertPlanned(ripper, plan.steps[k], row, k, at + first, n, readable);
+            }
+          });
+    };
+    uint64_t lf;
+    if (shape != LineShape::kAny && start < safeLines) {
+      lf = cutLine(std::true_type());
+    } else {
+      lf = cutLine(std::false_type());
+    }
     if (lf >= lines) break;  // not reached: the line ends at or before lastLf
     ++ripper->rowsInBlock;
     start = lf + 1;
