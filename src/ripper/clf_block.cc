@@ -201,8 +201,12 @@ KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint
     int64_t seconds;
     if (step.reader == DateReader::kAnyDatetime &&
         readClfTime(bytes, n, readable, &seconds, &step.times)) {
-      value = double(seconds);
-    } else if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
+      value = double(seconds);  // a time of the calendar: never the missing value
+      std::memcpy(row + step.dataOffset, &value, 8);
+      writeIndicatorAt(row + step.indicatorOffset, step.width, 8);
+      return true;
+    }
+    if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
       return false;
     }
     std::memcpy(row + step.dataOffset, &value, 8);
@@ -365,13 +369,15 @@ KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const ui
   uint64_t start = 0;
   while (start < lines) {
     // An empty line gives no row.
-    if (at[start] == '\n') {
-      ++start;
-      continue;
-    }
-    if (at[start] == '\r' && at[start + 1] == '\n') {
-      start += 2;
-      continue;
+    if (at[start] <= '\r') [[unlikely]] {
+      if (at[start] == '\n') {
+        ++start;
+        continue;
+      }
+      if (at[start] == '\r' && at[start + 1] == '\n') {
+        start += 2;
+        continue;
+      }
     }
     KovaStatus status = kStatusOk;
     uint8_t* row = nextRow(ripper, &status);

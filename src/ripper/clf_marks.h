@@ -294,9 +294,12 @@ KOVA_ALWAYS_INLINE inline uint64_t cutMarkedLine(ClfMarkCursor& marks, const uin
   // end here too.
   at = stop + 1;
   while (at < size && bytes[at] == ' ') ++at;
-  if (at == size || (bytes[at] == '\r' && at + 1 == size)) return size;
-  if (bytes[at] == '\n' || (bytes[at] == '\r' && bytes[at + 1] == '\n')) {
-    return findByte<kMarkBlank, '\n'>(marks, bytes, at);
+  if (at == size) return size;
+  if (bytes[at] <= '\r') [[unlikely]] {
+    if (bytes[at] == '\r' && at + 1 == size) return size;
+    if (bytes[at] == '\n' || (bytes[at] == '\r' && bytes[at + 1] == '\n')) {
+      return findByte<kMarkBlank, '\n'>(marks, bytes, at);
+    }
   }
   stop = marks.find<kMarkBlank>(at);
   if (stop == size) return size;

@@ -170,10 +170,18 @@ KOVA_ALWAYS_INLINE inline bool secondsOf(const uint8_t* p, int64_t* seconds, Clf
   if (monthYear != month->monthYear && !readMonthYear(p + 3, month)) return false;
   const uint64_t clockPairs = pairs(load8(p + 12));
   const int64_t day = int64_t(p[0] & 0x0F) * 10 + int64_t(p[1] & 0x0F);
+  // The hour (byte 0) above 23, or the minute or second (bytes 3 and 6)
+  // above 59, sets the byte's high bit once 104 or 68 is added; no byte of
+  // the pairs is above 109, so none carries into the next.
+  constexpr uint64_t kPastRange = 104 | uint64_t(68) << 24 | uint64_t(68) << 48;
+  constexpr uint64_t kHighBits = 0x80 | uint64_t(0x80) << 24 | uint64_t(0x80) << 48;
+  if (((clockPairs + kPastRange) & kHighBits) != 0 ||
+      uint64_t(day - 1) >= uint64_t(month->monthLength)) {
+    return false;
+  }
   const int64_t hour = byteOf(clockPairs, 0);
   const int64_t minute = byteOf(clockPairs, 3);
   const int64_t second = byteOf(clockPairs, 6);
-  if (hour > 23 || minute > 59 || second > 59 || day < 1 || day > month->monthLength) return false;
   *seconds = (month->monthStart + day - 1) * 86400 + hour * 3600 + minute * 60 + second;
   return true;
 }
