@@ -96,7 +96,7 @@ ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
       if (state->charLength > 0) room = std::min<uint64_t>(room, state->charLength);
       step.kind = StepKind::kText;
       step.room = room;
-      step.wideCopy = entry->octetLength >= 16 ? 16 : 0;
+      step.wideCopy = entry->octetLength >= 16 && step.width != kIndicatorNone ? 16 : 0;
       step.asciiOnly = state->directTranscoder != nullptr;
       break;
     }
@@ -159,6 +159,24 @@ KOVA_ALWAYS_INLINE inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int
   }
 }
 
+// The indicator of step in row: through writeIndicatorAt, or (plain) with
+// the width plainLog allows the kind: one byte for a time or a number, one
+// or two for a text.
+template <StepKind kind, bool plain>
+KOVA_ALWAYS_INLINE inline void writeStepIndicator(uint8_t* row, const ClfStep& step,
+                                                  int64_t value) {
+  uint8_t* at = row + step.indicatorOffset;
+  if constexpr (!plain) {
+    writeIndicatorAt(at, step.width, value);
+  } else if (kind != StepKind::kText || step.width == kIndicatorWidth1) {
+    const auto narrow = static_cast<int8_t>(value);
+    std::memcpy(at, &narrow, 1);
+  } else {
+    const auto narrow = static_cast<int16_t>(value);
+    std::memcpy(at, &narrow, 2);
+  }
+}
+
 // A field of n >= 1 bytes at bytes stored into row by a step of kind
 // (kText, kNumber or kTime) as convertField would store it; false when the
 // field must go to convertField (nothing was written then). readable: bytes
@@ -180,7 +198,7 @@ KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint
     } else {
       copyShort(to, bytes, n);
     }
-    writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
+    writeStepIndicator<kind, plain>(row, step, int64_t(n));
     return true;
   } else if constexpr (kind == StepKind::kNumber) {
     // "-" (no value) and whatever the module does not read take the general path.
@@ -190,7 +208,7 @@ KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint
           !storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
         return field_plan_detail::convertByPlan(step.number, row, bytes, n);
       }
-      writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(step.number.octetLength));
+      writeStepIndicator<kind, plain>(row, step, int64_t(step.number.octetLength));
       return true;
     }
     return field_plan_detail::convertByPlan(step.number, row, bytes, n);
@@ -203,7 +221,7 @@ KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint
         readClfTime(bytes, n, readable, &seconds, &step.times)) {
       value = double(seconds);  // a time of the calendar: never the missing value
       std::memcpy(row + step.dataOffset, &value, 8);
-      writeIndicatorAt(row + step.indicatorOffset, step.width, 8);
+      writeStepIndicator<kind, plain>(row, step, 8);
       return true;
     }
     if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
@@ -278,15 +296,19 @@ bool logShaped(const ClfPlan& plan) {
   return true;
 }
 
-// Whether a log-shaped plan's texts need no ASCII check and its numbers
-// are integers read as one word: the steps convertAs takes as plain.
+// Whether a log-shaped plan's texts need no ASCII check and have
+// indicators of one or two bytes, and its numbers are integers read as one
+// word, their and the time's indicators of one byte (as describe lays out
+// values of up to 127 bytes): the steps convertAs takes as plain.
 bool plainLog(const ClfPlan& plan) {
   for (uint32_t k = 0; k < kClfFields; ++k) {
     const ClfStep& step = plan.steps[k];
-    if ((step.kind == StepKind::kText && step.asciiOnly) ||
-        (step.kind == StepKind::kNumber && !step.shortInteger)) {
-      return false;
-    }
+    const bool plain =
+        step.kind == StepKind::kText
+            ? !step.asciiOnly && (step.width == kIndicatorWidth1 || step.width == kIndicatorWidth2)
+            : step.width == kIndicatorWidth1 &&
+                  (step.kind != StepKind::kNumber || step.shortInteger);
+    if (!plain) return false;
   }
   return true;
 }
