@@ -204,8 +204,18 @@ KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint
     // "-" (no value) and whatever the module does not read take the general path.
     int64_t value;
     if ((plain || step.shortInteger) && readable >= 8) {
-      if (!asciiShortInteger(bytes, n, &value) ||
-          !storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
+      if (!asciiShortInteger(bytes, n, &value)) {
+        return field_plan_detail::convertByPlan(step.number, row, bytes, n);
+      }
+      if constexpr (plain) {
+        // A slot of 4 or 8 bytes (plainLog): 8 digits fit either.
+        if (step.slotBytes == 4) {
+          const auto narrow = static_cast<int32_t>(value);
+          std::memcpy(row + step.dataOffset, &narrow, 4);
+        } else {
+          std::memcpy(row + step.dataOffset, &value, 8);
+        }
+      } else if (!storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
         return field_plan_detail::convertByPlan(step.number, row, bytes, n);
       }
       writeStepIndicator<kind, plain>(row, step, int64_t(step.number.octetLength));
@@ -297,9 +307,10 @@ bool logShaped(const ClfPlan& plan) {
 }
 
 // Whether a log-shaped plan's texts need no ASCII check and have
-// indicators of one or two bytes, and its numbers are integers read as one
-// word, their and the time's indicators of one byte (as describe lays out
-// values of up to 127 bytes): the steps convertAs takes as plain.
+// indicators of one or two bytes, and its numbers are integers of 4 or 8
+// bytes read as one word, their and the time's indicators of one byte (as
+// describe lays out values of up to 127 bytes): the steps convertAs takes
+// as plain.
 bool plainLog(const ClfPlan& plan) {
   for (uint32_t k = 0; k < kClfFields; ++k) {
     const ClfStep& step = plan.steps[k];
@@ -307,7 +318,8 @@ bool plainLog(const ClfPlan& plan) {
         step.kind == StepKind::kText
             ? !step.asciiOnly && (step.width == kIndicatorWidth1 || step.width == kIndicatorWidth2)
             : step.width == kIndicatorWidth1 &&
-                  (step.kind != StepKind::kNumber || step.shortInteger);
+                  (step.kind != StepKind::kNumber ||
+                   (step.shortInteger && (step.slotBytes == 4 || step.slotBytes == 8)));
     if (!plain) return false;
   }
   return true;

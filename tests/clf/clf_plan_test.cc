@@ -74,8 +74,8 @@ class ClfPlanTest : public ClfTest {
   }
 
   // The log table with short text columns (values get cut), the time read
-  // by ANYDTDTM and the given encoding.
-  KovaObject* typedTable(int32_t encoding) {
+  // by ANYDTDTM, the given encoding and status type.
+  KovaObject* typedTable(int32_t encoding, uint32_t statusType = kTypeInt) {
     KovaObject* table = newTable(kRecfmClf, encoding);
     addColumn(table, u"host", kTypeVarchar, 12)->cei = kEncodingUtf8;
     addColumn(table, u"ident", kTypeVarchar, 3);
@@ -83,7 +83,7 @@ class ClfPlanTest : public ClfTest {
     KovaColumn* time = addColumn(table, u"time", kTypeTimestamp);
     setText(table, &time->informat, &time->informatLength, u"ANYDTDTM.");
     addColumn(table, u"request", kTypeVarchar, 70)->cei = kEncodingUtf8;
-    addColumn(table, u"status", kTypeInt);
+    addColumn(table, u"status", statusType);
     addColumn(table, u"size", kTypeBigint);
     return table;
   }
@@ -164,6 +164,7 @@ TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
       {"log table", logTable(), 0},
       {"short columns", typedTable(0), 0},
       {"short columns in Latin-1", typedTable(1), 0},
+      {"short columns, status as a small integer", typedTable(0, kTypeSmallint), 0},
       {"three columns", narrowTable(), 0},
       {"small integer and double", numberTable(kTypeSmallint, kTypeDouble), 0},
       {"decimals", numberTable(kTypeDecimal, kTypeDecimal), 0},
