@@ -177,12 +177,23 @@ class ClfMarkCursor {
     return findBeyond<m>(at);
   }
 
-  // find for a from outside the chunk: the chunks from its window on.
+  // find for a from outside the chunk: the chunks from its window on, one
+  // after another while they have no mark m.
   template <ClfMark m>
   [[gnu::noinline]] uint64_t findBeyond(uint64_t from) {
-    if (from >= size_) return size_;
-    load(from & ~uint64_t(63));
-    return find<m>(from);
+    while (from < size_) {
+      load(from & ~uint64_t(63));
+      const uint64_t offset = from - base_;
+      const uint64_t* window = &stops_[m][offset / 64];
+      uint64_t bits = *window >> (offset % 64);
+      if (bits != 0) return from + lowestBit(bits);
+      do {
+        bits = *++window;
+      } while (bits == 0);
+      from = base_ + uint64_t(window - stops_[m]) * 64 + lowestBit(bits);
+      if (from - base_ < bytes_) return from;
+    }
+    return size_;
   }
 
   // The chunk at base (a multiple of 64 below size, or 0): the whole
@@ -213,10 +224,9 @@ class ClfMarkCursor {
   uint64_t stops_[kMarks][kChunk + 1];
 };
 
-// From the search start from on, the first byte that is c or a line feed,
-// where c is a byte of mark m; size() when the block has none.
-// The loop of findByte past a first mark stop that is neither; apart, so
-// that the usual search (the first mark is the one sought) has no loop.
+// The loop of findByte past a first mark stop that is neither c nor a line
+// feed; apart, so that the usual search (the first mark is the one sought)
+// has no loop.
 template <ClfMark m, uint8_t c>
 [[gnu::noinline]] uint64_t findByteAfter(ClfMarkCursor& marks, const uint8_t* bytes,
                                          uint64_t stop) {
@@ -226,6 +236,8 @@ template <ClfMark m, uint8_t c>
   return stop;
 }
 
+// From the search start from on, the first byte that is c or a line feed,
+// where c is a byte of mark m; size() when the block has none.
 template <ClfMark m, uint8_t c>
 KOVA_ALWAYS_INLINE inline uint64_t findByte(ClfMarkCursor& marks, const uint8_t* bytes,
                                             uint64_t from) {
