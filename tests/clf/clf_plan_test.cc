@@ -277,11 +277,11 @@ std::string linesToCut() {
            "1 2\n";
   lines += std::string(63, 'a') + " b c " + std::string(128, '-') + "[]\"\"" +
            std::string(64, ' ') + "\n";
-  lines += "a b c [t] \"[r]\" 1 2\na b c [t]x\"r\"   \r\na b c [\n\r\n \n";
   // Fields and gaps longer than the cursor's chunks of 2 KiB.
   lines += std::string(5000, 'h') + " - u [" + std::string(4500, 't') + "] \"" +
            std::string(9000, 'r') + "\"" + std::string(2100, ' ') + "200 " +
            std::string(3000, '9') + "\n";
+  lines += "a b c [t] \"[r]\" 1 2\na b c [t]x\"r\"   \r\na b c [\n\r\n \n";
   return lines;
 }
 
