@@ -32,41 +32,51 @@ enum ClfMark : unsigned { kMarkBlank, kMarkBracket, kMarks };
 using ClfWindowsFn = void (*)(const uint8_t* at, uint32_t count, uint64_t* blanks,
                               uint64_t* brackets);
 
+// The blank and bracket bits of some bytes, bit i for the i-th byte.
+struct ClfPartBits {
+  uint64_t blanks;
+  uint64_t brackets;
+};
+
+// The marks of count windows from at, each window compared in parts of
+// width bytes: part(p) gives the bits of the width bytes at p.
+template <unsigned width, typename Part>
+KOVA_ALWAYS_INLINE inline void clfWindowsByParts(const uint8_t* at, uint32_t count,
+                                                 uint64_t* blanks, uint64_t* brackets, Part part) {
+  for (uint32_t w = 0; w < count; ++w) {
+    ClfPartBits window{0, 0};
+    for (unsigned k = 0; k < 64 / width; ++k) {
+      const ClfPartBits bits = part(at + 64 * w + width * k);
+      window.blanks |= bits.blanks << (width * k);
+      window.brackets |= bits.brackets << (width * k);
+    }
+    blanks[w] = window.blanks;
+    brackets[w] = window.brackets;
+  }
+}
+
 inline void clfWindowsPortable(const uint8_t* at, uint32_t count, uint64_t* blanks,
                                uint64_t* brackets) {
-  for (uint32_t w = 0; w < count; ++w) {
-    uint64_t blank = 0;
-    uint64_t bracket = 0;
-    for (unsigned i = 0; i < 64; ++i) {
-      const uint8_t b = at[64 * w + i];
-      blank |= uint64_t(b == ' ' || b == '\n') << i;
-      bracket |= uint64_t(b == '[' || b == ']' || b == '"' || b == '\n') << i;
-    }
-    blanks[w] = blank;
-    brackets[w] = bracket;
-  }
+  clfWindowsByParts<1>(at, count, blanks, brackets, [](const uint8_t* p) {
+    const uint8_t b = *p;
+    return ClfPartBits{uint64_t(b == ' ' || b == '\n'),
+                       uint64_t(b == '[' || b == ']' || b == '"' || b == '\n')};
+  });
 }
 
 #if defined(__x86_64__)
 inline void clfWindowsSse2(const uint8_t* at, uint32_t count, uint64_t* blanks,
                            uint64_t* brackets) {
-  for (uint32_t w = 0; w < count; ++w) {
-    uint64_t blank = 0;
-    uint64_t bracket = 0;
-    for (unsigned part = 0; part < 4; ++part) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 64 * w + 16 * part));
-      const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
-      const __m128i isBlank = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), lf);
-      const __m128i isBracket =
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')),
-                                    _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))),
-                       _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), lf));
-      blank |= uint64_t(uint32_t(_mm_movemask_epi8(isBlank))) << (16 * part);
-      bracket |= uint64_t(uint32_t(_mm_movemask_epi8(isBracket))) << (16 * part);
-    }
-    blanks[w] = blank;
-    brackets[w] = bracket;
-  }
+  clfWindowsByParts<16>(at, count, blanks, brackets, [](const uint8_t* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+    const __m128i isBlank = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), lf);
+    const __m128i isBracket = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')), _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), lf));
+    return ClfPartBits{uint64_t(uint32_t(_mm_movemask_epi8(isBlank))),
+                       uint64_t(uint32_t(_mm_movemask_epi8(isBracket)))};
+  });
 }
 
 // The blanks (with the line feeds) and the brackets of 32 bytes, each a
