@@ -66,16 +66,19 @@ KOVA_ALWAYS_INLINE inline bool allDigits(uint64_t w) {
   return (w & kHighNibbles) == kZeros && ((w + 0x0606060606060606ull) & kHighNibbles) == kZeros;
 }
 
-// The value of the eight ASCII digits of w, the first in its lowest byte:
-// pairs, then quadruples, then the whole, each step one multiply.
-KOVA_ALWAYS_INLINE inline uint64_t eightDigits(uint64_t w) {
-  uint64_t d = w - kZeros;
+// The value of eight digits of 0 to 9, one per byte of d, the first in its
+// lowest byte: pairs, then quadruples, then the whole, each step one
+// multiply.
+KOVA_ALWAYS_INLINE inline uint64_t eightDigitValues(uint64_t d) {
   d = d * 10 + (d >> 8);  // byte 2k: digits 2k and 2k+1 as a number
   d = ((d & 0x000000FF000000FFull) * (100 + (1000000ull << 32)) +
        ((d >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32))) >>
       32;
   return d;
 }
+
+// The value of the eight ASCII digits of w, the first in its lowest byte.
+KOVA_ALWAYS_INLINE inline uint64_t eightDigits(uint64_t w) { return eightDigitValues(w - kZeros); }
 
 // Accumulates the run of digits at p (up to end or the first other byte)
 // into *value, eight at a time while eight are there, and adds their number
@@ -171,12 +174,16 @@ inline bool asciiInteger(const uint8_t* text, uint32_t n, int64_t* value) {
 // word: the digits moved to the word's top and the bytes below them made
 // '0'. False for any other text. REQUIRES: 8 bytes readable at text.
 KOVA_ALWAYS_INLINE inline bool asciiShortInteger(const uint8_t* text, uint32_t n, int64_t* value) {
-  if (n == 0 || n > 8) return false;
-  const unsigned shift = 8 * (8 - n);
-  const uint64_t w =
-      ascii_detail::load8(text) << shift | (ascii_detail::kZeros & ((uint64_t(1) << shift) - 1));
-  if (!ascii_detail::allDigits(w)) return false;
-  *value = static_cast<int64_t>(ascii_detail::eightDigits(w));
+  if (n - 1 >= 8) return false;  // no digit, or more than 8
+  // Each byte less '0', moved to the word's top, so that the bytes below
+  // the text are 0. A byte below '0' borrows from the byte after it, which
+  // is the text's next byte (that byte is flagged itself) or lies past the
+  // text (shifted out).
+  const uint64_t d = (ascii_detail::load8(text) - ascii_detail::kZeros) << (8 * (8 - n));
+  // A digit's byte is now 0 to 9: neither it nor it plus 0x76 has its
+  // high bit set; every other byte has one of the two.
+  if (((d | (d + 0x7676767676767676ull)) & 0x8080808080808080ull) != 0) return false;
+  *value = static_cast<int64_t>(ascii_detail::eightDigitValues(d));
   return true;
 }
 

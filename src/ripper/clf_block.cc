@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <type_traits>
 
 #include "src/convert/missing.h"
 #include "src/ripper/clf_block.h"
@@ -56,6 +57,8 @@ struct ClfStep {
   ClfTimeCache times;  // kTime: the month of the last time read
   uint8_t width;       // the indicator's width code
   uint64_t room;       // kText: the most bytes stored as they are
+  uint32_t wideCopy;   // kText: 16 when the slot holds 16 bytes (a text up to
+                       // 16 bytes is then moved as one 16-byte word), else 0
   uint64_t dataOffset;
   uint64_t indicatorOffset;
   KovaColumnState* state;
@@ -93,6 +96,7 @@ ClfStep planField(KovaRipper* ripper, uint32_t k, bool general) {
       if (state->charLength > 0) room = std::min<uint64_t>(room, state->charLength);
       step.kind = StepKind::kText;
       step.room = room;
+      step.wideCopy = entry->octetLength >= 16 && step.width != kIndicatorNone ? 16 : 0;
       step.asciiOnly = state->directTranscoder != nullptr;
       break;
     }
@@ -155,27 +159,66 @@ KOVA_ALWAYS_INLINE inline bool storeShortInteger(uint8_t* at, uint8_t bytes, int
   }
 }
 
+// The indicator of step in row: through writeIndicatorAt, or (plain) with
+// the width plainLog allows the kind: one byte for a time or a number, one
+// or two for a text.
+template <StepKind kind, bool plain>
+KOVA_ALWAYS_INLINE inline void writeStepIndicator(uint8_t* row, const ClfStep& step,
+                                                  int64_t value) {
+  uint8_t* at = row + step.indicatorOffset;
+  if constexpr (!plain) {
+    writeIndicatorAt(at, step.width, value);
+  } else if (kind != StepKind::kText || step.width == kIndicatorWidth1) {
+    const auto narrow = static_cast<int8_t>(value);
+    std::memcpy(at, &narrow, 1);
+  } else {
+    const auto narrow = static_cast<int16_t>(value);
+    std::memcpy(at, &narrow, 2);
+  }
+}
+
 // A field of n >= 1 bytes at bytes stored into row by a step of kind
 // (kText, kNumber or kTime) as convertField would store it; false when the
 // field must go to convertField (nothing was written then). readable: bytes
-// from bytes that may be read (n or more).
-template <StepKind kind>
+// from bytes that may be read (n or more). plain: the step is known to be
+// a text without the ASCII check, or an integer read as one word.
+template <StepKind kind, bool plain>
 KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                          const uint8_t* bytes, uint32_t n, uint64_t readable) {
   if constexpr (kind == StepKind::kText) {
-    if (n > step.room || (step.asciiOnly && !allAscii(bytes, n))) return false;
-    copyShort(row + step.dataOffset, bytes, n);
-    writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(n));
+    // REQUIRES (convertKnown): n within the room.
+    if (!plain && step.asciiOnly && !allAscii(bytes, n)) return false;
+    uint8_t* to = row + step.dataOffset;
+    if (n <= step.wideCopy && readable >= 16) {
+      // The bytes after the text, up to 16, land in the slot past its
+      // length, where the row has no value.
+      uint8_t word[16];
+      std::memcpy(word, bytes, 16);
+      std::memcpy(to, word, 16);
+    } else {
+      copyShort(to, bytes, n);
+    }
+    writeStepIndicator<kind, plain>(row, step, int64_t(n));
     return true;
   } else if constexpr (kind == StepKind::kNumber) {
     // "-" (no value) and whatever the module does not read take the general path.
     int64_t value;
-    if (step.shortInteger && readable >= 8) {
-      if (!asciiShortInteger(bytes, n, &value) ||
-          !storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
+    if ((plain || step.shortInteger) && readable >= 8) {
+      if (!asciiShortInteger(bytes, n, &value)) {
         return field_plan_detail::convertByPlan(step.number, row, bytes, n);
       }
-      writeIndicatorAt(row + step.indicatorOffset, step.width, int64_t(step.number.octetLength));
+      if constexpr (plain) {
+        // A slot of 4 or 8 bytes (plainLog): 8 digits fit either.
+        if (step.slotBytes == 4) {
+          const auto narrow = static_cast<int32_t>(value);
+          std::memcpy(row + step.dataOffset, &narrow, 4);
+        } else {
+          std::memcpy(row + step.dataOffset, &value, 8);
+        }
+      } else if (!storeShortInteger(row + step.dataOffset, step.slotBytes, value)) {
+        return field_plan_detail::convertByPlan(step.number, row, bytes, n);
+      }
+      writeStepIndicator<kind, plain>(row, step, int64_t(step.number.octetLength));
       return true;
     }
     return field_plan_detail::convertByPlan(step.number, row, bytes, n);
@@ -186,8 +229,12 @@ KOVA_ALWAYS_INLINE inline bool convertAs(KovaRipper* ripper, ClfStep& step, uint
     int64_t seconds;
     if (step.reader == DateReader::kAnyDatetime &&
         readClfTime(bytes, n, readable, &seconds, &step.times)) {
-      value = double(seconds);
-    } else if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
+      value = double(seconds);  // a time of the calendar: never the missing value
+      std::memcpy(row + step.dataOffset, &value, 8);
+      writeStepIndicator<kind, plain>(row, step, 8);
+      return true;
+    }
+    if (step.reader == DateReader::kNone || !readDateText(step.reader, bytes, n, &value)) {
       return false;
     }
     std::memcpy(row + step.dataOffset, &value, 8);
@@ -201,14 +248,24 @@ uint32_t fieldLength(uint64_t length) {
                                                        : static_cast<uint32_t>(length);
 }
 
-// Field k of n bytes at bytes into row, by a step known to be of kind.
+// Field k of n bytes at bytes into row, by a step known to be of kind
+// (plain: as convertAs).
 // REQUIRES: the row cleared (an empty text or time is a null, as cleared).
-template <StepKind kind>
+template <StepKind kind, bool plain = false>
 KOVA_ALWAYS_INLINE inline void convertKnown(KovaRipper* ripper, ClfStep& step, uint8_t* row,
                                             uint32_t k, const uint8_t* bytes, uint32_t n,
                                             uint64_t readable) {
-  if (n == 0) return;
-  if (!convertAs<kind>(ripper, step, row, bytes, n, readable)) {
+  // n of 0 (the row keeps the null it was cleared to) or past the room
+  // of a text: one test for both.
+  if constexpr (kind == StepKind::kText) {
+    if (uint64_t(n) - 1 >= step.room) [[unlikely]] {
+      if (n > 0) (void)convertField(ripper, row, k, bytes, n);
+      return;
+    }
+  } else {
+    if (n == 0) return;
+  }
+  if (!convertAs<kind, plain>(ripper, step, row, bytes, n, readable)) {
     (void)convertField(ripper, row, k, bytes, n);
   }
 }
@@ -249,6 +306,29 @@ bool logShaped(const ClfPlan& plan) {
   return true;
 }
 
+// Whether a log-shaped plan's texts need no ASCII check and have
+// indicators of one or two bytes, and its numbers are integers of 4 or 8
+// bytes read as one word, their and the time's indicators of one byte (as
+// describe lays out values of up to 127 bytes): the steps convertAs takes
+// as plain.
+bool plainLog(const ClfPlan& plan) {
+  for (uint32_t k = 0; k < kClfFields; ++k) {
+    const ClfStep& step = plan.steps[k];
+    const bool plain =
+        step.kind == StepKind::kText
+            ? !step.asciiOnly && (step.width == kIndicatorWidth1 || step.width == kIndicatorWidth2)
+            : step.width == kIndicatorWidth1 &&
+                  (step.kind != StepKind::kNumber ||
+                   (step.shortInteger && (step.slotBytes == 4 || step.slotBytes == 8)));
+    if (!plain) return false;
+  }
+  return true;
+}
+
+// How ripMarkedLines converts the fields: each by its step's kind, or by
+// the kind it is known to have in a log-shaped plan (plain: as plainLog).
+enum class LineShape { kAny, kLog, kPlainLog };
+
 // How a block turns one line into one row.
 struct LineConverter {
   KovaRipper* ripper;
@@ -257,12 +337,14 @@ struct LineConverter {
   RowClearer clearer;
 
   bool logShape = false;  // planned: the steps are those of logShaped
+  bool plain = false;     // logShape, and plainLog
 
   LineConverter(KovaRipper* r)
       : ripper(r), planned(r->ops.convertRecord == splitClfLine), clearer(r) {
     if (planned) {
       preparePlan(r, &plan);
       logShape = logShaped(plan);
+      plain = logShape && plainLog(plan);
     }
   }
 
@@ -295,9 +377,10 @@ KOVA_ALWAYS_INLINE inline uint8_t* nextRow(KovaRipper* ripper, KovaStatus* statu
 // The lines of [at, end) cut by their marks, each line's fields converted
 // as they are cut, in place; the first byte starts a line (nothing is
 // held). Every line up to the block's last LF ends in the block; the bytes
-// after it are held. logShape: the plan is log-shaped and the block below
-// 4 GiB (each field then by the kind it is known to have, straight-line).
-template <bool logShape>
+// after it are held. shape: kAny unless the plan is log-shaped and the
+// block below 4 GiB (each field then by the kind it is known to have,
+// straight-line).
+template <LineShape shape>
 KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const uint8_t* at,
                           const uint8_t* end, ScanPath path) {
   const uint64_t size = uint64_t(end - at);
@@ -306,33 +389,58 @@ KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const ui
   ClfMarkCursor marks(at, lines, path);
   const bool tracking = moduleSide(ripper)->rejects != nullptr;
   ClfPlan& plan = converter.plan;
+  // The lines before safeLines end kReadAhead bytes or more before the
+  // block's end, so that every read past a field its conversion makes
+  // (16 bytes of a text, 26 of a time from the field's start) stays in the
+  // block: their fields are converted without a test of the bytes left.
+  constexpr uint64_t kReadAhead = 32;
+  uint64_t safeLines = 0;
+  if (shape != LineShape::kAny && lines > 0 && size > kReadAhead) {
+    const auto* lf =
+        static_cast<const uint8_t*>(memrchr(at, '\n', std::min(lines, size - kReadAhead + 1)));
+    safeLines = lf ? uint64_t(lf - at) + 1 : 0;
+  }
   uint64_t start = 0;
   while (start < lines) {
     // An empty line gives no row.
-    if (at[start] == '\n') {
-      ++start;
-      continue;
-    }
-    if (at[start] == '\r' && at[start + 1] == '\n') {
-      start += 2;
-      continue;
+    if (at[start] <= '\r') [[unlikely]] {
+      if (at[start] == '\n') {
+        ++start;
+        continue;
+      }
+      if (at[start] == '\r' && at[start + 1] == '\n') {
+        start += 2;
+        continue;
+      }
     }
     KovaStatus status = kStatusOk;
     uint8_t* row = nextRow(ripper, &status);
     if (!row) return status;
     if (tracking) noteRecordStart(ripper, at + start);
     converter.clearer.clear(row);
-    const uint64_t lf = cutMarkedLine(
-        marks, at, start,
-        [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) KOVA_LAMBDA_ALWAYS_INLINE {
-          if constexpr (logShape) {
-            constexpr StepKind kind = kLogShape[k];
-            convertKnown<kind>(ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n),
-                               size - first);
-          } else {
-            convertPlanned(ripper, plan.steps[k], row, k, at + first, n, size - first);
-          }
-        });
+    // The line cut and converted; safe: the line lies before safeLines.
+    auto cutLine = [&]<bool safe>(std::bool_constant<safe>) KOVA_LAMBDA_ALWAYS_INLINE {
+      return cutMarkedLine(
+          marks, at, start,
+          [&]<uint32_t k>(ClfField<k>, uint64_t first, uint64_t n) KOVA_LAMBDA_ALWAYS_INLINE {
+            // (A log-shaped block is below 4 GiB: n fits 32 bits.)
+            const uint64_t readable =
+                safe ? uint64_t(static_cast<uint32_t>(n)) + kReadAhead : size - first;
+            if constexpr (shape != LineShape::kAny) {
+              constexpr StepKind kind = kLogShape[k];
+              convertKnown<kind, shape == LineShape::kPlainLog>(
+                  ripper, plan.steps[k], row, k, at + first, static_cast<uint32_t>(n), readable);
+            } else {
+              convertPlanned(ripper, plan.steps[k], row, k, at + first, n, readable);
+            }
+          });
+    };
+    uint64_t lf;
+    if (shape != LineShape::kAny && start < safeLines) {
+      lf = cutLine(std::true_type());
+    } else {
+      lf = cutLine(std::false_type());
+    }
     if (lf >= lines) break;  // not reached: the line ends at or before lastLf
     ++ripper->rowsInBlock;
     start = lf + 1;
@@ -374,9 +482,13 @@ KovaStatus ripClfBlockWith(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   const uint8_t* const end = bytes + length;
   while (at < end) {
     if (converter.planned && ripper->fragmentLength == 0) {
-      status = converter.logShape && end - at <= std::numeric_limits<uint32_t>::max()
-                   ? ripMarkedLines<true>(ripper, converter, at, end, path)
-                   : ripMarkedLines<false>(ripper, converter, at, end, path);
+      if (!converter.logShape || end - at > std::numeric_limits<uint32_t>::max()) {
+        status = ripMarkedLines<LineShape::kAny>(ripper, converter, at, end, path);
+      } else if (converter.plain) {
+        status = ripMarkedLines<LineShape::kPlainLog>(ripper, converter, at, end, path);
+      } else {
+        status = ripMarkedLines<LineShape::kLog>(ripper, converter, at, end, path);
+      }
       break;
     }
     const auto* lf = static_cast<const uint8_t*>(std::memchr(at, '\n', size_t(end - at)));

@@ -170,10 +170,18 @@ KOVA_ALWAYS_INLINE inline bool secondsOf(const uint8_t* p, int64_t* seconds, Clf
   if (monthYear != month->monthYear && !readMonthYear(p + 3, month)) return false;
   const uint64_t clockPairs = pairs(load8(p + 12));
   const int64_t day = int64_t(p[0] & 0x0F) * 10 + int64_t(p[1] & 0x0F);
+  // The hour (byte 0) above 23, or the minute or second (bytes 3 and 6)
+  // above 59, sets the byte's high bit once 104 or 68 is added; no byte of
+  // the pairs is above 109, so none carries into the next.
+  constexpr uint64_t kPastRange = 104 | uint64_t(68) << 24 | uint64_t(68) << 48;
+  constexpr uint64_t kHighBits = 0x80 | uint64_t(0x80) << 24 | uint64_t(0x80) << 48;
+  if (((clockPairs + kPastRange) & kHighBits) != 0 ||
+      uint64_t(day - 1) >= uint64_t(month->monthLength)) {
+    return false;
+  }
   const int64_t hour = byteOf(clockPairs, 0);
   const int64_t minute = byteOf(clockPairs, 3);
   const int64_t second = byteOf(clockPairs, 6);
-  if (hour > 23 || minute > 59 || second > 59 || day < 1 || day > month->monthLength) return false;
   *seconds = (month->monthStart + day - 1) * 86400 + hour * 3600 + minute * 60 + second;
   return true;
 }
@@ -201,13 +209,13 @@ inline bool readClfTime(const uint8_t* p, uint32_t n, int64_t* seconds, ClfTimeC
 }
 
 #if defined(__SSE2__)
-// readClfTime with the shape checked 16 bytes at a time: bytes 0 to 15 and
-// 10 to 25 compared at once with the digits and separators they must have.
-// REQUIRES: 26 bytes readable at p.
-KOVA_ALWAYS_INLINE inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int64_t* seconds,
-                                               ClfTimeCache* cache) {
+// readClfTime of a text of 26 bytes (zone) or 20, with the shape checked 16
+// bytes at a time: bytes 0 to 15 and 10 to 25 compared at once with the
+// digits and separators they must have. REQUIRES: 26 bytes readable at p.
+template <bool zone>
+KOVA_ALWAYS_INLINE inline bool readClfTimeShaped(const uint8_t* p, int64_t* seconds,
+                                                 ClfTimeCache* cache) {
   using namespace clf_time_detail;
-  if (n != 20 && n != 26) return false;
   const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 10));
   // Bit i: byte i is a digit (its value below 10 once '0' is taken off).
@@ -226,25 +234,39 @@ KOVA_ALWAYS_INLINE inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int
   const __m128i tailSeparators =
       _mm_setr_epi8(0, ':', 0, 0, ':', 0, 0, ':', 0, 0, ' ', 0, 0, 0, 0, 0);
   // Without a zone, only the tail's first 10 bytes are the text's.
-  const unsigned tailBits = n == 26 ? 0xFFFFu : 0x03FFu;
+  constexpr unsigned kTailBits = zone ? 0xFFFFu : 0x03FFu;
   const unsigned headOk =
       (digits(head) & kHeadDigits) |
       (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(head, headSeparators))) & kHeadSeparators);
   const unsigned tailOk =
       ((digits(tail) & kTailDigits) |
        (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(tail, tailSeparators))) & kTailSeparators)) &
-      tailBits;
+      kTailBits;
   if (headOk != (kHeadDigits | kHeadSeparators) ||
-      tailOk != ((kTailDigits | kTailSeparators) & tailBits)) {
+      tailOk != ((kTailDigits | kTailSeparators) & kTailBits)) {
     return false;
   }
-  if (n == 26) {
+  if constexpr (zone) {
     if (p[21] != '+' && p[21] != '-') return false;
-    if ((p[22] & 0x0F) * 10 + (p[23] & 0x0F) > 23 || (p[24] & 0x0F) * 10 + (p[25] & 0x0F) > 59) {
-      return false;
-    }
+    // The zone's hours and minutes as two-digit numbers in bytes 0 and 2:
+    // above 23 or 59, the byte's high bit is set once 104 or 68 is added.
+    uint32_t pairs;
+    std::memcpy(&pairs, p + 22, 4);
+    if constexpr (std::endian::native == std::endian::big) pairs = __builtin_bswap32(pairs);
+    pairs &= 0x0F0F0F0Fu;
+    pairs = pairs * 10 + (pairs >> 8);
+    if (((pairs + (104u | 68u << 16)) & (0x80u | 0x80u << 16)) != 0) return false;
   }
   return secondsOf(p, seconds, cache);
+}
+
+// readClfTime with the shape checked 16 bytes at a time. REQUIRES: 26
+// bytes readable at p.
+KOVA_ALWAYS_INLINE inline bool readClfTimeWide(const uint8_t* p, uint32_t n, int64_t* seconds,
+                                               ClfTimeCache* cache) {
+  if (n == 26) return readClfTimeShaped<true>(p, seconds, cache);
+  if (n == 20) return readClfTimeShaped<false>(p, seconds, cache);
+  return false;
 }
 #endif
 

@@ -3,6 +3,7 @@
 // convertField): the same rows and truncations for lines of every shape and
 // tables of every kind. And the cutter against one search after another.
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -52,12 +53,15 @@ class ClfPlanTest : public ClfTest {
   };
 
   // general: every line through convertRecord; else the block parser on
-  // the given path (null: the one the CPU offers best).
+  // the given path (null: the one the CPU offers best). adjust: called on
+  // the bound ripper before the rip.
   Result ripWith(KovaObject* table, std::string_view input, size_t block, bool general,
-                 uint32_t flags = 0, decltype(&ripOnPath<ScanPath::kPortable>) path = nullptr) {
+                 uint32_t flags = 0, decltype(&ripOnPath<ScanPath::kPortable>) path = nullptr,
+                 const std::function<void(KovaRipper*)>& adjust = nullptr) {
     KovaRipper* ripper = bound(table, flags);
     Result result;
     if (!ripper) return result;
+    if (adjust) adjust(ripper);
     if (general) ripper->ops.convertRecord = generalLine;
     // A table in another encoding keeps its transcoding front end.
     if (path && ripper->ops.ripBlock == newlineRipBlockUTF8) ripper->ops.ripBlock = path;
@@ -70,8 +74,8 @@ class ClfPlanTest : public ClfTest {
   }
 
   // The log table with short text columns (values get cut), the time read
-  // by ANYDTDTM and the given encoding.
-  KovaObject* typedTable(int32_t encoding) {
+  // by ANYDTDTM, the given encoding and status type.
+  KovaObject* typedTable(int32_t encoding, uint32_t statusType = kTypeInt) {
     KovaObject* table = newTable(kRecfmClf, encoding);
     addColumn(table, u"host", kTypeVarchar, 12)->cei = kEncodingUtf8;
     addColumn(table, u"ident", kTypeVarchar, 3);
@@ -79,7 +83,7 @@ class ClfPlanTest : public ClfTest {
     KovaColumn* time = addColumn(table, u"time", kTypeTimestamp);
     setText(table, &time->informat, &time->informatLength, u"ANYDTDTM.");
     addColumn(table, u"request", kTypeVarchar, 70)->cei = kEncodingUtf8;
-    addColumn(table, u"status", kTypeInt);
+    addColumn(table, u"status", statusType);
     addColumn(table, u"size", kTypeBigint);
     return table;
   }
@@ -160,6 +164,7 @@ TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
       {"log table", logTable(), 0},
       {"short columns", typedTable(0), 0},
       {"short columns in Latin-1", typedTable(1), 0},
+      {"short columns, status as a small integer", typedTable(0, kTypeSmallint), 0},
       {"three columns", narrowTable(), 0},
       {"small integer and double", numberTable(kTypeSmallint, kTypeDouble), 0},
       {"decimals", numberTable(kTypeDecimal, kTypeDecimal), 0},
@@ -173,6 +178,48 @@ TEST_F(ClfPlanTest, PlannedLinesGiveTheRowsOfTheGeneralPath) {
       EXPECT_EQ(ripWith(c.table, input, block, false, c.flags), general) << block;
       for (const PathCase& path : availablePaths()) {
         EXPECT_EQ(ripWith(c.table, input, block, false, c.flags, path.rip), general)
+            << block << " " << path.name;
+      }
+    }
+  }
+}
+
+TEST_F(ClfPlanTest, IndicatorsOfOtherWidthsGiveTheRowsOfTheGeneralPath) {
+  // The host may set other indicator widths between describe and the rip:
+  // a log-shaped plan then writes each indicator by its width code. The
+  // table's user and request indicators (two bytes each, aligned) leave a
+  // byte free after the time's, and the row one after the size's, so that
+  // a time or size indicator of two bytes runs into no other.
+  KovaObject* table = newTable(kRecfmClf);
+  addColumn(table, u"host", kTypeVarchar, 8);
+  addColumn(table, u"ident", kTypeVarchar, 8);
+  addColumn(table, u"user", kTypeVarchar, 40)->cei = kEncodingUtf8;
+  KovaColumn* time = addColumn(table, u"time", kTypeTimestamp);
+  setText(table, &time->informat, &time->informatLength, u"ANYDTDTM.");
+  addColumn(table, u"request", kTypeVarchar, 2000)->cei = kEncodingUtf8;
+  addColumn(table, u"status", kTypeInt);
+  addColumn(table, u"size", kTypeBigint);
+  const std::string input = mixedLines(600, 13);
+  for (uint32_t column : {3u, 6u}) {
+    SCOPED_TRACE(column);
+    auto widen = [column](KovaRipper* ripper) {
+      KovaLayoutEntry& e = entry(ripper, column);
+      const uint32_t width = kIndicatorWidth2;
+      for (uint32_t k = 0; k < ripper->layoutCount; ++k) {
+        const KovaLayoutEntry& other = entry(ripper, k);
+        ASSERT_TRUE(k == column ||
+                    other.indicatorOffset + other.indicatorWidth <= e.indicatorOffset ||
+                    other.indicatorOffset >= e.indicatorOffset + width)
+            << k << " " << other.indicatorOffset << " " << other.indicatorWidth;
+      }
+      ASSERT_LE(e.indicatorOffset + width, ripper->rowLength);
+      e.indicatorWidth = width;
+    };
+    for (size_t block : {size_t(1) << 20, size_t(203)}) {
+      const Result general = ripWith(table, input, block, true, 0, nullptr, widen);
+      ASSERT_GT(general.rows.size(), 400u);
+      for (const PathCase& path : availablePaths()) {
+        EXPECT_EQ(ripWith(table, input, block, false, 0, path.rip, widen), general)
             << block << " " << path.name;
       }
     }
@@ -230,6 +277,10 @@ std::string linesToCut() {
            "1 2\n";
   lines += std::string(63, 'a') + " b c " + std::string(128, '-') + "[]\"\"" +
            std::string(64, ' ') + "\n";
+  // Fields and gaps longer than the cursor's chunks of 2 KiB.
+  lines += std::string(5000, 'h') + " - u [" + std::string(4500, 't') + "] \"" +
+           std::string(9000, 'r') + "\"" + std::string(2100, ' ') + "200 " +
+           std::string(3000, '9') + "\n";
   lines += "a b c [t] \"[r]\" 1 2\na b c [t]x\"r\"   \r\na b c [\n\r\n \n";
   return lines;
 }

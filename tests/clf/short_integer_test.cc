@@ -22,8 +22,11 @@ TEST(ShortIntegerTest, ReadsWhatTheDigitReaderReadsAndRefusesTheRest) {
       // Mostly digits; now and then a sign, a blank or a byte next to one.
       text += random() % 8 ? char('0' + random() % 10) : kBytes[random() % (sizeof kBytes - 1)];
     }
-    // Readable bytes after the text, digits too: they must not count.
-    const std::string padded = text + "12345678";
+    // Readable bytes after the text, digits or bytes below and above
+    // them: they must not count.
+    static const char* const kAfter[] = {"12345678", " -/\x00\x01\xff:9", "\x2f\x2f\x2f\x2f"};
+    std::string padded = text + kAfter[random() % 3];
+    padded.resize(n + 8, '\0');
     const auto* p = reinterpret_cast<const uint8_t*>(padded.data());
     int64_t expected = 0;
     const bool plain = !text.empty() && text.size() <= 8 &&
