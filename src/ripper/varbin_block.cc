@@ -13,8 +13,10 @@
 
 #include "src/host/log.h"
 #include "src/ripper/convert_value.h"
+#include "src/ripper/fixed_integer.h"
 #include "src/ripper/next_record.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 
 namespace kova {
@@ -43,12 +45,14 @@ enum class Form : uint8_t {
   kTimestamp,   // year (2 bytes), month, day, hour, minute, second, fraction (4 bytes)
 };
 
-// A present value: its first byte, the record bytes left from there, and
-// its length (the data length for kSizedBytes, else the length code).
+// A present value: its first byte, the record bytes left from there, its
+// length (the data length for kSizedBytes, else the length code) and the
+// bytes it takes in the record (valueSize).
 struct Field {
   const uint8_t* at;
   int64_t left;
   int64_t length;
+  int64_t taken;
 };
 
 constexpr int64_t kDecimalBytes = 19;
@@ -78,10 +82,22 @@ struct TimestampRecord {
 };
 static_assert(sizeof(DateRecord) == 6 && sizeof(TimeRecord) == 6 && sizeof(TimestampRecord) == 16);
 
+// Tells the host (when it asked) that the value of the field was not stored
+// as read; n of its bytes are shown. The record began where the block
+// parser noted it.
+void reportVarbin(KovaRipper* ripper, const KovaColumnState* state, uint32_t reason,
+                  const uint8_t* bytes, uint64_t n) {
+  const ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects) return;
+  reportValue(ripper, uint32_t(state - ripper->columns), reason, ripper->rowsInBlock, bytes, n,
+              inputOffsetOf(ripper, bytes), m->recordOffset);
+}
+
 // The null a value that could not be stored gets; it is counted.
-int64_t rejected(KovaRipper* ripper, const KovaLayoutEntry* entry) {
+int64_t rejected(KovaRipper* ripper, const KovaColumnState* state, const Field& field) {
   ripper->truncations += 1;
-  return nullIndicator(ripper, entry);
+  reportVarbin(ripper, state, kRejectNotReadable, field.at, uint64_t(field.taken));
+  return nullIndicator(ripper, state->typedEntry);
 }
 
 // A negative length code (or missing code of a double) as an indicator:
@@ -105,6 +121,7 @@ int64_t storeBytes(KovaRipper* ripper, const KovaColumnState* state, const Field
   const bool text = state->valueKind == kValueText;
   if (n > entry->octetLength) {
     ripper->truncations += 1;
+    reportVarbin(ripper, state, kRejectCut, field.at, n);
     n = entry->octetLength;
     if (text && state->rowEncoding == kEncodingUtf8) {
       while (n > 0 && (field.at[n] & 0xC0) == 0x80) --n;
@@ -121,7 +138,7 @@ int64_t storeBytes(KovaRipper* ripper, const KovaColumnState* state, const Field
 int64_t storeDouble(KovaRipper* ripper, const KovaColumnState* state, const Field& field,
                     uint8_t* value) {
   const KovaLayoutEntry* entry = state->typedEntry;
-  if (field.length != 8) return rejected(ripper, entry);
+  if (field.length != 8) return rejected(ripper, state, field);
   copyOrdered(value, field.at, 8, state->bigEndian != 0);
   uint64_t bits;
   std::memcpy(&bits, value, 8);
@@ -140,8 +157,16 @@ int64_t storeInteger(KovaRipper* ripper, const KovaColumnState* state, const Fie
                      uint8_t* value) {
   const KovaLayoutEntry* entry = state->typedEntry;
   const int64_t size = int64_t(entry->octetLength);
-  if (field.length < size || size > 8) return rejected(ripper, entry);
-  if (field.length > size) ripper->truncations += 1;
+  if (field.length < size || size > 8) return rejected(ripper, state, field);
+  if (field.length > size) {
+    ripper->truncations += 1;
+    // Reported when the dropped high-order bytes were more than the sign.
+    uint8_t slot[8];
+    if (moveWidenedInteger(slot, field.at, uint64_t(field.length), uint64_t(size),
+                           state->bigEndian != 0)) {
+      reportVarbin(ripper, state, kRejectOutOfRange, field.at, uint64_t(field.length));
+    }
+  }
   const uint8_t* from = state->bigEndian ? field.at + (field.length - size) : field.at;
   const bool reverse = state->bigEndian != 0;
   switch (size) {  // constant sizes: plain moves instead of a copy call
@@ -273,18 +298,20 @@ int64_t storeValue(KovaRipper* ripper, const KovaColumnState* state, Form form, 
   // A column without a known value kind (not supported by the layout) keeps
   // no value.
   if (entry->storageType == 0) return nullIndicator(ripper, entry);
-  return rejected(ripper, entry);
+  return rejected(ripper, state, field);
 }
 
 // The indicator of a field whose length code L is 0 or negative (no value
-// bytes follow): an empty text or byte value for L = 0, a null otherwise.
-int64_t noValueIndicator(KovaRipper* ripper, const KovaColumnState* state, int64_t code) {
+// bytes follow; at: where the next field begins): an empty text or byte
+// value for L = 0, a null otherwise.
+int64_t noValueIndicator(KovaRipper* ripper, const KovaColumnState* state, int64_t code,
+                         const uint8_t* at) {
   const KovaLayoutEntry* entry = state->typedEntry;
   if (code < 0) return missingIndicator(ripper, entry, code);
   if (state->valueKind == kValueBytes || state->valueKind == kValueText) return 0;
   // A number, date or decimal without bytes has no value to show.
   if (entry->storageType == 0) return nullIndicator(ripper, entry);
-  return rejected(ripper, entry);
+  return rejected(ripper, state, Field{at, 0, 0, 0});
 }
 
 constexpr uint8_t kWide8 = 0xF8;   // a signed 8-bit length follows
@@ -339,7 +366,7 @@ KovaStatus readRecord(KovaRipper* ripper, const uint8_t* base, const uint8_t* at
     const KovaLayoutEntry* entry = state->typedEntry;
     const Form form = formOf(state);
     if (length <= 0) {
-      if (entry) writeIndicator(row, entry, noValueIndicator(ripper, state, length));
+      if (entry) writeIndicator(row, entry, noValueIndicator(ripper, state, length, at));
       continue;
     }
     if (form == Form::kSizedBytes) {
@@ -353,9 +380,10 @@ KovaStatus readRecord(KovaRipper* ripper, const uint8_t* base, const uint8_t* at
       }
       if (length < 0) return corrupted(ripper, u"datalength", at - base - 4, length);
     }
-    const Field field{at, left, length};
+    Field field{at, left, length, 0};
     const int64_t taken = valueSize(form, field);
     if (taken < 0 || taken > left) return corrupted(ripper, u"value length", at - base, length);
+    field.taken = taken;
     if (entry) writeIndicator(row, entry, storeValue(ripper, state, form, field, row));
     at += taken;
     left -= taken;
@@ -403,6 +431,7 @@ KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
       status = corrupted(ripper, u"record length", position, recordLength);
       break;
     }
+    noteRecordStart(ripper, bytes + position);
     status = readRecord(ripper, bytes, bytes + position + 4, recordLength - 4, row, trace);
     if (status != kStatusOk) break;
     position += recordLength;
