@@ -84,11 +84,12 @@ KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t lengt
   }
 
   // Typed rows of the module's own converter go through the plan, made now
-  // with the other room the block needs. The plan reports nothing: when
-  // rejected values are tracked the record converter converts every record.
+  // with the other room the block needs. The plan is only made for tables
+  // none of whose values can be refused or cut, so it has nothing to report
+  // when rejected values are tracked.
   FixedPlan* plan = nullptr;
   const ModuleRipper* m = moduleSide(ripper);
-  if (!ripper->rowImage && ripper->ops.convertRecord == fixedTypedRecord && !m->rejects) {
+  if (!ripper->rowImage && ripper->ops.convertRecord == fixedTypedRecord) {
     status = prepareFixedPlan(ripper, reclen, &plan);
     if (status != kStatusOk) return status;
   }

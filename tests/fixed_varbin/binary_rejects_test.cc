@@ -149,10 +149,10 @@ TEST_F(BinaryRejectsTest, FixedIntegersOutOfRangeAreReportedAtEveryCutInBothByte
   }
 }
 
-// The typed plan steps aside while values are tracked: the record
-// converter gives the same rows; a clean input reports nothing; a record
-// the input ends inside is counted as before and is no value.
-TEST_F(BinaryRejectsTest, FixedRowsOfThePlanAndOfTheTrackingConverterAgree) {
+// A table whose values the typed plan moves (no integer wider than its
+// slot) has nothing to report, at any block size, and keeps its rows; a
+// record the input ends inside is counted as before and is no value.
+TEST_F(BinaryRejectsTest, FixedTableOfThePlanReportsNothingAndKeepsItsRows) {
   KovaObject* table = newTable(kRecfmFixed, kEncodingUtf8);
   at(table, u"id", kTypeInt, kCTypeInt32, 0, 4);
   at(table, u"amount", kTypeDouble, kCTypeDouble, 4, 8);
