@@ -39,8 +39,9 @@ KovaStatus reserveFragment(KovaRipper* ripper, uint64_t reclen) {
 // missing numbers, so a column the converter leaves alone never shows a
 // value of an earlier row; the typed converter writes every indicator
 // itself. Stops at the first status that is not 0. When rejected values
-// are tracked (no plan then), each record's place in the input (the first
-// at offset) and its row (the first firstRow) are noted for the converter.
+// are tracked, the record converter is told each record's place in the
+// input (the first at offset) and its row (the first firstRow); the plan
+// has nothing to report (fixed_plan.h).
 KovaStatus convertRecords(KovaRipper* ripper, const FixedPlan* plan, const uint8_t* records,
                           int64_t count, int64_t reclen, uint8_t* row, int64_t offset,
                           uint32_t firstRow) {

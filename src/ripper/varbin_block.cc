@@ -84,13 +84,16 @@ static_assert(sizeof(DateRecord) == 6 && sizeof(TimeRecord) == 6 && sizeof(Times
 
 // Tells the host (when it asked) that the value of the field was not stored
 // as read; n of its bytes are shown. The record began where the block
-// parser noted it.
+// parser noted it. The bytes lie in the block; a field without bytes at the
+// end of the block is placed at its end.
 void reportVarbin(KovaRipper* ripper, const KovaColumnState* state, uint32_t reason,
                   const uint8_t* bytes, uint64_t n) {
   const ModuleRipper* m = moduleSide(ripper);
   if (!m->rejects) return;
+  const bool inBlock = m->blockBegin && bytes >= m->blockBegin && bytes <= m->blockEnd;
   reportValue(ripper, uint32_t(state - ripper->columns), reason, ripper->rowsInBlock, bytes, n,
-              inputOffsetOf(ripper, bytes), m->recordOffset);
+              inBlock ? int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin)) : -1,
+              m->recordOffset);
 }
 
 // The null a value that could not be stored gets; it is counted.

@@ -39,14 +39,9 @@ std::string seen(int row, int column, uint32_t reason, size_t field, size_t reco
 class BinaryRejectsTest : public BinaryRipTest {
  protected:
   KovaRipper* reporting(KovaObject* table, Recorder* recorder, uint32_t flags = 0) {
-    KovaRipperOptions options{};
-    options.flags = flags | kRipperReportRejects;
-    KovaRipper* ripper = extension()->createRipper(table, &options, &recorder->abi.base);
+    KovaRipper* ripper = tryReportingRipper(extension(), table, recorder, flags);
     EXPECT_NE(ripper, nullptr);
-    if (!ripper) return nullptr;
-    owned_.push_back(ripper);
-    EXPECT_NE(ripper->ops.describe(ripper), nullptr);
-    EXPECT_EQ(ripper->ops.bind(ripper), kStatusOk);
+    if (ripper) owned_.push_back(ripper);
     return ripper;
   }
   void TearDown() override {
@@ -74,7 +69,35 @@ class BinaryRejectsTest : public BinaryRipTest {
     return rows;
   }
 
-  static std::vector<std::string_view> cutAt(std::string_view input, std::vector<size_t> cuts) {
+  using Partition = std::vector<std::string_view>;
+
+  // Each partition ripped by a fresh reporting ripper of table gives the
+  // rows and truncation count of a plain ripper and the expected reports
+  // (hex bytes).
+  void expectReports(KovaObject* table, uint32_t flags, const std::vector<Partition>& partitions,
+                     const std::vector<std::string>& rows, uint32_t truncations,
+                     const std::vector<std::string>& expected) {
+    for (const Partition& blocks : partitions) {
+      SCOPED_TRACE(std::to_string(blocks.size()) + " blocks, the first of " +
+                   std::to_string(blocks.front().size()) + " bytes");
+      Recorder recorder(diagnostics().get());
+      recorder.hex = true;
+      KovaRipper* ripper = reporting(table, &recorder, flags);
+      ASSERT_NE(ripper, nullptr);
+      EXPECT_EQ(ripCounted(ripper, &recorder, blocks), rows);
+      EXPECT_EQ(ripper->truncations, truncations);
+      EXPECT_EQ(recorder.seen, expected);
+    }
+  }
+
+  // input in blocks of size bytes (the last one shorter).
+  static Partition blocksOf(std::string_view input, size_t size) {
+    Partition blocks;
+    for (size_t at = 0; at < input.size(); at += size) blocks.push_back(input.substr(at, size));
+    return blocks;
+  }
+
+  static Partition cutAt(std::string_view input, std::vector<size_t> cuts) {
     std::vector<std::string_view> blocks;
     size_t from = 0;
     cuts.push_back(input.size());
@@ -128,23 +151,11 @@ TEST_F(BinaryRejectsTest, FixedIntegersOutOfRangeAreReportedAtEveryCutInBothByte
       EXPECT_EQ(plainTruncations, 3u);
 
       // One cut anywhere, and blocks of every size.
-      std::vector<std::vector<std::string_view>> partitions;
+      std::vector<Partition> partitions;
       for (size_t cut = 0; cut <= input.size(); ++cut) partitions.push_back(cutAt(input, {cut}));
-      for (size_t size = 1; size < input.size(); ++size) {
-        std::vector<size_t> cuts;
-        for (size_t c = size; c < input.size(); c += size) cuts.push_back(c);
-        partitions.push_back(cutAt(input, cuts));
-      }
-      for (const auto& blocks : partitions) {
-        SCOPED_TRACE(blocks.front().size());
-        Recorder recorder(diagnostics().get());
-        recorder.hex = true;
-        KovaRipper* ripper = reporting(table, &recorder, flags);
-        ASSERT_NE(ripper, nullptr);
-        EXPECT_EQ(ripCounted(ripper, &recorder, blocks), plainRows);
-        EXPECT_EQ(ripper->truncations, plainTruncations);
-        EXPECT_EQ(recorder.seen, expected);
-      }
+      for (size_t size = 1; size < input.size(); ++size)
+        partitions.push_back(blocksOf(input, size));
+      expectReports(table, flags, partitions, plainRows, plainTruncations, expected);
     }
   }
 }
@@ -172,18 +183,12 @@ TEST_F(BinaryRejectsTest, FixedTableOfThePlanReportsNothingAndKeepsItsRows) {
   ASSERT_NE(plain, nullptr);
   const std::vector<std::string> plainRows = ripAll(plain, {input});
   ASSERT_EQ(plainRows.size(), 40u);
+  EXPECT_EQ(plain->truncations, 1u);  // the partial record
+  std::vector<Partition> partitions;
   for (size_t size : {size_t(1), size_t(33), size_t(100), input.size()}) {
-    SCOPED_TRACE(size);
-    std::vector<size_t> cuts;
-    for (size_t c = size; c < input.size(); c += size) cuts.push_back(c);
-    Recorder recorder(diagnostics().get());
-    KovaRipper* ripper = reporting(table, &recorder);
-    ASSERT_NE(ripper, nullptr);
-    EXPECT_EQ(ripCounted(ripper, &recorder, cutAt(input, cuts)), plainRows);
-    EXPECT_EQ(ripper->truncations, plain->truncations);
-    EXPECT_EQ(ripper->truncations, 1u);  // the partial record
-    EXPECT_TRUE(recorder.seen.empty());
+    partitions.push_back(blocksOf(input, size));
   }
+  expectReports(table, 0, partitions, plainRows, 1, {});
 }
 
 // A block that failed for want of memory is fed again: its bytes are
@@ -208,14 +213,8 @@ TEST_F(BinaryRejectsTest, FixedBlockFedAgainAfterAFailedAllocationKeepsTheOffset
   int runs = forEachAllocationFailure(host(), [&](int nth) {
     Recorder recorder(diagnostics().get());
     recorder.hex = true;
-    KovaRipperOptions options{};
-    options.flags = kRipperReportRejects;
-    KovaRipper* ripper = extension()->createRipper(table, &options, &recorder.abi.base);
+    KovaRipper* ripper = tryReportingRipper(extension(), table, &recorder);
     if (!ripper) return;
-    if (!ripper->ops.describe(ripper) || ripper->ops.bind(ripper) != kStatusOk) {
-      ripper->ops.destroy(ripper);
-      return;
-    }
     std::vector<std::string> got;
     for (std::string_view block : blocks) {
       Result r = ripOnce(ripper, block);
@@ -251,7 +250,9 @@ TEST_F(BinaryRejectsTest, VarbinValuesOfEveryReasonAtEveryRecordBoundaryInBothBy
         VarbinRecord().integer(1, wide, 8, big).sized(2, "abcdefg").integer(3, 9, 4).bytes(),
         VarbinRecord().integer(1, 7, 8, big).sized(2, "ok").real(3, 2.5, big).bytes(),
         VarbinRecord().field(1, 0).sized(2, "").integer(3, 258, 2).bytes(),
-        VarbinRecord().integer(1, -2, 8, big).integer(1, 3, 2, big).null(3).bytes()};
+        VarbinRecord().integer(1, -2, 8, big).integer(1, 3, 2, big).null(3).bytes(),
+        // A number without bytes as the last bytes of a block.
+        VarbinRecord().sized(2, "x").field(1, 0).bytes()};
     std::string input;
     std::vector<size_t> starts;
     for (const std::string& r : recs) {
@@ -271,33 +272,23 @@ TEST_F(BinaryRejectsTest, VarbinValuesOfEveryReasonAtEveryRecordBoundaryInBothBy
         // L = 0: no bytes, placed where the next field begins.
         seen(2, 0, kRejectNotReadable, starts[2] + 4 + 5, starts[2], ""),
         seen(2, 2, kRejectNotReadable, place(short2, starts[2]), starts[2], short2),
-        seen(3, 0, kRejectNotReadable, starts[3] + 4 + 5 + 8 + 5, starts[3], three)};
+        seen(3, 0, kRejectNotReadable, starts[3] + 4 + 5 + 8 + 5, starts[3], three),
+        seen(4, 0, kRejectNotReadable, input.size(), starts[4], "")};
 
     KovaRipper* plain = bound(table);
     ASSERT_NE(plain, nullptr);
     const std::vector<std::string> plainRows = ripAll(plain, {input});
-    ASSERT_EQ(plainRows.size(), 4u);
+    ASSERT_EQ(plainRows.size(), 5u);
     EXPECT_EQ(plainRows[0], "0|\"abcd\"|NULL");
     EXPECT_EQ(plainRows[3], "NULL|NULL|NULL");
     const uint32_t plainTruncations = plain->truncations;
-    EXPECT_EQ(plainTruncations, 8u);  // the 8-byte 7 and -2 are counted too
+    EXPECT_EQ(plainTruncations, 9u);  // the 8-byte 7 and -2 are counted too
 
     // One block, each record a block, and every split at a record boundary.
-    std::vector<std::vector<std::string_view>> partitions = {{input}, {}};
-    for (size_t i = 0; i < recs.size(); ++i) {
-      partitions[1].push_back(std::string_view(input).substr(starts[i], recs[i].size()));
-    }
+    std::vector<Partition> partitions = {
+        {input}, cutAt(input, {starts[1], starts[2], starts[3], starts[4]})};
     for (size_t i = 1; i < starts.size(); ++i) partitions.push_back(cutAt(input, {starts[i]}));
-    for (const auto& blocks : partitions) {
-      SCOPED_TRACE(blocks.size());
-      Recorder recorder(diagnostics().get());
-      recorder.hex = true;
-      KovaRipper* ripper = reporting(table, &recorder);
-      ASSERT_NE(ripper, nullptr);
-      EXPECT_EQ(ripCounted(ripper, &recorder, blocks), plainRows);
-      EXPECT_EQ(ripper->truncations, plainTruncations);
-      EXPECT_EQ(recorder.seen, expected);
-    }
+    expectReports(table, 0, partitions, plainRows, plainTruncations, expected);
   }
 }
 
@@ -315,14 +306,8 @@ TEST_F(BinaryRejectsTest, VarbinBlockFedAgainAfterAFailedAllocationKeepsTheOffse
   int runs = forEachAllocationFailure(host(), [&](int nth) {
     Recorder recorder(diagnostics().get());
     recorder.hex = true;
-    KovaRipperOptions options{};
-    options.flags = kRipperReportRejects;
-    KovaRipper* ripper = extension()->createRipper(table, &options, &recorder.abi.base);
+    KovaRipper* ripper = tryReportingRipper(extension(), table, &recorder);
     if (!ripper) return;
-    if (!ripper->ops.describe(ripper) || ripper->ops.bind(ripper) != kStatusOk) {
-      ripper->ops.destroy(ripper);
-      return;
-    }
     for (const std::string* block : {&first, &second}) {
       Result r = ripOnce(ripper, *block);
       if (r.status == kStatusNoMemory) r = ripOnce(ripper, *block);

@@ -27,13 +27,8 @@ class RejectReportTest : public RipperTest {
     return table;
   }
   KovaRipper* reporting(KovaObject* table, Recorder* recorder, uint32_t flags = 0) {
-    KovaRipperOptions options{};
-    options.flags = flags | kRipperReportRejects;
-    KovaRipper* ripper = extension()->createRipper(table, &options, &recorder->abi.base);
+    KovaRipper* ripper = tryReportingRipper(extension(), table, recorder, flags);
     EXPECT_NE(ripper, nullptr);
-    if (!ripper) return nullptr;
-    EXPECT_NE(ripper->ops.describe(ripper), nullptr);
-    EXPECT_EQ(ripper->ops.bind(ripper), kStatusOk);
     return ripper;
   }
   // Rips input cut at the given points, counting rows across calls.

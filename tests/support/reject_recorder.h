@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kova/extension.h"
 #include "kova/ripper.h"
 
 namespace kova::testing {
@@ -56,5 +57,21 @@ struct Recorder {
     abi.reject = &Recorder::reject;
   }
 };
+
+// A ripper of table created with kRipperReportRejects into recorder,
+// described and bound; null (whatever was made destroyed) when a step fails,
+// as it may under allocation failures.
+inline KovaRipper* tryReportingRipper(KovaExtensionObject* extension, KovaObject* table,
+                                      Recorder* recorder, uint32_t flags = 0) {
+  KovaRipperOptions options{};
+  options.flags = flags | kRipperReportRejects;
+  KovaRipper* ripper = extension->createRipper(table, &options, &recorder->abi.base);
+  if (!ripper) return nullptr;
+  if (!ripper->ops.describe(ripper) || ripper->ops.bind(ripper) != kStatusOk) {
+    ripper->ops.destroy(ripper);
+    return nullptr;
+  }
+  return ripper;
+}
 
 }  // namespace kova::testing
