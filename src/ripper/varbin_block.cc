@@ -45,14 +45,12 @@ enum class Form : uint8_t {
   kTimestamp,   // year (2 bytes), month, day, hour, minute, second, fraction (4 bytes)
 };
 
-// A present value: its first byte, the record bytes left from there, its
-// length (the data length for kSizedBytes, else the length code) and the
-// bytes it takes in the record (valueSize).
+// A present value: its first byte, the record bytes left from there, and
+// its length (the data length for kSizedBytes, else the length code).
 struct Field {
   const uint8_t* at;
   int64_t left;
   int64_t length;
-  int64_t taken;
 };
 
 constexpr int64_t kDecimalBytes = 19;
@@ -96,10 +94,15 @@ void reportVarbin(KovaRipper* ripper, const KovaColumnState* state, uint32_t rea
               m->recordOffset);
 }
 
-// The null a value that could not be stored gets; it is counted.
-int64_t rejected(KovaRipper* ripper, const KovaColumnState* state, const Field& field) {
+// The null a value that could not be stored gets; it is counted. The bytes
+// reported are the value's length (numbers: all their bytes) of the left
+// bytes of the record at at. Takes the field's parts by value, so that the
+// record loop need not keep a Field in memory for this rare call.
+int64_t rejected(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* at,
+                 int64_t length, int64_t left) {
   ripper->truncations += 1;
-  reportVarbin(ripper, state, kRejectNotReadable, field.at, uint64_t(field.taken));
+  reportVarbin(ripper, state, kRejectNotReadable, at,
+               uint64_t(std::clamp<int64_t>(length, 0, left)));
   return nullIndicator(ripper, state->typedEntry);
 }
 
@@ -141,7 +144,7 @@ int64_t storeBytes(KovaRipper* ripper, const KovaColumnState* state, const Field
 int64_t storeDouble(KovaRipper* ripper, const KovaColumnState* state, const Field& field,
                     uint8_t* value) {
   const KovaLayoutEntry* entry = state->typedEntry;
-  if (field.length != 8) return rejected(ripper, state, field);
+  if (field.length != 8) return rejected(ripper, state, field.at, field.length, field.left);
   copyOrdered(value, field.at, 8, state->bigEndian != 0);
   uint64_t bits;
   std::memcpy(&bits, value, 8);
@@ -154,22 +157,28 @@ int64_t storeDouble(KovaRipper* ripper, const KovaColumnState* state, const Fiel
   return missingIndicator(ripper, entry, code);
 }
 
+// An integer field of length bytes at at, wider than its slot of size
+// bytes: counted, and reported when its dropped high-order bytes were more
+// than the sign. Out of line, so that the record loop keeps its registers.
+[[gnu::noinline, gnu::cold]] void countWiderInteger(KovaRipper* ripper,
+                                                    const KovaColumnState* state, const uint8_t* at,
+                                                    int64_t length, int64_t size) {
+  ripper->truncations += 1;
+  uint8_t slot[8];
+  if (moveWidenedInteger(slot, at, uint64_t(length), uint64_t(size), state->bigEndian != 0)) {
+    reportVarbin(ripper, state, kRejectOutOfRange, at, uint64_t(length));
+  }
+}
+
 // The integer's low octetLength bytes: the first ones of a little-endian
 // value, the last ones of a big-endian one.
 int64_t storeInteger(KovaRipper* ripper, const KovaColumnState* state, const Field& field,
                      uint8_t* value) {
   const KovaLayoutEntry* entry = state->typedEntry;
   const int64_t size = int64_t(entry->octetLength);
-  if (field.length < size || size > 8) return rejected(ripper, state, field);
-  if (field.length > size) {
-    ripper->truncations += 1;
-    // Reported when the dropped high-order bytes were more than the sign.
-    uint8_t slot[8];
-    if (moveWidenedInteger(slot, field.at, uint64_t(field.length), uint64_t(size),
-                           state->bigEndian != 0)) {
-      reportVarbin(ripper, state, kRejectOutOfRange, field.at, uint64_t(field.length));
-    }
-  }
+  if (field.length < size || size > 8)
+    return rejected(ripper, state, field.at, field.length, field.left);
+  if (field.length > size) countWiderInteger(ripper, state, field.at, field.length, size);
   const uint8_t* from = state->bigEndian ? field.at + (field.length - size) : field.at;
   const bool reverse = state->bigEndian != 0;
   switch (size) {  // constant sizes: plain moves instead of a copy call
@@ -301,7 +310,7 @@ int64_t storeValue(KovaRipper* ripper, const KovaColumnState* state, Form form, 
   // A column without a known value kind (not supported by the layout) keeps
   // no value.
   if (entry->storageType == 0) return nullIndicator(ripper, entry);
-  return rejected(ripper, state, field);
+  return rejected(ripper, state, field.at, field.length, field.left);
 }
 
 // The indicator of a field whose length code L is 0 or negative (no value
@@ -314,7 +323,7 @@ int64_t noValueIndicator(KovaRipper* ripper, const KovaColumnState* state, int64
   if (state->valueKind == kValueBytes || state->valueKind == kValueText) return 0;
   // A number, date or decimal without bytes has no value to show.
   if (entry->storageType == 0) return nullIndicator(ripper, entry);
-  return rejected(ripper, state, Field{at, 0, 0, 0});
+  return rejected(ripper, state, at, 0, 0);
 }
 
 constexpr uint8_t kWide8 = 0xF8;   // a signed 8-bit length follows
@@ -383,10 +392,9 @@ KovaStatus readRecord(KovaRipper* ripper, const uint8_t* base, const uint8_t* at
       }
       if (length < 0) return corrupted(ripper, u"datalength", at - base - 4, length);
     }
-    Field field{at, left, length, 0};
+    const Field field{at, left, length};
     const int64_t taken = valueSize(form, field);
     if (taken < 0 || taken > left) return corrupted(ripper, u"value length", at - base, length);
-    field.taken = taken;
     if (entry) writeIndicator(row, entry, storeValue(ripper, state, form, field, row));
     at += taken;
     left -= taken;
