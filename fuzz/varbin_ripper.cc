@@ -5,12 +5,15 @@
 //   watch) and ends with 0 or the corrupted-data status, handing out no rows
 //   when it fails;
 // - when it succeeds, the file cut at record boundaries into blocks gives
-//   the same rows, value for value;
+//   the same rows, value for value, also with a ripper that reports
+//   rejected values, whose truncation count is the same and each of whose
+//   values lies where it says in the file (reject_check.h);
 // - nothing stays alive in the host once the ripper and table are destroyed.
 #include <memory>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/reject_check.h"
 
 namespace kova::fuzzing {
 
@@ -48,9 +51,11 @@ KovaObject* varbinTable(bool bigEndian) {
 
 // Rips the blocks [cuts[i], cuts[i+1]) of data, each an exact-size copy.
 // Returns the first status that is not 0 (and the rows before it).
+// Rejected values go to sink when given; *truncations: the count.
 KovaStatus rip(KovaObject* table, uint32_t flags, const uint8_t* data,
-               const std::vector<size_t>& cuts, std::string* out) {
-  KovaRipper* ripper = boundRipper(table, flags);
+               const std::vector<size_t>& cuts, std::string* out, RejectCheck* sink = nullptr,
+               uint32_t* truncations = nullptr) {
+  KovaRipper* ripper = sink ? trackingRipper(table, flags, sink) : boundRipper(table, flags);
   KovaStatus status = kStatusOk;
   for (size_t i = 0; i + 1 < cuts.size() && status == kStatusOk; ++i) {
     const size_t size = cuts[i + 1] - cuts[i];
@@ -67,6 +72,7 @@ KovaStatus rip(KovaObject* table, uint32_t flags, const uint8_t* data,
   int32_t count = -1;
   check(ripper->ops.flushPending(ripper, &rows, &count) == kStatusOk && count == 0,
         "flushPending gave rows");
+  if (truncations) *truncations = ripper->truncations;
   ripper->ops.destroy(ripper);
   return status;
 }
@@ -84,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   --size;
 
   std::string whole;
-  if (rip(table, flags, data, {0, size}, &whole) == kStatusOk) {
+  uint32_t truncations = 0;
+  if (rip(table, flags, data, {0, size}, &whole, nullptr, &truncations) == kStatusOk) {
     // A file that rips is whole records: cut it at some of their boundaries.
     std::vector<size_t> cuts = {0};
     uint32_t seed = uint32_t(size);
@@ -99,6 +106,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string pieces;
     check(rip(table, flags, data, cuts, &pieces) == kStatusOk, "a cut file failed");
     check(pieces == whole, "blocks and one block give different rows");
+    std::string tracked;
+    RejectCheck sink(data, size);
+    uint32_t trackedTruncations = 0;
+    check(rip(table, flags, data, cuts, &tracked, &sink, &trackedTruncations) == kStatusOk &&
+              tracked == whole && trackedTruncations == truncations,
+          "tracking rejected values changed the rows or the truncation count");
+    check(sink.seen <= truncations, "more values reported than truncations counted");
   }
   table->destroy(table);
   checkAccount(before);

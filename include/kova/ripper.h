@@ -55,8 +55,10 @@ typedef struct KovaRipperOptions {
 
 /* Why a value was not stored as read (KovaReject.reason). */
 #define kRejectNotReadable 1u /* no number, date or decimal for its column: stored null */
-#define kRejectOutOfRange 2u  /* a number that does not fit its column: stored null */
-#define kRejectCut 3u         /* text or binary cut to the column's length */
+/* A number that does not fit its column: stored null (FIXED and VARBIN
+ * integers wider than their column: their low-order bytes). */
+#define kRejectOutOfRange 2u
+#define kRejectCut 3u /* text or binary cut to the column's length */
 /* A field after the table's last column: dropped (column: its 0-based field number). */
 #define kRejectBeyondLastColumn 4u
 /* No value: the block ended inside a qualified field, which began at fieldOffset
@@ -93,17 +95,22 @@ typedef struct KovaReject {
 /* With kRipperReportRejects in the options, createRipper takes its
  * diagnostics as this larger record, whose first member is the ordinary
  * KovaDiagnostics (log lines and statuses go there as always). The ripper
- * then calls reject once for each value of a DELIMITED, NATIVE or CLF table
- * that it stores null or cut (typed rows: every reason; row images: cuts
- * only), and once for each non-empty field after the table's last column
- * and after each block that ends inside a qualified field, and once for
+ * then calls reject once for each value of a DELIMITED, NATIVE, CLF, FIXED
+ * or VARBIN table that it stores null or cut (typed rows: every reason; row
+ * images: cuts only), and once for each non-empty field after the table's
+ * last column and after each block that ends inside a qualified field, and once for
  * each qualified field that took in line ends when it closes (DELIMITED,
  * NATIVE); truncationCount and the rows are the same as without the flag.
  * The layouts of KovaReject and of this record are part of the binary
  * interface (docs/abi.md); members are only ever added at the end of
  * KovaReject, which the module fills and the host only reads.
- * FIXED, VARBIN, JSON and XML rippers call nothing. Without the flag the
- * module never reads past the KovaDiagnostics. */
+ * FIXED and VARBIN values: field holds the field's bytes as they lie in the
+ * record (binary numbers too) and both offsets are known (a FIXED record
+ * converted by convertRecord outside ripBlock: -1, row 0); a FIXED partial
+ * record the input ends inside is no value and is not reported; a VARBIN
+ * block that fails may have reported values of rows it does not hand back.
+ * JSON and XML rippers call nothing. Without the flag the module never reads
+ * past the KovaDiagnostics. */
 typedef struct KovaRejectDiagnostics KovaRejectDiagnostics;
 struct KovaRejectDiagnostics {
   KovaDiagnostics base;

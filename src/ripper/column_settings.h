@@ -97,6 +97,7 @@ struct ModuleRipper {
   int64_t qualifiedOffset;  // where the qualified field being read began; -1 unknown
   uint64_t qualifiedLines;  // line feeds that field has taken in so far
   uint32_t rejectReason;    // set by a converter that refused or cut the value
+  uint32_t fixedRow;        // FIXED: the row of the record being converted (when tracking)
   // CLF: how far the line held in fragment has got (clf_held_line.h): the
   // part of the line its last held byte lies in, and the bytes of the
   // current field seen so far (held or not).

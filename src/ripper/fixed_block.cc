@@ -16,6 +16,7 @@
 #include "src/ripper/fixed_block.h"
 #include "src/ripper/fixed_plan.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 
 namespace kova {
@@ -37,12 +38,21 @@ KovaStatus reserveFragment(KovaRipper* ripper, uint64_t reclen) {
 // one, else one convertRecord call each. A row image starts blank with
 // missing numbers, so a column the converter leaves alone never shows a
 // value of an earlier row; the typed converter writes every indicator
-// itself. Stops at the first status that is not 0.
+// itself. Stops at the first status that is not 0. When rejected values
+// are tracked, the record converter is told each record's place in the
+// input (the first at offset) and its row (the first firstRow); the plan
+// has nothing to report (fixed_plan.h).
 KovaStatus convertRecords(KovaRipper* ripper, const FixedPlan* plan, const uint8_t* records,
-                          int64_t count, int64_t reclen, uint8_t* row) {
+                          int64_t count, int64_t reclen, uint8_t* row, int64_t offset,
+                          uint32_t firstRow) {
   const uint64_t rowLength = ripper->rowLength;
   if (plan) return convertFixedRecords(plan, records, count, row, rowLength);
+  ModuleRipper* m = moduleSide(ripper);
   for (int64_t i = 0; i < count; ++i) {
+    if (m->rejects) {
+      m->recordOffset = offset + i * reclen;
+      m->fixedRow = firstRow + uint32_t(i);
+    }
     if (ripper->rowImage) clearRow(ripper, row);
     const KovaStatus status = ripper->ops.convertRecord(ripper, records, reclen, row);
     if (status != kStatusOk) return status;
@@ -75,8 +85,11 @@ KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t lengt
   }
 
   // Typed rows of the module's own converter go through the plan, made now
-  // with the other room the block needs.
+  // with the other room the block needs. The plan is only made for tables
+  // none of whose values can be refused or cut, so it has nothing to report
+  // when rejected values are tracked.
   FixedPlan* plan = nullptr;
+  const ModuleRipper* m = moduleSide(ripper);
   if (!ripper->rowImage && ripper->ops.convertRecord == fixedTypedRecord) {
     status = prepareFixedPlan(ripper, reclen, &plan);
     if (status != kStatusOk) return status;
@@ -96,7 +109,9 @@ KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t lengt
     left -= take;
     if (ripper->fragmentLength == uint64_t(reclen)) {
       ripper->fragmentLength = 0;
-      status = convertRecords(ripper, plan, ripper->fragment, 1, reclen, block);
+      // The carried bytes were the last ones fed before this block.
+      status = convertRecords(ripper, plan, ripper->fragment, 1, reclen, block,
+                              int64_t(m->blockOffset) - int64_t(carried), 0);
       if (status != kStatusOk) return status;
       count = 1;
     }
@@ -110,7 +125,8 @@ KovaStatus fixedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t lengt
   }
 
   status =
-      convertRecords(ripper, plan, at, whole, reclen, block + uint64_t(count) * ripper->rowLength);
+      convertRecords(ripper, plan, at, whole, reclen, block + uint64_t(count) * ripper->rowLength,
+                     int64_t(m->blockOffset) + (at - bytes), uint32_t(count));
   if (status != kStatusOk) return status;
   count += static_cast<int32_t>(whole);
   ripper->rowsInBlock = static_cast<uint32_t>(count);

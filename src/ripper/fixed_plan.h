@@ -18,6 +18,10 @@ struct FixedPlan;
 // fixedTypedRecord would read it), or to null when a column needs a move the
 // plan does not make (an integer field wider or narrower than its slot, an
 // indicator of 8 bytes): the record converter then converts every record.
+// Every move the plan makes stores the value as read (a wider integer,
+// which may be cut, is left to the record converter), so the plan never
+// has a value to report to a host that tracks rejected values (rejects.h);
+// a move that could cut or refuse a value must keep to that.
 // The plan's room is taken from the pool on first use and grown when the
 // table has more columns; when it cannot be had, the level-4 allocation
 // line names "fixedRipBlock" and the result is kStatusNoMemory. REQUIRES: a

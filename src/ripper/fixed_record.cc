@@ -11,6 +11,7 @@
 #include "src/ripper/convert_value.h"
 #include "src/ripper/fixed_integer.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 
 namespace kova {
@@ -25,6 +26,19 @@ const uint8_t* columnBytes(const KovaColumn* column, const uint8_t* record, int6
     return nullptr;
   }
   return record + column->offset;
+}
+
+// Tells the host (when it asked) that the column's value was not stored as
+// read: its bytes lie at the column's offset in the record that fixedRipBlock
+// noted. A record converted outside ripBlock has no place in the input.
+void reportFixed(KovaRipper* ripper, const KovaColumnState* state, uint32_t reason,
+                 const uint8_t* field, uint64_t n) {
+  const ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects) return;
+  const bool inBlock = m->blockBegin != nullptr;
+  const int64_t record = inBlock ? m->recordOffset : -1;
+  reportValue(ripper, uint32_t(state - ripper->columns), reason, inBlock ? m->fixedRow : 0, field,
+              n, record >= 0 ? record + state->column->offset : -1, record);
 }
 
 // A double of bytelength bytes: 8 or more take the first 8; fewer are the
@@ -65,7 +79,9 @@ bool imageNumber(KovaRipper* ripper, KovaColumnState* state, const uint8_t* reco
     const uint64_t count = column->bytelength > 0 ? uint64_t(column->bytelength) : 0;
     const uint8_t* bytes = columnBytes(column, record, length, count);
     if (!bytes || count > UINT32_MAX) return false;
+    const uint32_t before = ripper->truncations;
     *value = numInformat(ripper, state, bytes, uint32_t(count));
+    if (ripper->truncations != before) reportFixed(ripper, state, kRejectCut, bytes, count);
     return true;
   }
   if (column->c_type == kCTypeDouble) {
@@ -115,6 +131,7 @@ bool imageNumber(KovaRipper* ripper, KovaColumnState* state, const uint8_t* reco
     uint8_t slot[8];
     if (moveWidenedInteger(slot, bytes, field, width, state->bigEndian != 0, isSigned)) {
       ++ripper->truncations;
+      reportFixed(ripper, state, kRejectOutOfRange, bytes, field);
     }
     *value = integerAsDouble(slot, width, isSigned, false);
   }
@@ -135,7 +152,9 @@ void imageText(KovaRipper* ripper, KovaColumnState* state, const uint8_t* record
   const uint64_t count = column->bytelength > 0 ? uint64_t(column->bytelength) : 0;
   const uint8_t* bytes = columnBytes(column, record, length, count);
   if (!bytes || count > UINT32_MAX) return;
+  const uint32_t before = ripper->truncations;
   int64_t written = transcodeDirect(ripper, state, bytes, uint32_t(count), at, room);
+  if (ripper->truncations != before) reportFixed(ripper, state, kRejectCut, bytes, count);
   if (written < 0 || written >= room) return;
   padWithBlanks(state, at + written, uint64_t(room - written));
 }
@@ -206,6 +225,7 @@ KovaStatus fixedTypedRecord(KovaRipper* ripper, const uint8_t* bytes, int64_t le
           copyOrdered(at, from, octets, state->bigEndian != 0);
         } else if (moveWidenedInteger(at, from, width, octets, state->bigEndian != 0)) {
           ++ripper->truncations;
+          reportFixed(ripper, state, kRejectOutOfRange, from, width);
         }
         v = int64_t(octets);
         break;

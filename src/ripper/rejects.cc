@@ -15,7 +15,11 @@ KovaStatus trackedRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t len
   m->blockEnd = bytes && length > 0 ? bytes + length : bytes;
   const KovaStatus status = m->innerRipBlock(ripper, bytes, length, rows, rowCount);
   m->blockBegin = m->blockEnd = nullptr;
-  if (length > 0) m->blockOffset += uint64_t(length);
+  // A FIXED or VARBIN block that fails may be fed again (a failed
+  // allocation leaves the ripper as it was): its bytes are not counted.
+  const uint32_t recfm = ripper->table->recfm;
+  const bool retried = status != kStatusOk && (recfm == kRecfmFixed || recfm == kRecfmVarbin);
+  if (length > 0 && !retried) m->blockOffset += uint64_t(length);
   if (status == kStatusOk && ripper->qualifierState == 1) {
     // The host hears where the open field began: one stray qualifier can
     // take in the rest of the input. A block that ends right after a
@@ -49,7 +53,10 @@ bool blank(const uint8_t* bytes, uint32_t n) {
   return true;
 }
 
-int64_t offsetOf(const ModuleRipper* m, const KovaRipper* ripper, const uint8_t* bytes) {
+}  // namespace
+
+int64_t inputOffsetOf(const KovaRipper* ripper, const uint8_t* bytes) {
+  const ModuleRipper* m = moduleSide(ripper);
   if (m->blockBegin && bytes >= m->blockBegin && bytes < m->blockEnd) {
     return int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin));
   }
@@ -61,7 +68,20 @@ int64_t offsetOf(const ModuleRipper* m, const KovaRipper* ripper, const uint8_t*
   return -1;
 }
 
-}  // namespace
+void reportValue(KovaRipper* ripper, uint32_t column, uint32_t reason, uint32_t row,
+                 const uint8_t* bytes, uint64_t n, int64_t fieldOffset, int64_t recordOffset) {
+  ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects) return;
+  KovaReject reject{};
+  reject.column = column;
+  reject.reason = reason;
+  reject.row = row;
+  reject.fieldOffset = fieldOffset;
+  reject.field = bytes;
+  reject.fieldLength = int64_t(n);
+  reject.recordOffset = recordOffset;
+  m->rejects->reject(m->rejects, ripper, &reject);
+}
 
 void takeRejectSink(KovaRipper* ripper, uint32_t flags, KovaDiagnostics* diagnostics) {
   if ((flags & kRipperReportRejects) && diagnostics && !(flags & kRipperOutput)) {
@@ -77,7 +97,10 @@ void trackRejects(KovaRipper* ripper) {
   ModuleRipper* m = moduleSide(ripper);
   if (!m->rejects || ripper->ops.ripBlock == trackedRipBlock) return;
   const uint32_t recfm = ripper->table->recfm;
-  if (recfm != kRecfmDelimited && recfm != kRecfmNative && recfm != kRecfmClf) return;
+  if (recfm != kRecfmDelimited && recfm != kRecfmNative && recfm != kRecfmClf &&
+      recfm != kRecfmFixed && recfm != kRecfmVarbin) {
+    return;
+  }
   m->innerRipBlock = ripper->ops.ripBlock;
   ripper->ops.ripBlock = trackedRipBlock;
   if (ripper->ops.flushPending == flushPending) ripper->ops.flushPending = trackedFlushPending;
@@ -86,7 +109,7 @@ void trackRejects(KovaRipper* ripper) {
 void noteQualifiedStart(KovaRipper* ripper, const uint8_t* bytes) {
   ModuleRipper* m = moduleSide(ripper);
   if (!m->rejects) return;
-  m->qualifiedOffset = offsetOf(m, ripper, bytes);
+  m->qualifiedOffset = inputOffsetOf(ripper, bytes);
   m->qualifiedLines = 0;
 }
 
@@ -124,7 +147,7 @@ void reportBeyondLastColumn(KovaRipper* ripper, uint32_t fieldNumber, const uint
   reject.column = fieldNumber;
   reject.reason = kRejectBeyondLastColumn;
   reject.row = ripper->rowsInBlock;
-  reject.fieldOffset = offsetOf(m, ripper, bytes);
+  reject.fieldOffset = inputOffsetOf(ripper, bytes);
   reject.field = bytes;
   reject.fieldLength = int64_t(n);
   reject.recordOffset = m->recordOffset;
@@ -143,7 +166,7 @@ void reportConverted(KovaRipper* ripper, KovaColumnState* state, const uint8_t* 
   reject.column = uint32_t(state - ripper->columns);
   reject.reason = reason;
   reject.row = ripper->rowsInBlock;
-  reject.fieldOffset = bytes ? offsetOf(m, ripper, bytes) : -1;
+  reject.fieldOffset = bytes ? inputOffsetOf(ripper, bytes) : -1;
   reject.field = bytes;
   reject.fieldLength = int64_t(n);
   reject.recordOffset = m->recordOffset;

@@ -1,7 +1,8 @@
 // Reporting of rejected values (kRipperReportRejects): which value of which
-// row a ripper of a text table could not store as read, and why, handed to
-// the host's KovaRejectDiagnostics. Without the option none of this runs
-// and the parsers pay one test of a null pointer per field. Used on the
+// row a ripper of a text or binary table could not store as read, and why,
+// handed to the host's KovaRejectDiagnostics. Without the option none of
+// this runs and the parsers pay one test of a null pointer per field (text
+// tables) or per record (binary ones). Used on the
 // ripper's one thread; the state lives in the module-side part of the ripper.
 #pragma once
 
@@ -24,6 +25,17 @@ void trackRejects(KovaRipper* ripper);
 inline void noteReject(KovaRipper* ripper, uint32_t reason) {
   moduleSide(ripper)->rejectReason = reason;
 }
+
+// Where bytes lie in the input fed since bind: in the block being parsed, or
+// in the fragment when its bytes are input bytes in order; -1 otherwise.
+int64_t inputOffsetOf(const KovaRipper* ripper, const uint8_t* bytes);
+
+// FIXED and VARBIN: a value of column stored null or cut for reason, its
+// bytes (n of them), and where they and their record lie in the input (-1
+// unknown); row: its row among the rows of the call. Nothing without a
+// sink. Called only where a value was refused, so it is out of line.
+void reportValue(KovaRipper* ripper, uint32_t column, uint32_t reason, uint32_t row,
+                 const uint8_t* bytes, uint64_t n, int64_t fieldOffset, int64_t recordOffset);
 
 // appendFrag: the fragment starts afresh with bytes (when tracking).
 inline void noteFragmentStart(KovaRipper* ripper, const uint8_t* bytes) {

@@ -13,8 +13,10 @@
 
 #include "src/host/log.h"
 #include "src/ripper/convert_value.h"
+#include "src/ripper/fixed_integer.h"
 #include "src/ripper/next_record.h"
 #include "src/ripper/operations.h"
+#include "src/ripper/rejects.h"
 #include "src/ripper/row_block.h"
 
 namespace kova {
@@ -78,10 +80,30 @@ struct TimestampRecord {
 };
 static_assert(sizeof(DateRecord) == 6 && sizeof(TimeRecord) == 6 && sizeof(TimestampRecord) == 16);
 
-// The null a value that could not be stored gets; it is counted.
-int64_t rejected(KovaRipper* ripper, const KovaLayoutEntry* entry) {
+// Tells the host (when it asked) that the value of the field was not stored
+// as read; n of its bytes are shown. The record began where the block
+// parser noted it. The bytes lie in the block; a field without bytes at the
+// end of the block is placed at its end.
+void reportVarbin(KovaRipper* ripper, const KovaColumnState* state, uint32_t reason,
+                  const uint8_t* bytes, uint64_t n) {
+  const ModuleRipper* m = moduleSide(ripper);
+  if (!m->rejects) return;
+  const bool inBlock = m->blockBegin && bytes >= m->blockBegin && bytes <= m->blockEnd;
+  reportValue(ripper, uint32_t(state - ripper->columns), reason, ripper->rowsInBlock, bytes, n,
+              inBlock ? int64_t(m->blockOffset + uint64_t(bytes - m->blockBegin)) : -1,
+              m->recordOffset);
+}
+
+// The null a value that could not be stored gets; it is counted. The bytes
+// reported are the value's length (numbers: all their bytes) of the left
+// bytes of the record at at. Takes the field's parts by value, so that the
+// record loop need not keep a Field in memory for this rare call.
+int64_t rejected(KovaRipper* ripper, const KovaColumnState* state, const uint8_t* at,
+                 int64_t length, int64_t left) {
   ripper->truncations += 1;
-  return nullIndicator(ripper, entry);
+  reportVarbin(ripper, state, kRejectNotReadable, at,
+               uint64_t(std::clamp<int64_t>(length, 0, left)));
+  return nullIndicator(ripper, state->typedEntry);
 }
 
 // A negative length code (or missing code of a double) as an indicator:
@@ -105,6 +127,7 @@ int64_t storeBytes(KovaRipper* ripper, const KovaColumnState* state, const Field
   const bool text = state->valueKind == kValueText;
   if (n > entry->octetLength) {
     ripper->truncations += 1;
+    reportVarbin(ripper, state, kRejectCut, field.at, n);
     n = entry->octetLength;
     if (text && state->rowEncoding == kEncodingUtf8) {
       while (n > 0 && (field.at[n] & 0xC0) == 0x80) --n;
@@ -121,7 +144,7 @@ int64_t storeBytes(KovaRipper* ripper, const KovaColumnState* state, const Field
 int64_t storeDouble(KovaRipper* ripper, const KovaColumnState* state, const Field& field,
                     uint8_t* value) {
   const KovaLayoutEntry* entry = state->typedEntry;
-  if (field.length != 8) return rejected(ripper, entry);
+  if (field.length != 8) return rejected(ripper, state, field.at, field.length, field.left);
   copyOrdered(value, field.at, 8, state->bigEndian != 0);
   uint64_t bits;
   std::memcpy(&bits, value, 8);
@@ -134,14 +157,28 @@ int64_t storeDouble(KovaRipper* ripper, const KovaColumnState* state, const Fiel
   return missingIndicator(ripper, entry, code);
 }
 
+// An integer field of length bytes at at, wider than its slot of size
+// bytes: counted, and reported when its dropped high-order bytes were more
+// than the sign. Out of line, so that the record loop keeps its registers.
+[[gnu::noinline, gnu::cold]] void countWiderInteger(KovaRipper* ripper,
+                                                    const KovaColumnState* state, const uint8_t* at,
+                                                    int64_t length, int64_t size) {
+  ripper->truncations += 1;
+  uint8_t slot[8];
+  if (moveWidenedInteger(slot, at, uint64_t(length), uint64_t(size), state->bigEndian != 0)) {
+    reportVarbin(ripper, state, kRejectOutOfRange, at, uint64_t(length));
+  }
+}
+
 // The integer's low octetLength bytes: the first ones of a little-endian
 // value, the last ones of a big-endian one.
 int64_t storeInteger(KovaRipper* ripper, const KovaColumnState* state, const Field& field,
                      uint8_t* value) {
   const KovaLayoutEntry* entry = state->typedEntry;
   const int64_t size = int64_t(entry->octetLength);
-  if (field.length < size || size > 8) return rejected(ripper, entry);
-  if (field.length > size) ripper->truncations += 1;
+  if (field.length < size || size > 8)
+    return rejected(ripper, state, field.at, field.length, field.left);
+  if (field.length > size) countWiderInteger(ripper, state, field.at, field.length, size);
   const uint8_t* from = state->bigEndian ? field.at + (field.length - size) : field.at;
   const bool reverse = state->bigEndian != 0;
   switch (size) {  // constant sizes: plain moves instead of a copy call
@@ -273,18 +310,20 @@ int64_t storeValue(KovaRipper* ripper, const KovaColumnState* state, Form form, 
   // A column without a known value kind (not supported by the layout) keeps
   // no value.
   if (entry->storageType == 0) return nullIndicator(ripper, entry);
-  return rejected(ripper, entry);
+  return rejected(ripper, state, field.at, field.length, field.left);
 }
 
 // The indicator of a field whose length code L is 0 or negative (no value
-// bytes follow): an empty text or byte value for L = 0, a null otherwise.
-int64_t noValueIndicator(KovaRipper* ripper, const KovaColumnState* state, int64_t code) {
+// bytes follow; at: where the next field begins): an empty text or byte
+// value for L = 0, a null otherwise.
+int64_t noValueIndicator(KovaRipper* ripper, const KovaColumnState* state, int64_t code,
+                         const uint8_t* at) {
   const KovaLayoutEntry* entry = state->typedEntry;
   if (code < 0) return missingIndicator(ripper, entry, code);
   if (state->valueKind == kValueBytes || state->valueKind == kValueText) return 0;
   // A number, date or decimal without bytes has no value to show.
   if (entry->storageType == 0) return nullIndicator(ripper, entry);
-  return rejected(ripper, entry);
+  return rejected(ripper, state, at, 0, 0);
 }
 
 constexpr uint8_t kWide8 = 0xF8;   // a signed 8-bit length follows
@@ -339,7 +378,7 @@ KovaStatus readRecord(KovaRipper* ripper, const uint8_t* base, const uint8_t* at
     const KovaLayoutEntry* entry = state->typedEntry;
     const Form form = formOf(state);
     if (length <= 0) {
-      if (entry) writeIndicator(row, entry, noValueIndicator(ripper, state, length));
+      if (entry) writeIndicator(row, entry, noValueIndicator(ripper, state, length, at));
       continue;
     }
     if (form == Form::kSizedBytes) {
@@ -403,6 +442,7 @@ KovaStatus varBinaryRipBlock(KovaRipper* ripper, const uint8_t* bytes, int64_t l
       status = corrupted(ripper, u"record length", position, recordLength);
       break;
     }
+    noteRecordStart(ripper, bytes + position);
     status = readRecord(ripper, bytes, bytes + position + 4, recordLength - 4, row, trace);
     if (status != kStatusOk) break;
     position += recordLength;

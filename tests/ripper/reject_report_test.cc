@@ -9,50 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/reject_recorder.h"
 #include "tests/support/ripper_fixture.h"
 #include "tests/support/rows.h"
 
 namespace kova::testing {
 namespace {
-
-// A KovaRejectDiagnostics that records each reject as
-// "row:column:reason:fieldOffset@recordOffset:text" (a qualified field's
-// line ends in place of the text), rows counted from the start of the input.
-struct Recorder {
-  KovaRejectDiagnostics abi;
-  KovaDiagnostics* forward;
-  uint64_t rowsBefore = 0;
-  std::vector<std::string> seen;
-
-  static void log(KovaDiagnostics* self, int32_t level, const char16_t* format, int64_t length,
-                  va_list args) {
-    KovaDiagnostics* forward = reinterpret_cast<Recorder*>(self)->forward;
-    forward->ops->log(forward, level, format, length, args);
-  }
-  static void status(KovaDiagnostics* self, int32_t level, KovaStatus code) {
-    KovaDiagnostics* forward = reinterpret_cast<Recorder*>(self)->forward;
-    forward->ops->reportStatus(forward, level, code);
-  }
-  static void reject(KovaRejectDiagnostics* self, KovaRipper*, const KovaReject* r) {
-    auto* recorder = reinterpret_cast<Recorder*>(self);
-    // Where a block left a qualified field open is a position, not a value:
-    // it depends on the cut, so these tests keep to the values.
-    if (r->reason == kRejectOpenQualified) return;
-    const std::string text =
-        r->reason == kRejectQualifiedLineEnds
-            ? std::to_string(r->lineEnds)
-            : std::string(reinterpret_cast<const char*>(r->field), size_t(r->fieldLength));
-    recorder->seen.push_back(std::to_string(recorder->rowsBefore + r->row) + ":" +
-                             std::to_string(r->column) + ":" + std::to_string(r->reason) + ":" +
-                             std::to_string(r->fieldOffset) + "@" +
-                             std::to_string(r->recordOffset) + ":" + text);
-  }
-  explicit Recorder(KovaDiagnostics* to) : forward(to) {
-    static const KovaDiagnosticsOps kOps = {&Recorder::log, &Recorder::status};
-    abi.base.ops = &kOps;
-    abi.reject = &Recorder::reject;
-  }
-};
 
 class RejectReportTest : public RipperTest {
  protected:
@@ -65,13 +27,8 @@ class RejectReportTest : public RipperTest {
     return table;
   }
   KovaRipper* reporting(KovaObject* table, Recorder* recorder, uint32_t flags = 0) {
-    KovaRipperOptions options{};
-    options.flags = flags | kRipperReportRejects;
-    KovaRipper* ripper = extension()->createRipper(table, &options, &recorder->abi.base);
+    KovaRipper* ripper = tryReportingRipper(extension(), table, recorder, flags);
     EXPECT_NE(ripper, nullptr);
-    if (!ripper) return nullptr;
-    EXPECT_NE(ripper->ops.describe(ripper), nullptr);
-    EXPECT_EQ(ripper->ops.bind(ripper), kStatusOk);
     return ripper;
   }
   // Rips input cut at the given points, counting rows across calls.

@@ -380,6 +380,7 @@ int runRip(std::span<char*> args) {
     rejects =
         std::make_unique<RejectLog>(rejectFile, parsed.data == "-" ? "stdin" : parsed.data,
                                     parsed.maxRejects, headerLinesOf(table), columnNames(table));
+    rejects->setBinary(table->recfm == kRecfmFixed || table->recfm == kRecfmVarbin);
   }
   // The check hears of every rejected value first (for the summary's
   // counts), then hands it to the --rejects log.
@@ -393,12 +394,6 @@ int runRip(std::span<char*> args) {
     if (!ripper->rowImage && ripper->headerLinesLeft == 0 && table->headerLines > 0 &&
         (table->recfm == kRecfmDelimited || table->recfm == kRecfmNative)) {
       ripper->headerLinesLeft = table->headerLines;
-    }
-    if (rejects && (table->recfm == kRecfmFixed || table->recfm == kRecfmVarbin)) {
-      std::fprintf(stderr,
-                   "kova rip: %s: warning: rejected values of %s records are counted "
-                   "as truncations, not listed\n",
-                   parsed.document.c_str(), table->recfm == kRecfmFixed ? "FIXED" : "VARBIN");
     }
     if (check.checkColumns(ripper, parsed.document)) {
       result = ripData(parsed, ripper, session.host().kernel()->nls, rejects.get(), check);

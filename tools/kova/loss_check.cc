@@ -119,16 +119,24 @@ void LossCheck::rejected(const KovaRipper* ripper, const KovaReject& reject) {
   }
   std::string text(reinterpret_cast<const char*>(reject.field),
                    reject.field && reject.fieldLength > 0 ? size_t(reject.fieldLength) : 0);
-  if (text.size() > 40) text = text.substr(0, 40) + "...";
-  repairUtf8(&text);
+  const uint32_t recfm = ripper->table->recfm;
+  std::string shown;
+  if ((recfm == kRecfmFixed || recfm == kRecfmVarbin) && !RejectLog::printable(text)) {
+    // Binary bytes read best as hex.
+    shown = "bytes " + RejectLog::hex(text.substr(0, 20)) + (text.size() > 20 ? "..." : "");
+  } else {
+    if (text.size() > 40) text = text.substr(0, 40) + "...";
+    repairUtf8(&text);
+    shown = jsonString(text);
+  }
   const int64_t record = inFile(reject.recordOffset);
   if (reject.reason == kRejectNotReadable) {
     ledger_.note(Loss::kNotRead, 1, record, int32_t(reject.column + 1),
-                 jsonString(text) + " is no value of its column's type; stored null", true);
+                 shown + " is no value of its column's type; stored null", true);
   } else if (reject.reason == kRejectBeyondLastColumn) {
     ledger_.note(Loss::kBeyondLastColumn, 1, record, int32_t(reject.column + 1),
-                 jsonString(text) + ": the table has " +
-                     std::to_string(ripper->table->columnCount) + " columns; the field is dropped",
+                 shown + ": the table has " + std::to_string(ripper->table->columnCount) +
+                     " columns; the field is dropped",
                  true);
   }
   if (rejects_) rejects_->write(reject, int64_t(base_));

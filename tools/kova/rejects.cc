@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "tools/kova/json.h"
+#include "tools/kova/utf8_repair.h"
 
 namespace kova::tool {
 namespace {
@@ -36,6 +37,24 @@ const char* RejectLog::reasonText(uint32_t reason) {
   }
 }
 
+bool RejectLog::printable(std::string_view bytes) {
+  for (unsigned char c : bytes) {
+    if (c < 0x20 || c == 0x7F) return false;
+  }
+  return countInvalidUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) == 0;
+}
+
+std::string RejectLog::hex(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
 void RejectLog::write(const KovaReject& reject, int64_t base) {
   // Values after the limit belong to rows that are not printed either.
   if (count_ >= limit_) return;
@@ -53,7 +72,10 @@ void RejectLog::write(const KovaReject& reject, int64_t base) {
   line += ",\"record\":" + std::to_string(header_ + row + 1);
   line += ",\"column\":" + jsonString(column);
   line += ",\"text\":" + jsonString(text);
-  line += ",\"reason\":" + jsonString(reasonText(reject.reason)) + "}\n";
+  line += ",\"reason\":" + jsonString(reasonText(reject.reason));
+  // Binary bytes (a number, text in another encoding) also as they are.
+  if (binary_ && !printable(text)) line += ",\"hex\":\"" + hex(text) + "\"";
+  line += "}\n";
   std::fwrite(line.data(), 1, line.size(), out_);
 }
 

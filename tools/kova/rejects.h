@@ -1,6 +1,7 @@
 // `kova rip --rejects FILE --max-rejects N`: the values a ripper could not
 // store as read, one JSON line each (file, offset of the record, offset of
-// the field, record, column, text, reason). The loss sink (loss_sink.h),
+// the field, record, column, text, reason, and for a binary field that is
+// not printable text its bytes in hex). The loss sink (loss_sink.h),
 // the one reject diagnostics a ripper is created with, hands every rejected
 // value here after counting it. One per run, on the ripping thread.
 #pragma once
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kova/ripper.h"
@@ -26,6 +28,9 @@ class RejectLog {
   // A rejected value; base: bytes of the file before the input the ripper
   // was fed (a byte-order mark skipped), added to its offsets.
   void write(const KovaReject& reject, int64_t base);
+  // FIXED and VARBIN tables: a field whose bytes are not printable text gets
+  // a "hex" member too.
+  void setBinary(bool binary) { binary_ = binary; }
   // The rows handed back before the current ripBlock or flushPending call.
   void setRowsBefore(uint64_t rows) { rowsBefore_ = rows; }
   uint64_t count() const { return count_; }
@@ -34,6 +39,10 @@ class RejectLog {
   uint64_t limitRow() const { return limitRow_; }
 
   static const char* reasonText(uint32_t reason);
+  // Whether bytes are valid UTF-8 without control characters.
+  static bool printable(std::string_view bytes);
+  // The bytes as upper-case hex digits, two per byte.
+  static std::string hex(std::string_view bytes);
 
  private:
   FILE* out_;
@@ -44,6 +53,7 @@ class RejectLog {
   uint64_t rowsBefore_ = 0;
   uint64_t count_ = 0;
   uint64_t limitRow_ = UINT64_MAX;
+  bool binary_ = false;
 };
 
 }  // namespace kova::tool
