@@ -108,6 +108,15 @@ size_t gb18030Length(const uint8_t* p, size_t available) {
   return inRange(p[3], 0x30, 0x39) ? 4 : 1;
 }
 
+// EUC-KR: a lead of 0xA1-0xFE and a trail of 0xA1-0xFE. The bytes 0x80-0xA0
+// are characters of their own (C1 controls), also before a byte that could
+// be a trail.
+size_t eucKrLength(const uint8_t* p, size_t available) {
+  if (!inRange(p[0], 0xA1, 0xFE)) return 1;
+  if (available < 2) return 2;
+  return inRange(p[1], 0xA1, 0xFE) ? 2 : 1;
+}
+
 size_t doubleByteLength(const uint8_t* p, size_t available) {
   if (!inRange(p[0], 0x81, 0xFE)) return 1;
   if (available < 2) return 2;
@@ -148,7 +157,8 @@ CharFamily charFamily(KovaNls* nls, int32_t encoding) {
   if (is("Shift_JIS") || is("windows-31j")) return CharFamily::kShiftJis;
   if (is("EUC-JP")) return CharFamily::kEucJp;
   if (is("GB18030")) return CharFamily::kGb18030;
-  if (is("EUC-KR") || is("Big5") || is("GBK") || is("windows-949")) return CharFamily::kDoubleByte;
+  if (is("EUC-KR")) return CharFamily::kEucKr;
+  if (is("Big5") || is("GBK") || is("windows-949")) return CharFamily::kDoubleByte;
   return CharFamily::kSingleByte;
 }
 
@@ -171,6 +181,8 @@ size_t charLength(CharFamily family, const uint8_t* text, size_t available) {
       return eucJpLength(text, available);
     case CharFamily::kGb18030:
       return gb18030Length(text, available);
+    case CharFamily::kEucKr:
+      return eucKrLength(text, available);
     case CharFamily::kDoubleByte:
       return doubleByteLength(text, available);
   }
@@ -208,6 +220,7 @@ size_t unfinishedTail(CharFamily family, const uint8_t* text, size_t length) {
     case CharFamily::kShiftJis:
     case CharFamily::kEucJp:
     case CharFamily::kGb18030:
+    case CharFamily::kEucKr:
     case CharFamily::kDoubleByte:
       return unfinishedMultiByteTail(family, text, length);
   }

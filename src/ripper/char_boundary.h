@@ -21,7 +21,8 @@ enum class CharFamily : uint8_t {
   kShiftJis,
   kEucJp,
   kGb18030,
-  kDoubleByte,  // a lead byte 0x81-0xFE and one trail byte (EUC-KR, Big5)
+  kEucKr,       // a lead byte 0xA1-0xFE and one trail byte 0xA1-0xFE; 0x80-0xA0 alone
+  kDoubleByte,  // a lead byte 0x81-0xFE and one trail byte (Big5, GBK)
 };
 
 // The family of an encoding, from the NLS's name and maximum bytes per

@@ -2,11 +2,15 @@
 // block begin an unfinished character, and where an ill-formed piece ends.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "runtime/nls/nls_service.h"
 #include "src/ripper/char_boundary.h"
 #include "tests/support/module_fixture.h"
+#include "unicode/ucnv.h"
 
 namespace kova {
 namespace {
@@ -50,6 +54,8 @@ TEST(CharBoundaryTest, UnfinishedTailsOfEachFamily) {
       {CharFamily::kGb18030, "\x81\x30\x81\x30", 0},
       {CharFamily::kGb18030, "\xd6\xd0\xce", 1},
       {CharFamily::kDoubleByte, "\xa4\xa4\xb3\x5c\xb3", 1},
+      {CharFamily::kEucKr, "\xb0\xa1\xb0", 1},
+      {CharFamily::kEucKr, "\xe2\x9b", 0},  // 0x9B is a character of its own
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tail(c.family, c.bytes), c.expected)
@@ -122,7 +128,66 @@ TEST(CharBoundaryTest, CharacterLengthsOfEachFamily) {
   EXPECT_EQ(charLength(CharFamily::kUtf8, nullptr, 0), 1u);
 }
 
+// Where the host's converter starts each character of bytes, and the end;
+// empty when it finds the bytes ill-formed.
+std::set<size_t> converterBoundaries(const char* converterName, const std::string& bytes) {
+  UErrorCode error = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(converterName, &error);
+  if (U_FAILURE(error)) return {};
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+  std::vector<UChar> out(bytes.size() * 2 + 4);
+  std::vector<int32_t> offsets(out.size());
+  UChar* target = out.data();
+  const char* source = bytes.data();
+  ucnv_toUnicode(converter, &target, out.data() + out.size(), &source, bytes.data() + bytes.size(),
+                 offsets.data(), true, &error);
+  ucnv_close(converter);
+  if (U_FAILURE(error)) return {};
+  std::set<size_t> starts(offsets.begin(), offsets.begin() + (target - out.data()));
+  starts.insert(bytes.size());
+  return starts;
+}
+
 class CharFamilyTest : public testing::ModuleTest {};
+
+// For well-formed text of every multi-byte family's encodings, cut
+// anywhere: the bytes held back as an unfinished character are exactly
+// those after the last place where the host's converter starts a
+// character. Holding back too few splits a character between blocks (it
+// becomes two substitutes); too many joins bytes the converter reads apart.
+TEST_F(CharFamilyTest, UnfinishedTailsEndWhereTheHostsConverterStartsCharacters) {
+  std::mt19937_64 random(970);
+  for (const runtime::EncodingEntry& e : runtime::encodingRegistry()) {
+    if (e.maxBytesPerChar <= 1 || !e.asciiCompatible || std::string_view(e.name) == "UTF-8") {
+      continue;
+    }
+    SCOPED_TRACE(e.name);
+    const CharFamily family = charFamily(host().kernel()->nls, e.id);
+    size_t texts = 0;
+    size_t wrong = 0;
+    for (int attempt = 0; attempt < 60000 && wrong < 5; ++attempt) {
+      // Mostly high bytes, some digits and ASCII letters between them.
+      std::string bytes(1 + random() % 10, '\0');
+      for (char& b : bytes) {
+        const uint64_t r = random() % 16;
+        b = char(r < 2 ? '0' + random() % 10 : r < 3 ? 'a' + random() % 26 : 0x80 + random() % 128);
+      }
+      const std::set<size_t> starts = converterBoundaries(e.converter, bytes);
+      if (starts.empty()) continue;
+      ++texts;
+      for (size_t cut = 1; cut <= bytes.size(); ++cut) {
+        const size_t expected = cut - *std::prev(starts.upper_bound(cut));
+        const size_t held = tail(family, bytes.substr(0, cut));
+        if (held != expected && ++wrong <= 5) {
+          ADD_FAILURE() << ::testing::PrintToString(bytes) << " cut at " << cut << ": holds "
+                        << held << ", the converter's character began " << expected << " back";
+        }
+      }
+    }
+    EXPECT_GT(texts, 1000u);
+    EXPECT_EQ(wrong, 0u);
+  }
+}
 
 // Every registered encoding by its name and width.
 TEST_F(CharFamilyTest, EveryRegisteredEncodingHasItsFamily) {
@@ -140,7 +205,7 @@ TEST_F(CharFamilyTest, EveryRegisteredEncodingHasItsFamily) {
       {"UTF-32BE", CharFamily::kUtf32},
       {"Shift_JIS", CharFamily::kShiftJis},
       {"EUC-JP", CharFamily::kEucJp},
-      {"EUC-KR", CharFamily::kDoubleByte},
+      {"EUC-KR", CharFamily::kEucKr},
       {"GB18030", CharFamily::kGb18030},
       {"Big5", CharFamily::kDoubleByte},
   };
