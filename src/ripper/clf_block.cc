@@ -329,6 +329,25 @@ bool plainLog(const ClfPlan& plan) {
 // the kind it is known to have in a log-shaped plan (plain: as plainLog).
 enum class LineShape { kAny, kLog, kPlainLog };
 
+// The last LF of the n bytes at at, or null. Searched from the end a word
+// of 8 bytes at a time: a block's last line is short but may be the whole
+// block.
+const uint8_t* lastLineFeed(const uint8_t* at, uint64_t n) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  constexpr uint64_t kLfs = 0x0A0A0A0A0A0A0A0Aull;
+  for (; n >= 8; n -= 8) {
+    uint64_t w;
+    std::memcpy(&w, at + n - 8, 8);
+    const uint64_t x = w ^ kLfs;                  // an LF byte becomes 0
+    if (((x - kOnes) & ~x & kHighs) != 0) break;  // this word holds one
+  }
+  for (; n > 0; --n) {
+    if (at[n - 1] == '\n') return at + n - 1;
+  }
+  return nullptr;
+}
+
 // How a block turns one line into one row.
 struct LineConverter {
   KovaRipper* ripper;
@@ -384,7 +403,7 @@ template <LineShape shape>
 KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const uint8_t* at,
                           const uint8_t* end, ScanPath path) {
   const uint64_t size = uint64_t(end - at);
-  const auto* lastLf = static_cast<const uint8_t*>(memrchr(at, '\n', size));
+  const uint8_t* lastLf = lastLineFeed(at, size);
   const uint64_t lines = lastLf ? uint64_t(lastLf - at) + 1 : 0;
   ClfMarkCursor marks(at, lines, path);
   const bool tracking = moduleSide(ripper)->rejects != nullptr;
@@ -396,8 +415,7 @@ KovaStatus ripMarkedLines(KovaRipper* ripper, LineConverter& converter, const ui
   constexpr uint64_t kReadAhead = 32;
   uint64_t safeLines = 0;
   if (shape != LineShape::kAny && lines > 0 && size > kReadAhead) {
-    const auto* lf =
-        static_cast<const uint8_t*>(memrchr(at, '\n', std::min(lines, size - kReadAhead + 1)));
+    const uint8_t* lf = lastLineFeed(at, std::min(lines, size - kReadAhead + 1));
     safeLines = lf ? uint64_t(lf - at) + 1 : 0;
   }
   uint64_t start = 0;
